@@ -1,0 +1,12 @@
+// Entry point of the 32 Bit Mask Calculator.
+#include "qvmaskcalcwindow.h"
+
+#include <QApplication>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QvMaskCalcWindow window;
+    window.show();
+    return app.exec();
+}

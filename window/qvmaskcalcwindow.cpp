@@ -1,0 +1,87 @@
+// The window's construction and the two-way link between the bit check boxes and the mask number.
+#include "qvmaskcalcwindow.h"
+#include "ui_qvmaskcalcwindow.h"
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QRegularExpression>
+
+const QString bitBoxPattern = QvMaskCalcWindow::tr("^bit_(\\d\\d?)$");
+
+QvMaskCalcWindow::QvMaskCalcWindow(QWidget *parent)
+    : QMainWindow(parent), ui(new Ui_QvMaskCalcWindow)
+{
+    ui->setupUi(this);
+    // The label file is named after the application, so the identity comes before the labels.
+    SetApplicationIdentity();
+    AddStatusLabel();
+    LoadBitLabels();
+    ConnectBitCheckBoxes();
+
+    ui->sbMaskValue->setRange(0.0, 4294967295.0);
+    // The widest value sizes the field once, so that the layout never makes it narrower.
+    ui->sbMaskValue->setValue(ui->sbMaskValue->maximum());
+    ui->sbMaskValue->setMinimumSize(ui->sbMaskValue->sizeHint());
+    ui->sbMaskValue->resize(ui->sbMaskValue->sizeHint());
+    connect(ui->sbMaskValue, &QDoubleSpinBox::valueChanged, this,
+            &QvMaskCalcWindow::SetCheckBoxes);
+
+    // No box is ticked yet: this brings the field back to 0.
+    SetMaskNumber();
+}
+
+QvMaskCalcWindow::~QvMaskCalcWindow()
+{
+    delete ui;
+}
+
+// The position in the returned list is the bit: the boxes are created in bit order under one
+// parent, and the digits in their names are never read.
+QList<QCheckBox *> QvMaskCalcWindow::FindBitCheckBoxes() const
+{
+    const QRegularExpression pattern(bitBoxPattern);
+    return ui->centralWidget->findChildren<QCheckBox *>(pattern);
+}
+
+void QvMaskCalcWindow::ConnectBitCheckBoxes()
+{
+    // Only clicked(): setting a box by program must not feed back into the number.
+    const QList<QCheckBox *> boxes = FindBitCheckBoxes();
+    for (QCheckBox *box : boxes)
+        connect(box, &QCheckBox::clicked, this, &QvMaskCalcWindow::SetMaskNumber);
+}
+
+void QvMaskCalcWindow::SetCheckBoxes(double newValue)
+{
+    // Through a 64-bit integer: a signed 32-bit conversion would lose bit 31.
+    const quint32 mask = quint32(qint64(newValue));
+    const QList<QCheckBox *> boxes = FindBitCheckBoxes();
+    for (qsizetype i = 0; i < boxes.size() && i < 32; ++i)
+        boxes.at(i)->setChecked((mask >> i) & 1u);
+}
+
+void QvMaskCalcWindow::SetMaskNumber()
+{
+    const QList<QCheckBox *> boxes = FindBitCheckBoxes();
+    quint32 mask = 0;
+    for (qsizetype i = 0; i < boxes.size() && i < 32; ++i) {
+        if (boxes.at(i)->isChecked())
+            mask |= quint32(1) << i;
+    }
+    ui->sbMaskValue->setValue(double(mask));
+}
+
+void QvMaskCalcWindow::on_actionCheck_All_triggered()
+{
+    ui->sbMaskValue->setValue(ui->sbMaskValue->maximum());
+}
+
+void QvMaskCalcWindow::on_actionUncheck_All_triggered()
+{
+    ui->sbMaskValue->setValue(ui->sbMaskValue->minimum());
+}
+
+void QvMaskCalcWindow::on_action_Quit_triggered()
+{
+    close();
+}
