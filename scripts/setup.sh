@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake make g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core)
 if [ "${1:-}" = "--tests" ]; then
-    packages+=(xvfb xauth xdotool libx11-dev binutils-mingw-w64-x86-64)
+    packages+=(xvfb xauth xdotool libx11-dev binutils-mingw-w64-x86-64 desktop-file-utils appstream)
 fi
 
 missing=()

@@ -1,0 +1,85 @@
+# Installs a build into a scratch prefix and checks what a Linux desktop gets: the executable, the
+# desktop entry, the theme icon and the AppStream metadata, each valid and pointing at the others.
+# Run as: cmake -DBUILD_DIR=... -DPREFIX=... -DCONFIG=... -DAPP_ID=... -DEXECUTABLE=... -P <this>
+cmake_minimum_required(VERSION 3.21)
+
+foreach(var BUILD_DIR PREFIX APP_ID EXECUTABLE)
+    if(NOT ${var})
+        message(FATAL_ERROR "${var} is not set")
+    endif()
+endforeach()
+
+file(REMOVE_RECURSE "${PREFIX}")
+set(config_args)
+if(CONFIG)
+    set(config_args --config "${CONFIG}")
+endif()
+execute_process(
+    COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}" ${config_args}
+    RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "cmake --install failed: ${result}")
+endif()
+
+set(desktop "${PREFIX}/share/applications/${APP_ID}.desktop")
+set(metainfo "${PREFIX}/share/metainfo/${APP_ID}.metainfo.xml")
+set(icon "${PREFIX}/share/icons/hicolor/64x64/apps/${APP_ID}.png")
+foreach(file "${desktop}" "${metainfo}" "${icon}")
+    if(NOT EXISTS "${file}")
+        message(FATAL_ERROR "not installed: ${file}")
+    endif()
+endforeach()
+
+# find_program only accepts a file that may be executed.
+find_program(installed_exe "${EXECUTABLE}" PATHS "${PREFIX}/bin" NO_DEFAULT_PATH NO_CACHE)
+if(NOT installed_exe)
+    message(FATAL_ERROR "no executable ${EXECUTABLE} in ${PREFIX}/bin")
+endif()
+
+# The desktop looks the icon up by name in the theme's 64x64 folder: it must really be 64 x 64.
+file(READ "${icon}" png_head LIMIT 24 HEX)
+string(SUBSTRING "${png_head}" 0 16 png_signature)
+string(SUBSTRING "${png_head}" 32 16 png_size)
+if(NOT png_signature STREQUAL "89504e470d0a1a0a" OR NOT png_size STREQUAL "0000004000000040")
+    message(FATAL_ERROR "${icon} is not a 64 x 64 PNG (header ${png_head})")
+endif()
+
+# The three files name each other: a mismatch is a menu entry without icon or a dead launcher.
+file(STRINGS "${desktop}" exec_line REGEX "^Exec=")
+file(STRINGS "${desktop}" icon_line REGEX "^Icon=")
+if(NOT exec_line STREQUAL "Exec=${EXECUTABLE}")
+    message(FATAL_ERROR "desktop entry runs '${exec_line}', installed is ${EXECUTABLE}")
+endif()
+if(NOT icon_line STREQUAL "Icon=${APP_ID}")
+    message(FATAL_ERROR "desktop entry shows '${icon_line}', installed icon is ${APP_ID}")
+endif()
+file(READ "${metainfo}" metainfo_text)
+foreach(expected "<id>${APP_ID}</id>"
+                 "<launchable type=\"desktop-id\">${APP_ID}.desktop</launchable>"
+                 "<binary>${EXECUTABLE}</binary>")
+    string(FIND "${metainfo_text}" "${expected}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "metainfo lacks ${expected}")
+    endif()
+endforeach()
+
+find_program(desktop_file_validate desktop-file-validate NO_CACHE)
+find_program(appstreamcli appstreamcli NO_CACHE)
+if(NOT desktop_file_validate OR NOT appstreamcli)
+    message(FATAL_ERROR "desktop-file-validate and appstreamcli are needed (scripts/setup.sh --tests)")
+endif()
+
+# desktop-file-validate exits 0 on warnings; only its hints are let through.
+execute_process(COMMAND "${desktop_file_validate}" "${desktop}"
+    RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+message(STATUS "desktop-file-validate: ${result}\n${output}")
+if(NOT result EQUAL 0 OR output MATCHES "(error|warning):")
+    message(FATAL_ERROR "desktop-file-validate rejects ${desktop}")
+endif()
+
+execute_process(COMMAND "${appstreamcli}" validate --no-net --no-color "${metainfo}"
+    RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+message(STATUS "appstreamcli validate: ${result}\n${output}")
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "appstreamcli rejects ${metainfo}")
+endif()
