@@ -23,8 +23,7 @@ QvMaskCalcWindow::QvMaskCalcWindow(QWidget *parent)
     ui->sbMaskValue->setValue(ui->sbMaskValue->maximum());
     ui->sbMaskValue->setMinimumSize(ui->sbMaskValue->sizeHint());
     ui->sbMaskValue->resize(ui->sbMaskValue->sizeHint());
-    connect(ui->sbMaskValue, &QDoubleSpinBox::valueChanged, this,
-            &QvMaskCalcWindow::SetCheckBoxes);
+    connect(ui->sbMaskValue, &QDoubleSpinBox::valueChanged, this, &QvMaskCalcWindow::SetCheckBoxes);
 
     // No box is ticked yet: this brings the field back to 0.
     SetMaskNumber();
