@@ -1,0 +1,241 @@
+// Runs the start-up programs as whole processes, in turn, and reports wall time and peak memory
+// against the form alone, which is the floor the window's own widgets set.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+
+extern char **environ;
+
+namespace {
+
+struct Program
+{
+    QString name;
+    QString exe;
+    QStringList args;
+    // Removed before every run, so that the run pays for writing the default set.
+    QString removeBeforeRun;
+    int labelSets = 0;
+    std::vector<double> wallMs;
+    std::vector<double> peakMiB;
+};
+
+const char *const labelFileName = "K732-118.ini";
+
+[[noreturn]] void fail(const QString &message)
+{
+    std::fprintf(stderr, "bench_startup: %s\n", qPrintable(message));
+    std::exit(1);
+}
+
+double nowMs()
+{
+    timespec ts {};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+// wait4 gives the peak resident set of this one child, where RUSAGE_CHILDREN would give the
+// largest of all children so far.
+void runOnce(Program &program)
+{
+    if (!program.removeBeforeRun.isEmpty())
+        QFile::remove(program.removeBeforeRun);
+
+    const QByteArray exe = QFile::encodeName(program.exe);
+    std::vector<QByteArray> args { exe };
+    for (const QString &arg : program.args)
+        args.push_back(arg.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+
+    const double start = nowMs();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, exe.constData(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        fail(QStringLiteral("cannot start %1").arg(program.exe));
+    int status = 0;
+    rusage usage {};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        fail(QStringLiteral("lost %1").arg(program.exe));
+    const double end = nowMs();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        fail(QStringLiteral("%1 did not exit cleanly (status %2)").arg(program.exe).arg(status));
+
+    program.wallMs.push_back(end - start);
+    program.peakMiB.push_back(double(usage.ru_maxrss) / 1024.0);
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+// Each label file needs a directory of its own, because the program reads the file beside itself.
+QString stageProgram(const QString &source, const QString &dir)
+{
+    QDir().mkpath(dir);
+    const QString target = dir + QLatin1Char('/') + QFileInfo(source).fileName();
+    if (!QFile::copy(source, target))
+        fail(QStringLiteral("cannot copy %1 to %2").arg(source, dir));
+    return target;
+}
+
+// Written through QSettings so that the file is exactly what the toolkit writes for a user's sets.
+// The labels sort in a different order from their bits, as real register names do.
+void writeLabelFile(const QString &path, int sets)
+{
+    QSettings settings(path, QSettings::IniFormat);
+    settings.beginGroup(QStringLiteral("bitlabels"));
+    for (int set = 0; set < sets; ++set) {
+        settings.beginGroup(QStringLiteral("Register %1").arg(set, 5, 10, QLatin1Char('0')));
+        for (int bit = 0; bit < 32; ++bit)
+            settings.setValue(QStringLiteral("Flag %1").arg(bit + 1), bit);
+        settings.endGroup();
+    }
+    settings.endGroup();
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        fail(QStringLiteral("cannot write %1").arg(path));
+}
+
+QString formSize(const QString &formExe)
+{
+    FILE *pipe = popen(QFile::encodeName(formExe).constData(), "r");
+    if (!pipe)
+        fail(QStringLiteral("cannot start %1").arg(formExe));
+    int width = 0;
+    int height = 0;
+    const int read = std::fscanf(pipe, "%d %d", &width, &height);
+    pclose(pipe);
+    if (read != 2 || width <= 0 || height <= 0)
+        fail(QStringLiteral("%1 did not report its size").arg(formExe));
+    return QStringLiteral("%1 %2").arg(width).arg(height);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
+    const int warmUpRounds = 3;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    const QString binDir = QCoreApplication::applicationDirPath();
+    const QString work = binDir + QStringLiteral("/startup-work");
+    QDir(work).removeRecursively();
+
+    const QString appExe = binDir + QStringLiteral("/bench_startup_app");
+    const QString formExe = binDir + QStringLiteral("/bench_startup_form");
+    const QStringList size = formSize(formExe).split(QLatin1Char(' '));
+
+    std::vector<Program> programs;
+    programs.push_back({ QStringLiteral("bare QMainWindow, same size"),
+                         binDir + QStringLiteral("/bench_startup_bare"),
+                         size,
+                         {},
+                         0,
+                         {},
+                         {} });
+    programs.push_back({ QStringLiteral("form alone"), formExe, {}, {}, 0, {}, {} });
+
+    const QString defaultDir = work + QStringLiteral("/default");
+    programs.push_back({ QStringLiteral("K732-118, default label file"),
+                         stageProgram(appExe, defaultDir),
+                         {},
+                         {},
+                         1,
+                         {},
+                         {} });
+    // The first start writes the default file; every measured run then finds it.
+    runOnce(programs.back());
+    if (!QFile::exists(defaultDir + QLatin1Char('/') + QLatin1String(labelFileName)))
+        fail(QStringLiteral("the program wrote no default label file"));
+    programs.back().wallMs.clear();
+    programs.back().peakMiB.clear();
+
+    const QString firstDir = work + QStringLiteral("/first-start");
+    programs.push_back({ QStringLiteral("K732-118, first start (writes the file)"),
+                         stageProgram(appExe, firstDir),
+                         {},
+                         firstDir + QLatin1Char('/') + QLatin1String(labelFileName),
+                         1,
+                         {},
+                         {} });
+
+    for (int sets : { 100, 1000, 10000 }) {
+        const QString dir = work + QStringLiteral("/sets-%1").arg(sets);
+        const QString exe = stageProgram(appExe, dir);
+        writeLabelFile(dir + QLatin1Char('/') + QLatin1String(labelFileName), sets);
+        programs.push_back(
+                { QStringLiteral("K732-118, %1 sets").arg(sets), exe, {}, {}, sets, {}, {} });
+    }
+
+    // In turn, with the order rotated each round, so that a slow spell of the machine falls on
+    // every program alike.
+    for (int round = 0; round < warmUpRounds + rounds; ++round) {
+        for (size_t i = 0; i < programs.size(); ++i)
+            runOnce(programs[(i + size_t(round)) % programs.size()]);
+        if (round + 1 == warmUpRounds) {
+            for (Program &program : programs) {
+                program.wallMs.clear();
+                program.peakMiB.clear();
+            }
+        }
+    }
+
+    const Program &form = programs[1];
+    const Program &withDefault = programs[2];
+    const double formWall = median(form.wallMs);
+    const double formPeak = median(form.peakMiB);
+    std::printf("Start-up, %d runs of each program in turn (median; QT_QPA_PLATFORM=offscreen)\n\n",
+                rounds);
+    std::printf("| program | wall ms | × form | min ms | peak MiB | × form |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|\n");
+    for (const Program &program : programs) {
+        const double wall = median(program.wallMs);
+        const double peak = median(program.peakMiB);
+        std::printf("| %s | %.1f | %.3f | %.1f | %.1f | %.3f |\n", qPrintable(program.name), wall,
+                    wall / formWall,
+                    *std::min_element(program.wallMs.begin(), program.wallMs.end()), peak,
+                    peak / formPeak);
+    }
+
+    std::printf("\nLarge label files against the default file (32 labels a set)\n\n");
+    std::printf("| sets | added ms | per set µs | added MiB |\n");
+    std::printf("|---:|---:|---:|---:|\n");
+    for (const Program &program : programs) {
+        if (program.labelSets < 100)
+            continue;
+        const double added = median(program.wallMs) - median(withDefault.wallMs);
+        std::printf("| %d | %.1f | %.1f | %.1f |\n", program.labelSets, added,
+                    added * 1000.0 / program.labelSets,
+                    median(program.peakMiB) - median(withDefault.peakMiB));
+    }
+    return 0;
+}

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (the bench preset: release, bench/ only) and runs them: first the window's
+# per-event and label-loading costs in one process, then start-up as whole processes run in turn.
+# An optional argument sets the number of start-up rounds (default 30).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j"$(nproc)"
+
+bin=build/bench/bench
+export QT_QPA_PLATFORM=offscreen
+
+echo
+echo "Date: $(date -u +%Y-%m-%d)  Machine: $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p' | head -1), $(free -g | awk '/^Mem:/ {print $2 " GiB"}')  Qt: $(qtpaths6 --qt-version 2>/dev/null || echo unknown)"
+echo
+echo "In one process (QBENCHMARK, median of 5 runs)"
+echo
+# QtTest's CSV rows: "function","data row","metric",msecs per iteration,total,iterations
+if ! events=$("$bin/bench_events" -csv -median 5 2>/dev/null); then
+    # The CSV report leaves out failures: the plain one says what went wrong.
+    "$bin/bench_events" >&2 || true
+    exit 1
+fi
+echo "$events" | awk -F, '
+    /WalltimeMilliseconds/ {
+        gsub(/"/, "", $1); gsub(/"/, "", $2)
+        if ($1 == "loadSets") { row[++rows] = $2; ms[$2] = $4 } else { event[++events] = $1; us[$1] = $4 * 1000 }
+    }
+    END {
+        print "| event | µs |"; print "|---|---:|"
+        for (i = 1; i <= events; ++i) printf "| %s | %.1f |\n", event[i], us[event[i]]
+        print ""
+        print "| window built with | ms | added ms | per set µs |"; print "|---|---:|---:|---:|"
+        base = ms["default file"]
+        for (i = 1; i <= rows; ++i) {
+            n = row[i] + 0
+            if (n > 0) printf "| %s | %.2f | %.2f | %.2f |\n", row[i], ms[row[i]], ms[row[i]] - base, (ms[row[i]] - base) * 1000 / n
+            else printf "| %s | %.2f | | |\n", row[i], ms[row[i]]
+        }
+    }'
+echo
+"$bin/bench_startup" "${1:-30}"
