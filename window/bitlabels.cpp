@@ -2,20 +2,100 @@
 #include "qvmaskcalcwindow.h"
 #include "ui_qvmaskcalcwindow.h"
 
-const QStringList defaultBitLabels;
+#include "labelfile.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QSettings>
+
+namespace {
+
+QStringList makeDefaultBitLabels()
+{
+    QStringList labels;
+    // The labels count from 1, the bits from 0.
+    for (int n = 1; n <= 32; ++n)
+        labels.append(QvMaskCalcWindow::tr("Bit %1").arg(n));
+    return labels;
+}
+
+QString labelFilePath()
+{
+    // One substitution, so that a "%2" in the directory's name is never replaced.
+    return QStringLiteral("%1/%2.ini")
+            .arg(QCoreApplication::applicationDirPath(), QCoreApplication::applicationName());
+}
+
+} // namespace
+
+const QStringList defaultBitLabels = makeDefaultBitLabels();
 const QString defaultSetName = QvMaskCalcWindow::tr("Generic");
 const QString bitLabelsGroup = QvMaskCalcWindow::tr("bitlabels");
 
-void QvMaskCalcWindow::LoadBitLabels() { }
+void QvMaskCalcWindow::LoadBitLabels()
+{
+    const LabelSets sets = readLabelSetsFromFile(labelFilePath(), bitLabelsGroup);
+    // The first entry added to the empty combo box becomes current at once and its slot reads
+    // labelSets, so each list goes in before its entry.
+    for (qsizetype k = 0; k < sets.names.size(); ++k) {
+        labelSets.append(sets.labels.at(k));
+        ui->cbLabels->addItem(sets.names.at(k));
+    }
+    if (!labelSets.isEmpty())
+        return;
 
-void QvMaskCalcWindow::WriteDefaultBitLabels() { }
+    WriteDefaultBitLabels();
+    // Whatever the write achieved, the file is not read again.
+    labelSets.append(defaultBitLabels);
+    ui->cbLabels->addItem(defaultSetName);
+}
+
+void QvMaskCalcWindow::WriteDefaultBitLabels()
+{
+    const QString path = labelFilePath();
+    QByteArray text;
+    switch (readLabelFileText(path, &text)) {
+    case LabelFileState::Missing:
+    case LabelFileState::Empty: {
+        // Nothing in the file can be lost, so the toolkit's own writer does.
+        QSettings settings(path, QSettings::IniFormat, this);
+        settings.beginGroup(bitLabelsGroup);
+        settings.beginGroup(defaultSetName);
+        for (qsizetype i = 0; i < defaultBitLabels.size(); ++i)
+            settings.setValue(defaultBitLabels.at(i), int(i));
+        settings.endGroup();
+        settings.endGroup();
+        settings.sync();
+        break;
+    }
+    case LabelFileState::Text:
+        // The toolkit's writer would drop the comments and reorder the sections of a file the
+        // user wrote by hand.
+        insertLabelSet(path, text, bitLabelsGroup, defaultSetName, defaultBitLabels);
+        break;
+    case LabelFileState::Unusable:
+        break;
+    }
+}
 
 void QvMaskCalcWindow::SetBitLabels(const QStringList &labels)
 {
-    Q_UNUSED(labels);
+    const QList<QCheckBox *> boxes = FindBitCheckBoxes();
+    for (qsizetype k = 0; k < boxes.size(); ++k) {
+        QCheckBox *box = boxes.at(k);
+        const bool used = k < labels.size();
+        box->setEnabled(used);
+        // A single '&' would turn the next character into a shortcut and vanish from the label.
+        box->setText(used ? QString(labels.at(k)).replace(u'&', QStringLiteral("&&"))
+                          : tr("Unused"));
+    }
 }
 
 void QvMaskCalcWindow::on_cbLabels_currentIndexChanged(int index)
 {
-    Q_UNUSED(index);
+    // Only LoadBitLabels adds entries, each after its list; an index without a list (-1 when the
+    // combo box is emptied) has nothing to show.
+    if (index < 0 || index >= labelSets.size())
+        return;
+    SetBitLabels(labelSets.at(index));
 }

@@ -1,0 +1,155 @@
+// Adding keys to INI text without rewriting anything that is already there.
+#include "inisplice.h"
+
+namespace {
+
+constexpr char hexDigits[] = "0123456789ABCDEF";
+constexpr char utf8ByteOrderMark[] = "\xef\xbb\xbf";
+
+// The toolkit compares section names case-insensitively on Windows only.
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity sectionCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity sectionCase = Qt::CaseSensitive;
+#endif
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\f' || c == '\v';
+}
+
+struct Line
+{
+    qsizetype begin; // first byte
+    qsizetype contentEnd; // first byte of the line break, or the end of the text
+    qsizetype end; // first byte after the line break
+};
+
+QList<Line> splitLines(const QByteArray &text, qsizetype from)
+{
+    QList<Line> lines;
+    qsizetype begin = from;
+    while (begin < text.size()) {
+        qsizetype i = begin;
+        while (i < text.size() && text.at(i) != '\n' && text.at(i) != '\r')
+            ++i;
+        qsizetype end = i;
+        if (end < text.size())
+            end += (text.at(end) == '\r' && end + 1 < text.size() && text.at(end + 1) == '\n') ? 2
+                                                                                               : 1;
+        lines.append({ begin, i, end });
+        begin = end;
+    }
+    return lines;
+}
+
+QByteArrayView trimmedContent(const QByteArray &text, const Line &line)
+{
+    qsizetype begin = line.begin;
+    qsizetype end = line.contentEnd;
+    while (begin < end && isBlank(text.at(begin)))
+        ++begin;
+    while (end > begin && isBlank(text.at(end - 1)))
+        --end;
+    return QByteArrayView(text).sliced(begin, end - begin);
+}
+
+// The section name of a header line, read the way the toolkit reads it: up to the first ']', or
+// to the end of the line when there is none. Empty for a line that is no header.
+QByteArrayView headerName(QByteArrayView content)
+{
+    if (!content.startsWith('['))
+        return {};
+    qsizetype close = content.indexOf(']');
+    if (close < 0)
+        close = content.size();
+    return content.sliced(1, close - 1).trimmed();
+}
+
+QByteArray lineBreakOf(const QByteArray &text, const QList<Line> &lines)
+{
+    for (const Line &line : lines) {
+        if (line.end > line.contentEnd)
+            return text.sliced(line.contentEnd, line.end - line.contentEnd);
+    }
+#ifdef Q_OS_WIN
+    return QByteArrayLiteral("\r\n");
+#else
+    return QByteArrayLiteral("\n");
+#endif
+}
+
+} // namespace
+
+QByteArray iniEscapedKey(const QString &key)
+{
+    QByteArray result;
+    result.reserve(key.size() * 3 / 2);
+    for (const QChar qc : key) {
+        const char16_t c = qc.unicode();
+        if (c == u'/') {
+            result += '\\';
+        } else if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
+                   || c == u'_' || c == u'-' || c == u'.') {
+            result += char(c);
+        } else if (c <= 0xff) {
+            result += '%';
+            result += hexDigits[c >> 4];
+            result += hexDigits[c & 0xf];
+        } else {
+            result += "%U";
+            for (int shift = 12; shift >= 0; shift -= 4)
+                result += hexDigits[(c >> shift) & 0xf];
+        }
+    }
+    return result;
+}
+
+QByteArray insertIniLines(const QByteArray &text, const QString &section,
+                          const QList<QByteArray> &lines, IniPlacement placement)
+{
+    const qsizetype start = text.startsWith(utf8ByteOrderMark) ? 3 : 0;
+    const QList<Line> textLines = splitLines(text, start);
+    const QByteArray lineBreak = lineBreakOf(text, textLines);
+    const QByteArray name = iniEscapedKey(section);
+
+    // The line after which the new lines go; -1 for a new section at the end.
+    qsizetype after = -1;
+    if (placement == IniPlacement::IntoLastSection) {
+        bool inSection = false;
+        for (qsizetype i = 0; i < textLines.size(); ++i) {
+            const QByteArrayView content = trimmedContent(text, textLines.at(i));
+            if (content.startsWith('[')) {
+                inSection = headerName(content).compare(name, sectionCase) == 0;
+                if (inSection)
+                    after = i;
+            } else if (inSection && !content.isEmpty() && !content.startsWith(';')
+                       && !content.startsWith('#')) {
+                after = i;
+            }
+        }
+    }
+
+    QByteArray added;
+    qsizetype at = text.size();
+    if (after >= 0) {
+        const Line &line = textLines.at(after);
+        at = line.end;
+        if (line.end == line.contentEnd)
+            added += lineBreak;
+    } else if (!textLines.isEmpty()) {
+        const Line &last = textLines.constLast();
+        if (last.end == last.contentEnd)
+            added += lineBreak;
+        if (!trimmedContent(text, last).isEmpty())
+            added += lineBreak;
+    }
+    if (after < 0)
+        added += '[' + name + ']' + lineBreak;
+    for (const QByteArray &line : lines)
+        added += line + lineBreak;
+
+    QByteArray result = text;
+    result.insert(at, added);
+    return result;
+}

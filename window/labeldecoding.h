@@ -1,0 +1,25 @@
+// Turning one label set, as the settings file holds it, into the labels of the bits.
+#pragma once
+
+#include <QList>
+#include <QStringList>
+#include <QVariant>
+
+// The bit that a label's value names in a set of labelCount labels: 0 when the value is not a
+// decimal integer, -1 when it is one outside 0 … labelCount − 1 (the key is then skipped).
+//
+// A decimal integer is text (a QString, as the settings class reads a plain value) made of an
+// optional '+' or '-' and one or more ASCII digits, with any leading and trailing blanks (space,
+// tab, line feed, vertical tab, form feed, carriage return) ignored: "5", " 5\t", "+5", "05" and
+// "-0" all name bit 5 or 0. Everything else counts as bit 0: "", "x", "0x1f", "1e1", "3.0", "٣",
+// a list such as "1, 2" (which the settings class returns as a QStringList) and any other type
+// ("@ByteArray(…)", "@Variant(…)"). Numbers of any length are compared exactly, so "-1", "99",
+// "4294967297" and a 30-digit number are out of range, never wrapped onto another bit.
+qsizetype labelBitIndex(const QVariant &value, qsizetype labelCount);
+
+// The label list of a set whose keys (the label texts, in the settings class's order) have the
+// given values. It starts as a copy of the keys; then each key, in order, is written at the bit
+// its value names. A position that no key names keeps its copied key; a position that several keys
+// name holds the last of them. The list always has exactly keys.size() entries. A key without a
+// value (values shorter than keys) counts as bit 0.
+QStringList decodeLabelSet(const QStringList &keys, const QList<QVariant> &values);

@@ -1,0 +1,144 @@
+// The label settings file: reading its sets, and adding a set without disturbing the rest of it.
+#include "labelfile.h"
+
+#include "inisplice.h"
+#include "labeldecoding.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QSaveFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QVariant>
+
+namespace {
+
+using KeyValues = QMap<QString, QVariant>;
+
+bool isReadableAsSettings(const QFileInfo &info)
+{
+    // A pipe or a device would block or never end; the toolkit would read either without asking.
+    return !info.exists() || (info.isFile() && info.size() <= maxLabelFileSize);
+}
+
+KeyValues readKeyValues(const QString &path)
+{
+    const QSettings settings(path, QSettings::IniFormat);
+    KeyValues all;
+    const QStringList keys = settings.allKeys();
+    for (const QString &key : keys)
+        all.insert(key, settings.value(key));
+    return all;
+}
+
+bool writeScratchFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+}
+
+bool replaceFile(const QString &path, const QByteArray &bytes)
+{
+    // QSaveFile writes beside the target and renames over it, so a crash leaves the old file;
+    // it follows a symbolic link to its target and refuses a target it may not write.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+} // namespace
+
+LabelSets readLabelSets(QSettings &settings, const QString &group)
+{
+    LabelSets sets;
+    settings.beginGroup(group);
+    sets.names = settings.childGroups();
+    for (const QString &name : std::as_const(sets.names)) {
+        settings.beginGroup(name);
+        const QStringList keys = settings.childKeys();
+        QList<QVariant> values;
+        values.reserve(keys.size());
+        for (const QString &key : keys)
+            values.append(settings.value(key, QVariant()));
+        sets.labels.append(decodeLabelSet(keys, values));
+        settings.endGroup();
+    }
+    settings.endGroup();
+    return sets;
+}
+
+LabelSets readLabelSetsFromFile(const QString &path, const QString &group)
+{
+    if (!isReadableAsSettings(QFileInfo(path)))
+        return {};
+    QSettings settings(path, QSettings::IniFormat);
+    return readLabelSets(settings, group);
+}
+
+LabelFileState readLabelFileText(const QString &path, QByteArray *text)
+{
+    const QFileInfo info(path);
+    // A dangling link does not exist, yet writing there would create a file somewhere else.
+    if (info.isSymLink() && !info.exists())
+        return LabelFileState::Unusable;
+    if (!info.exists())
+        return LabelFileState::Missing;
+    if (!info.isFile() || info.size() > maxLabelFileSize)
+        return LabelFileState::Unusable;
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return LabelFileState::Unusable;
+    *text = file.readAll();
+    if (file.error() != QFileDevice::NoError || text->size() != info.size())
+        return LabelFileState::Unusable;
+    if (text->isEmpty())
+        return LabelFileState::Empty;
+    if (text->contains('\0'))
+        return LabelFileState::Unusable;
+    return LabelFileState::Text;
+}
+
+bool insertLabelSet(const QString &path, const QByteArray &text, const QString &group,
+                    const QString &setName, const QStringList &labels)
+{
+    QList<QByteArray> lines;
+    KeyValues added;
+    for (qsizetype i = 0; i < labels.size(); ++i) {
+        const QString key = setName + u'/' + labels.at(i);
+        lines.append(iniEscapedKey(key) + '=' + QByteArray::number(i));
+        added.insert(group + u'/' + key, QString::number(i));
+    }
+
+    // The toolkit reads INI files from disk only, so the old and the new text are read back from
+    // scratch copies: the file is replaced only when every old key keeps its value and the set is
+    // there in full. A line continued by a trailing backslash or an open quote can swallow the
+    // added lines in one place and not in the other.
+    const QTemporaryDir scratch;
+    const QString before = scratch.filePath(QStringLiteral("before.ini"));
+    if (!scratch.isValid() || !writeScratchFile(before, text))
+        return false;
+    KeyValues expected = readKeyValues(before);
+    for (auto it = added.cbegin(); it != added.cend(); ++it) {
+        if (expected.contains(it.key()))
+            return false;
+        expected.insert(it.key(), it.value());
+    }
+
+    for (const IniPlacement placement :
+         { IniPlacement::IntoLastSection, IniPlacement::NewSectionAtEnd }) {
+        const QByteArray candidate = insertIniLines(text, group, lines, placement);
+        const QString after = scratch.filePath(placement == IniPlacement::IntoLastSection
+                                                       ? QStringLiteral("into.ini")
+                                                       : QStringLiteral("end.ini"));
+        if (writeScratchFile(after, candidate) && readKeyValues(after) == expected)
+            return replaceFile(path, candidate);
+    }
+    return false;
+}
