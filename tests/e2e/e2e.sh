@@ -13,7 +13,9 @@ fail() { echo "FAIL: $*"; exit 1; }
 workdir=$(mktemp -d)
 trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$workdir"' EXIT
 exec 3>"$workdir/display"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp >"$workdir/xvfb.log" 2>&1 &
+# -noreset: by default the server resets when its last client leaves, and a program started during
+# that reset cannot connect (Qt then aborts): the second start after a quit failed now and then.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset >"$workdir/xvfb.log" 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do
     [ -s "$workdir/display" ] && break
