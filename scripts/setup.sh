@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building (and, with --tests, testing) the calculator needs.
+# Installs the Debian packages that building (and, with --tests, testing; with --screenshot,
+# photographing) the calculator needs.
 # Only what is missing is installed, through apt-get as root or through sudo.
 set -euo pipefail
 
@@ -9,6 +10,9 @@ if [ "${1:-}" = "--tests" ]; then
     # The sanitizer and fuzzer build (clang, its runtimes, llvm-symbolizer for readable reports),
     # clang-tidy, and valgrind for the memcheck test.
     packages+=(clang libclang-rt-dev llvm clang-tidy valgrind)
+fi
+if [ "${1:-}" = "--screenshot" ]; then
+    packages+=(xvfb xauth xdotool imagemagick)
 fi
 
 missing=()
