@@ -49,16 +49,15 @@ double nowMs()
     return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
-// wait4 gives the peak resident set of this one child, where RUSAGE_CHILDREN would give the
-// largest of all children so far.
-void runOnce(Program &program)
+// Starts the program with its output discarded and waits for it. wait4 gives the peak resident
+// set of this one child, where RUSAGE_CHILDREN would give the largest of all children so far.
+// The peak of a child counts the memory of this process up to the exec, so this process keeps
+// small: the label files are written by children of their own.
+bool spawnAndWait(const QString &exe, const QStringList &arguments, double *wallMs, double *peakMiB)
 {
-    if (!program.removeBeforeRun.isEmpty())
-        QFile::remove(program.removeBeforeRun);
-
-    const QByteArray exe = QFile::encodeName(program.exe);
-    std::vector<QByteArray> args { exe };
-    for (const QString &arg : program.args)
+    const QByteArray path = QFile::encodeName(exe);
+    std::vector<QByteArray> args { path };
+    for (const QString &arg : arguments)
         args.push_back(arg.toLocal8Bit());
     std::vector<char *> argv;
     for (QByteArray &arg : args)
@@ -72,20 +71,30 @@ void runOnce(Program &program)
 
     const double start = nowMs();
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, exe.constData(), &actions, nullptr, argv.data(), environ);
+    const int spawned =
+            posix_spawn(&pid, path.constData(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0)
-        fail(QStringLiteral("cannot start %1").arg(program.exe));
+        return false;
     int status = 0;
     rusage usage {};
     if (wait4(pid, &status, 0, &usage) != pid)
-        fail(QStringLiteral("lost %1").arg(program.exe));
-    const double end = nowMs();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        fail(QStringLiteral("%1 did not exit cleanly (status %2)").arg(program.exe).arg(status));
+        return false;
+    *wallMs = nowMs() - start;
+    *peakMiB = double(usage.ru_maxrss) / 1024.0;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
-    program.wallMs.push_back(end - start);
-    program.peakMiB.push_back(double(usage.ru_maxrss) / 1024.0);
+void runOnce(Program &program)
+{
+    if (!program.removeBeforeRun.isEmpty())
+        QFile::remove(program.removeBeforeRun);
+    double wallMs = 0;
+    double peakMiB = 0;
+    if (!spawnAndWait(program.exe, program.args, &wallMs, &peakMiB))
+        fail(QStringLiteral("%1 failed").arg(program.exe));
+    program.wallMs.push_back(wallMs);
+    program.peakMiB.push_back(peakMiB);
 }
 
 double median(std::vector<double> values)
@@ -142,6 +151,10 @@ QString formSize(const QString &formExe)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--write-labels") == 0) {
+        writeLabelFile(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+        return 0;
+    }
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
     const int warmUpRounds = 3;
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -191,7 +204,14 @@ int main(int argc, char **argv)
     for (int sets : { 100, 1000, 10000 }) {
         const QString dir = work + QStringLiteral("/sets-%1").arg(sets);
         const QString exe = stageProgram(appExe, dir);
-        writeLabelFile(dir + QLatin1Char('/') + QLatin1String(labelFileName), sets);
+        double wallMs = 0;
+        double peakMiB = 0;
+        if (!spawnAndWait(QCoreApplication::applicationFilePath(),
+                          { QStringLiteral("--write-labels"),
+                            dir + QLatin1Char('/') + QLatin1String(labelFileName),
+                            QString::number(sets) },
+                          &wallMs, &peakMiB))
+            fail(QStringLiteral("cannot write the label file of %1 sets").arg(sets));
         programs.push_back(
                 { QStringLiteral("K732-118, %1 sets").arg(sets), exe, {}, {}, sets, {}, {} });
     }
