@@ -57,9 +57,11 @@ bool spawnAndWait(const QString &exe, const QStringList &arguments, double *wall
 {
     const QByteArray path = QFile::encodeName(exe);
     std::vector<QByteArray> args { path };
+    args.reserve(size_t(arguments.size()) + 1);
     for (const QString &arg : arguments)
         args.push_back(arg.toLocal8Bit());
     std::vector<char *> argv;
+    argv.reserve(args.size() + 1);
     for (QByteArray &arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -108,7 +110,7 @@ double median(std::vector<double> values)
 QString stageProgram(const QString &source, const QString &dir)
 {
     QDir().mkpath(dir);
-    const QString target = dir + QLatin1Char('/') + QFileInfo(source).fileName();
+    QString target = dir + QLatin1Char('/') + QFileInfo(source).fileName();
     if (!QFile::copy(source, target))
         fail(QStringLiteral("cannot copy %1 to %2").arg(source, dir));
     return target;

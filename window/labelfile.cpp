@@ -3,6 +3,7 @@
 
 #include "inisplice.h"
 #include "labeldecoding.h"
+#include "plainlabelfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -77,6 +78,13 @@ LabelSets readLabelSetsFromFile(const QString &path, const QString &group)
 {
     if (!isReadableAsSettings(QFileInfo(path)))
         return {};
+    // A file of thousands of sets is read in one pass when it is plain enough for that; the
+    // settings class takes the rest, and gives the same sets for a plain file, only slower.
+    QByteArray text;
+    LabelSets sets;
+    if (readLabelFileText(path, &text) == LabelFileState::Text
+        && readPlainLabelSets(text, group, &sets))
+        return sets;
     QSettings settings(path, QSettings::IniFormat);
     return readLabelSets(settings, group);
 }

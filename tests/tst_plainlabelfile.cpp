@@ -1,0 +1,275 @@
+// The one-pass reader of plain label files against the settings class, on the same files.
+#include "labelfile.h"
+#include "plainlabelfile.h"
+
+#include <QtTest>
+
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QTemporaryDir>
+
+class tst_PlainLabelFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void plainTextReadsAsTheToolkitReadsIt_data();
+    void plainTextReadsAsTheToolkitReadsIt();
+    void unusualTextIsLeftToTheToolkit_data();
+    void unusualTextIsLeftToTheToolkit();
+    void fileWrittenByTheToolkit();
+    void generatedFiles();
+
+private:
+    QString writeFile(const QByteArray &text);
+    static LabelSets viaSettings(const QString &path);
+    static QByteArray randomFile(QRandomGenerator &random, bool plainOnly);
+
+    QTemporaryDir dir;
+    int files = 0;
+};
+
+namespace {
+const QString group = QStringLiteral("bitlabels");
+}
+
+// A new name every time: the settings class caches what it has read of a path.
+QString tst_PlainLabelFile::writeFile(const QByteArray &text)
+{
+    QString path = dir.filePath(QStringLiteral("labels-%1.ini").arg(++files));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+LabelSets tst_PlainLabelFile::viaSettings(const QString &path)
+{
+    QSettings settings(path, QSettings::IniFormat);
+    return readLabelSets(settings, group);
+}
+
+void tst_PlainLabelFile::plainTextReadsAsTheToolkitReadsIt_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("names");
+
+    QTest::newRow("the toolkit's own escapes") << QByteArray(
+            "[bitlabels]\nGeneric\\Bit%201=0\nGeneric\\Bit%2010=9\nGeneric\\Bit%202=1\n"
+            "Generic\\%28x%29%2C%20y=2\n") << QStringList { "Generic" };
+    QTest::newRow("sets in code unit order")
+            << QByteArray("[bitlabels]\nalpha\\a=0\nZeta\\a=0\nA%20b\\a=0\nA\\a=0\nB\\a=0\n")
+            << QStringList { "A", "A b", "B", "Zeta", "alpha" };
+    QTest::newRow("labels out of bit order")
+            << QByteArray("[bitlabels]\nS\\Ready=0\nS\\Error=2\nS\\Busy=1\n")
+            << QStringList { "S" };
+    QTest::newRow("unicode: escaped, lower-case hex, raw UTF-8")
+            << QByteArray("[bitlabels]\nS\\%U00B5s=0\nS\\%b0C=1\nS\\Temp\xc3\xa9rature=2\n"
+                          "S\\%U4E2D=3\nT\xc3\xa9\\x=0\n")
+            << QStringList { "S", "T\u00e9" };
+    QTest::newRow("raw blanks and punctuation")
+            << QByteArray("[bitlabels]\nUART status\\RX ready (RXRDY)=0\nUART status\\a+b: x!=1\n")
+            << QStringList { "UART status" };
+    QTest::newRow("Windows line ends")
+            << QByteArray("[bitlabels]\r\nS\\b=1\r\nS\\a=0\r\n") << QStringList { "S" };
+    QTest::newRow("byte order mark")
+            << QByteArray("\xef\xbb\xbf[bitlabels]\nS\\a=0\n") << QStringList { "S" };
+    QTest::newRow("comments, blank lines, no final line end")
+            << QByteArray("; labels\n\n[bitlabels]\n; the UART\nS\\a=0\n\nS\\b=1")
+            << QStringList { "S" };
+    QTest::newRow("other sections around the group")
+            << QByteArray("[Other]\nx=some text; more\ny=1,2\n[bitlabels]\nS\\a=0\n[More]\nz=@x\n")
+            << QStringList { "S" };
+    QTest::newRow("keys of the group itself are no sets")
+            << QByteArray("[bitlabels]\nloose=3\nS\\a=0\n") << QStringList { "S" };
+    QTest::newRow("a set with only deeper keys has no labels")
+            << QByteArray("[bitlabels]\nDeep\\sub\\x=1\nS\\a=0\nS\\a\\b=1\n")
+            << QStringList { "Deep", "S" };
+    QTest::newRow("values signed, padded, out of range, on the same bit")
+            << QByteArray("[bitlabels]\nS\\a=+1\nS\\b=-0\nS\\c=007\nS\\d=-1\nS\\e=99\n"
+                          "S\\f=99999999999999999999\nT\\a=1\nT\\b=1\n")
+            << QStringList { "S", "T" };
+#ifdef Q_OS_LINUX
+    QTest::newRow("names that differ in case")
+            << QByteArray("[bitlabels]\nS\\a=1\nS\\A=0\ns\\a=0\n") << QStringList { "S", "s" };
+#endif
+    QTest::newRow("no group section") << QByteArray("[Other]\nS=0\n") << QStringList {};
+    QTest::newRow("only comments") << QByteArray("; nothing yet\n") << QStringList {};
+}
+
+void tst_PlainLabelFile::plainTextReadsAsTheToolkitReadsIt()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, names);
+
+    LabelSets plain;
+    QVERIFY(readPlainLabelSets(text, group, &plain));
+    const LabelSets expected = viaSettings(writeFile(text));
+    QCOMPARE(expected.names, names);
+    QCOMPARE(plain.names, expected.names);
+    QCOMPARE(plain.labels, expected.labels);
+}
+
+void tst_PlainLabelFile::unusualTextIsLeftToTheToolkit_data()
+{
+    QTest::addColumn<QByteArray>("text");
+
+    QTest::newRow("quoted value") << QByteArray("[bitlabels]\nS\\a=\"1\"\n");
+    QTest::newRow("quote spanning lines in another section")
+            << QByteArray("[Other]\nx=\"a\n[bitlabels]\nS\\a=0\n\"\n");
+    QTest::newRow("line continued by a backslash")
+            << QByteArray("[Other]\nx=a\\\n[bitlabels]\nS\\a=0\n");
+    QTest::newRow("text value") << QByteArray("[bitlabels]\nS\\a=x\nS\\b=1\n");
+    QTest::newRow("empty value") << QByteArray("[bitlabels]\nS\\a=\n");
+    QTest::newRow("blanks around the equals sign") << QByteArray("[bitlabels]\nS\\a = 1\n");
+    QTest::newRow("indented line") << QByteArray("[bitlabels]\n  S\\a=0\n");
+    QTest::newRow("tab") << QByteArray("[bitlabels]\nS\\a=0\t\n");
+    QTest::newRow("lone carriage return") << QByteArray("[bitlabels]\rS\\a=0\n");
+    QTest::newRow("keys before any section") << QByteArray("bitlabels\\S\\a=0\n");
+    QTest::newRow("General section") << QByteArray("[General]\nbitlabels\\S\\a=0\n");
+    QTest::newRow("set as a section") << QByteArray("[bitlabels\\S]\na=0\n");
+    QTest::newRow("group section twice")
+            << QByteArray("[bitlabels]\nS\\a=0\n[Other]\n[bitlabels]\nS\\b=1\n");
+    QTest::newRow("group name in other case") << QByteArray("[BitLabels]\nS\\a=0\n");
+    QTest::newRow("key twice") << QByteArray("[bitlabels]\nS\\a=0\nS\\a=1\n");
+    QTest::newRow("key twice, escaped once") << QByteArray("[bitlabels]\nS\\a b=0\nS\\a%20b=1\n");
+#ifndef Q_OS_LINUX
+    // Where the settings class may compare names without case.
+    QTest::newRow("labels that differ in case") << QByteArray("[bitlabels]\nS\\a=0\nS\\A=1\n");
+    QTest::newRow("sets that differ in case") << QByteArray("[bitlabels]\nS\\a=0\ns\\a=0\n");
+#endif
+    QTest::newRow("escaped slash") << QByteArray("[bitlabels]\nS\\a%2Fb=0\n");
+    // The key reads as a label with a backslash, but looking its value up turns it into a group.
+    QTest::newRow("escaped backslash") << QByteArray("[bitlabels]\nS\\a%5Cb=1\nS\\c=0\n");
+    QTest::newRow("raw slash") << QByteArray("[bitlabels]\nS/a=0\n");
+    QTest::newRow("empty set name") << QByteArray("[bitlabels]\n\\a=0\n");
+    QTest::newRow("broken escape") << QByteArray("[bitlabels]\nS\\a%2=0\n");
+    QTest::newRow("escaped surrogate") << QByteArray("[bitlabels]\nS\\%UD800=0\n");
+    QTest::newRow("invalid UTF-8") << QByteArray("[bitlabels]\nS\\a\xff=0\n");
+    QTest::newRow("comma in a key") << QByteArray("[bitlabels]\nS\\a,b=0\n");
+}
+
+// The one-pass reader declines; through the file the sets are still the settings class's.
+void tst_PlainLabelFile::unusualTextIsLeftToTheToolkit()
+{
+    QFETCH(QByteArray, text);
+
+    LabelSets plain;
+    plain.names = QStringList { "untouched" };
+    QVERIFY(!readPlainLabelSets(text, group, &plain));
+    QCOMPARE(plain.names, QStringList { "untouched" });
+
+    const QString path = writeFile(text);
+    const LabelSets expected = viaSettings(path);
+    const LabelSets read = readLabelSetsFromFile(path, group);
+    QCOMPARE(read.names, expected.names);
+    QCOMPARE(read.labels, expected.labels);
+}
+
+// What people are likely to have in a file of many sets: the toolkit's own output.
+void tst_PlainLabelFile::fileWrittenByTheToolkit()
+{
+    const QString path = dir.filePath(QStringLiteral("toolkit.ini"));
+    const QStringList words { "Ready", "ready?", "Error (parity)", "µs tick",    "Überlauf", "50%",
+                              "a,b",   "x=y",    "\"q\"",          "semi;colon", "50°C",     "中" };
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("Other/key"), QStringLiteral("some text"));
+        settings.beginGroup(group);
+        for (int set = 0; set < 300; ++set) {
+            settings.beginGroup(QStringLiteral("Register %1 %2").arg(set).arg(words.at(set % 12)));
+            for (int bit = 0; bit < 32; ++bit) {
+                settings.setValue(
+                        QStringLiteral("%1 %2").arg(words.at((set + bit) % 12)).arg(bit + 1),
+                        (bit * 7 + set) % 33);
+            }
+            settings.endGroup();
+        }
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    LabelSets plain;
+    QVERIFY(readPlainLabelSets(file.readAll(), group, &plain));
+    const LabelSets expected = viaSettings(path);
+    QCOMPARE(plain.names.size(), 300);
+    QCOMPARE(plain.names, expected.names);
+    QCOMPARE(plain.labels, expected.labels);
+}
+
+// Lines drawn from pieces that the reader takes and pieces that it must decline; a plain-only
+// file may still be declined (a key twice, names differing in case).
+QByteArray tst_PlainLabelFile::randomFile(QRandomGenerator &random, bool plainOnly)
+{
+    // "A%20b" and "A b", "%B5s" and the raw "µs" are the same names.
+    static const QList<QByteArray> sets { "A",         "A%20b", "Zeta", "alpha", "B%U00E9",
+                                          "T\xc3\xa9", "x.y",   "_",    "S(1)",  "A b" };
+    static const QList<QByteArray> labels { "Bit%201", "Bit%2010",  "Bit%202", "Ready", "Busy",
+                                            "%B5s",    "\xc2\xb5s", "a+b",     "f:1",   "Flag 3" };
+    static const QList<QByteArray> values { "0", "1", "2", "3", "31", "-1", "+2", "007", "99" };
+    static const QList<QByteArray> plainLines { "", "; note", "loose=1", "A\\sub\\x=2" };
+    static const QList<QByteArray> oddLines {
+        "  A\\a=1",   "A\\a=\"2\"", "x=\"open",    "y=end\\",    "A\\a=x", "[General]",
+        "A\\a = 1",   "\tB\\b=0",   "[BITLABELS]", "A%2Fb\\c=1", "k",      "A\\b\rB\\c=1",
+        "a\\Ready=0", "A\\ready=1", "[bitlabels]", "[Other]"
+    };
+    auto pick = [&random](const QList<QByteArray> &list) {
+        return list.at(random.bounded(int(list.size())));
+    };
+    // Spellings of one name, so that a plain file never holds a key twice.
+    auto normalized = [](QByteArray key) {
+        return key.replace("%20", " ").replace("%B5", "\xc2\xb5");
+    };
+
+    const QByteArray lineEnd = random.bounded(4) == 0 ? "\r\n" : "\n";
+    const QByteArray otherSection = "[Other]" + lineEnd + "x=text; y" + lineEnd;
+    QByteArray text;
+    if (random.bounded(4) == 0)
+        text += otherSection;
+    if (plainOnly || random.bounded(2))
+        text += "[bitlabels]" + lineEnd;
+    QSet<QByteArray> keys;
+    const int lines = random.bounded(40);
+    for (int i = 0; i < lines; ++i) {
+        const int kind = random.bounded(10);
+        QByteArray line;
+        if (kind < 7) {
+            const QByteArray key = pick(sets) + '\\' + pick(labels);
+            if (plainOnly && keys.contains(normalized(key)))
+                continue;
+            keys.insert(normalized(key));
+            line = key + '=' + pick(values);
+        } else if (kind < 9 || plainOnly) {
+            line = pick(plainLines);
+        } else {
+            line = pick(oddLines);
+        }
+        text += line + lineEnd;
+    }
+    if (random.bounded(4) == 0)
+        text += otherSection;
+    return text;
+}
+
+void tst_PlainLabelFile::generatedFiles()
+{
+    QRandomGenerator random(20261207);
+    int taken = 0;
+    for (int n = 0; n < 400; ++n) {
+        const QByteArray text = randomFile(random, n % 2 == 0);
+        const QString path = writeFile(text);
+        const LabelSets expected = viaSettings(path);
+        LabelSets plain;
+        if (readPlainLabelSets(text, group, &plain)) {
+            ++taken;
+            QVERIFY2(plain.names == expected.names && plain.labels == expected.labels,
+                     text.constData());
+        }
+        const LabelSets read = readLabelSetsFromFile(path, group);
+        QVERIFY2(read.names == expected.names && read.labels == expected.labels, text.constData());
+    }
+    // Both ways must really have been taken.
+    QVERIFY2(taken > 50 && taken < 350, QByteArray::number(taken).constData());
+}
+
+QTEST_GUILESS_MAIN(tst_PlainLabelFile)
+#include "tst_plainlabelfile.moc"
