@@ -99,5 +99,5 @@ void tst_LabelDecoding::bitIndex()
     QCOMPARE(labelBitIndex(value, 4), bit);
 }
 
-QTEST_APPLESS_MAIN(tst_LabelDecoding)
+QTEST_GUILESS_MAIN(tst_LabelDecoding)
 #include "tst_labeldecoding.moc"

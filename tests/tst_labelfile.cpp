@@ -1,4 +1,5 @@
 // The label file beside the executable: what the window reads from it and what it writes into it.
+#include "labelfile.h"
 #include "labelwindow.h"
 
 #include <QComboBox>
@@ -111,7 +112,7 @@ QStringList snapshot(const QString &dirPath)
                                .arg(info.lastModified().toMSecsSinceEpoch()));
     }
     const QFileInfo ini(dirPath + QStringLiteral("/K732-118.ini"));
-    if (ini.isFile() && ini.size() < 1024 * 1024)
+    if (ini.isFile() && ini.size() < qint64(1024) * 1024)
         entries.append(QString::fromLatin1(readFile(ini.filePath()).toHex()));
     return entries;
 }
@@ -335,7 +336,7 @@ void tst_LabelFile::unusableFileLeftAlone()
         // Sparse: the size is what counts, not the blocks.
         writeFile(path, "; c\n");
         QFile file(path);
-        QVERIFY(file.resize(64 * 1024 * 1024 + 1));
+        QVERIFY(file.resize(maxLabelFileSize + 1));
     } else if (kind == QLatin1String("dangling")) {
         QVERIFY(QFile::link(QStringLiteral("targets/missing.ini"), path));
 #ifdef Q_OS_UNIX
@@ -356,16 +357,16 @@ void tst_LabelFile::symbolicLink_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QByteArray>("expected");
 
+    // Symbolic links need rights of their own on Windows.
+#ifdef Q_OS_UNIX
     QTest::newRow("link to a commented file")
             << QByteArray("; mine\n") << "; mine\n\n[bitlabels]\n" + genericLines("\n");
     QTest::newRow("link to an empty file") << QByteArray() << QByteArray();
+#endif
 }
 
 void tst_LabelFile::symbolicLink()
 {
-#ifndef Q_OS_UNIX
-    QSKIP("symbolic links need rights of their own on Windows");
-#endif
     QFETCH(QByteArray, content);
     QFETCH(QByteArray, expected);
 
@@ -390,6 +391,8 @@ void tst_LabelFile::withoutRights_data()
     QTest::addColumn<int>("fileMode");
     QTest::addColumn<bool>("directoryWritable");
 
+    // File modes are POSIX.
+#ifdef Q_OS_UNIX
     const QByteArray mine("; mine\n[other]\nkey=1\n");
     QTest::newRow("no file in a read-only directory") << QByteArray() << false << 0 << false;
     QTest::newRow("commented file in a read-only directory") << mine << true << 0644 << false;
@@ -398,13 +401,12 @@ void tst_LabelFile::withoutRights_data()
     QTest::newRow("write-only file holding a set")
             << QByteArray("; mine\n[bitlabels]\nMotor\\Run=0\n") << true << 0200 << true;
     QTest::newRow("unreadable file") << mine << true << 0 << true;
+#endif
 }
 
 void tst_LabelFile::withoutRights()
 {
-#ifndef Q_OS_UNIX
-    QSKIP("file modes are POSIX");
-#else
+#ifdef Q_OS_UNIX
     QFETCH(QByteArray, content);
     QFETCH(bool, hasFile);
     QFETCH(int, fileMode);
@@ -422,8 +424,11 @@ void tst_LabelFile::withoutRights()
     QStringList command;
     if (::geteuid() == 0) {
         const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-        if (setpriv.isEmpty())
-            QSKIP("running as root without setpriv to drop the rights");
+        if (setpriv.isEmpty()) {
+            // Not QSKIP: in C++17 its empty "..." trips clang's -Wpedantic.
+            QTest::qSkip("running as root without setpriv to drop the rights", __FILE__, __LINE__);
+            return;
+        }
         command = QStringList { setpriv, "--reuid=65534", "--regid=65534", "--clear-groups" };
     }
     QTemporaryDir scratch;

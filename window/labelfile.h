@@ -17,7 +17,7 @@ struct LabelSets
 
 // No label file comes near this size; a larger file is neither read nor written, so that a file
 // put there by mistake costs neither the memory nor the time to parse it.
-inline constexpr qint64 maxLabelFileSize = 64 * 1024 * 1024;
+inline constexpr qint64 maxLabelFileSize = qint64(64) * 1024 * 1024;
 
 // Every sub-group of group is a set; its keys are the labels and their values the bits.
 LabelSets readLabelSets(QSettings &settings, const QString &group);
