@@ -15,10 +15,10 @@ export QT_QPA_PLATFORM=offscreen
 echo
 echo "Date: $(date -u +%Y-%m-%d)  Machine: $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p' | head -1), $(free -g | awk '/^Mem:/ {print $2 " GiB"}')  Qt: $(qtpaths6 --qt-version 2>/dev/null || echo unknown)"
 echo
-echo "In one process (QBENCHMARK, median of 5 runs)"
+echo "In one process (QBENCHMARK, median of 7 runs)"
 echo
 # QtTest's CSV rows: "function","data row","metric",msecs per iteration,total,iterations
-if ! events=$("$bin/bench_events" -csv -median 5 2>/dev/null); then
+if ! events=$("$bin/bench_events" -csv -median 7 -minimumtotal 100 2>/dev/null); then
     # The CSV report leaves out failures: the plain one says what went wrong.
     "$bin/bench_events" >&2 || true
     exit 1
