@@ -60,13 +60,18 @@ LabelSets readLabelSets(QSettings &settings, const QString &group)
     LabelSets sets;
     settings.beginGroup(group);
     sets.names = settings.childGroups();
+    // A line such as "\Set\A=0" makes a sub-group without a name, which cannot be entered:
+    // beginGroup("") stays in the group, whose own keys would pass for that set's labels.
+    sets.names.removeAll(QString());
     for (const QString &name : std::as_const(sets.names)) {
         settings.beginGroup(name);
         const QStringList keys = settings.childKeys();
         QList<QVariant> values;
         values.reserve(keys.size());
+        // An empty label (from a line such as "Set\ =1") cannot be looked up: the settings
+        // class would print a warning and give nothing. It counts as a label without a value.
         for (const QString &key : keys)
-            values.append(settings.value(key, QVariant()));
+            values.append(key.isEmpty() ? QVariant() : settings.value(key, QVariant()));
         sets.labels.append(decodeLabelSet(keys, values));
         settings.endGroup();
     }

@@ -19,7 +19,7 @@ struct LabelSets
 // put there by mistake costs neither the memory nor the time to parse it.
 inline constexpr qint64 maxLabelFileSize = qint64(64) * 1024 * 1024;
 
-// Every sub-group of group is a set; its keys are the labels and their values the bits.
+// Every named sub-group of group is a set; its keys are the labels and their values the bits.
 LabelSets readLabelSets(QSettings &settings, const QString &group);
 
 // The same from the file at path. Something other than a regular file (a directory, a pipe, a
