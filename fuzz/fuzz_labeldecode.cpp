@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QtGlobal>
 
 #include <cstdint>
 #include <cstdio>
@@ -22,6 +23,13 @@ namespace {
 {
     std::fprintf(stderr, "broken invariant: %s\n", what);
     std::abort();
+}
+
+// The program prints nothing, whatever the file holds: a message from Qt is a finding too.
+void failOnMessage(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    std::fprintf(stderr, "message: %s\n", qPrintable(message));
+    fail("Qt printed a message");
 }
 
 QString takeText(FuzzedDataProvider &data, size_t maxBytes)
@@ -89,6 +97,12 @@ qsizetype modelBit(const QVariant &value, qsizetype count)
 }
 
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    qInstallMessageHandler(failOnMessage);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {

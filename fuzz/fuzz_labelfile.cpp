@@ -1,0 +1,162 @@
+// Fuzzes the label file: the input bytes become the file, which is read as the window reads it at
+// start-up; where no set is found, the default set is added as the window adds it. The results
+// are checked against what the settings class itself finds in the file, and the file against
+// what it held before.
+#include "labelfile.h"
+#include "qvmaskcalcwindow.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFile>
+#include <QSet>
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QtGlobal>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+[[noreturn]] void fail(const char *what)
+{
+    std::fprintf(stderr, "broken invariant: %s\n", what);
+    std::abort();
+}
+
+// The program prints nothing, whatever the file holds: a message from Qt is a finding too.
+void failOnMessage(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    std::fprintf(stderr, "message: %s\n", qPrintable(message));
+    fail("Qt printed a message");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
+        fail("cannot write the input file");
+    // The settings class keeps files it has read, by name, and reads one again only when its size
+    // or time stamp changed: every input gets a time stamp of its own.
+    static qint64 serial = 0;
+    const QDateTime stamp = QDateTime::fromSecsSinceEpoch(1000000000 + ++serial, Qt::UTC);
+    if (!file.setFileTime(stamp, QFileDevice::FileModificationTime))
+        fail("cannot set the input file's time stamp");
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        fail("the label file cannot be read back");
+    return file.readAll();
+}
+
+// The sets as the settings class lists them, with their keys, in its own order.
+struct Listed
+{
+    QStringList names;
+    QList<QStringList> keys;
+};
+
+Listed listSets(const QString &path)
+{
+    QSettings settings(path, QSettings::IniFormat);
+    Listed listed;
+    settings.beginGroup(bitLabelsGroup);
+    listed.names = settings.childGroups();
+    // A sub-group without a name cannot be entered, so it is no set.
+    listed.names.removeAll(QString());
+    for (const QString &name : std::as_const(listed.names)) {
+        settings.beginGroup(name);
+        listed.keys.append(settings.childKeys());
+        settings.endGroup();
+    }
+    return listed;
+}
+
+void checkSets(const LabelSets &sets, const Listed &listed)
+{
+    if (sets.names != listed.names)
+        fail("the sets are not the settings class's sets in its order");
+    if (sets.labels.size() != sets.names.size())
+        fail("not exactly one label list per set");
+    for (qsizetype k = 0; k < sets.labels.size(); ++k) {
+        const QStringList &keys = listed.keys.at(k);
+        const QStringList &labels = sets.labels.at(k);
+        if (labels.size() != keys.size())
+            fail("a label list is not as long as its set's key list");
+        const QSet<QString> keySet(keys.cbegin(), keys.cend());
+        for (const QString &label : labels) {
+            if (!keySet.contains(label))
+                fail("a label that is not one of its set's keys");
+        }
+    }
+}
+
+// The new text must be the old one with lines added at one place: no byte removed or changed.
+void checkOnlyAdded(const QByteArray &before, const QByteArray &after)
+{
+    if (after.size() <= before.size())
+        fail("adding the default set did not make the file longer");
+    qsizetype common = 0;
+    while (common < before.size() && before.at(common) == after.at(common))
+        ++common;
+    if (!after.endsWith(before.mid(common)))
+        fail("adding the default set changed the existing text");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    qInstallMessageHandler(failOnMessage);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("K732-118.ini"));
+    const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
+    writeFile(path, input);
+
+    const LabelSets sets = readLabelSetsFromFile(path, bitLabelsGroup);
+    const Listed listed = listSets(path);
+    checkSets(sets, listed);
+    // The fast path for plain files and the settings class must agree.
+    QSettings settings(path, QSettings::IniFormat);
+    const LabelSets viaSettings = readLabelSets(settings, bitLabelsGroup);
+    if (sets.names != viaSettings.names || sets.labels != viaSettings.labels)
+        fail("the file is read differently with and without the settings class");
+
+    if (sets.names.isEmpty()) {
+        QByteArray text;
+        if (readLabelFileText(path, &text) == LabelFileState::Text) {
+            if (text != input)
+                fail("the file text was not read as written");
+            const bool replaced =
+                    insertLabelSet(path, text, bitLabelsGroup, defaultSetName, defaultBitLabels);
+            const QByteArray after = readFile(path);
+            if (!replaced) {
+                if (after != input)
+                    fail("the file changed although the default set was not added");
+            } else {
+                checkOnlyAdded(input, after);
+                const LabelSets again = readLabelSetsFromFile(path, bitLabelsGroup);
+                if (again.names != QStringList { defaultSetName }
+                    || again.labels != QList<QStringList> { defaultBitLabels })
+                    fail("after adding the default set the file does not hold it alone");
+            }
+        } else if (readFile(path) != input) {
+            fail("reading the file changed it");
+        }
+    } else if (readFile(path) != input) {
+        fail("reading the file changed it");
+    }
+    QFile::remove(path);
+    return 0;
+}
