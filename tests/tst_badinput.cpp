@@ -207,6 +207,10 @@ void tst_BadInput::content_data()
     QTest::newRow("an empty label")
             << emptyLabel << QStringList { "Set" } << LabelLists { { "A", "A" } } << emptyLabel;
 
+    const QByteArray emptyKey("; c\n=5\n");
+    QTest::newRow("an empty key before any section")
+            << emptyKey << none << LabelLists() << appendedSection(emptyKey);
+
     // Set V: A, B and C name bits 0, 1 and 2; the value under test belongs to x, the fourth key.
     // A value read as bit 0 or 1 moves x there; a value outside the set leaves x in its place.
     const struct

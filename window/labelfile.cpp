@@ -28,8 +28,10 @@ KeyValues readKeyValues(const QString &path)
     const QSettings settings(path, QSettings::IniFormat);
     KeyValues all;
     const QStringList keys = settings.allKeys();
+    // An empty key (a line "=5" before any section) cannot be looked up: the settings class
+    // would print a warning. Its presence is compared all the same.
     for (const QString &key : keys)
-        all.insert(key, settings.value(key));
+        all.insert(key, key.isEmpty() ? QVariant() : settings.value(key));
     return all;
 }
 
