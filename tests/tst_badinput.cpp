@@ -250,7 +250,7 @@ void tst_BadInput::content_data()
     QTest::newRow("a set of 10,000 labels")
             << manyLabels << QStringList { "Many" } << LabelLists { manyReversed } << manyLabels;
 
-    const QString hugeLabel(1024 * 1024, u'w');
+    const QString hugeLabel(qsizetype(1) << 20, u'w');
     const QByteArray huge = "[bitlabels]\nHuge\\" + hugeLabel.toLatin1() + "=1\nHuge\\a=0\n";
     QTest::newRow("a label of 1 MiB")
             << huge << QStringList { "Huge" } << LabelLists { { "a", hugeLabel } } << huge;

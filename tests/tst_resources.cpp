@@ -275,7 +275,7 @@ void tst_Resources::windowsIconIsTheEmblem()
         for (int x = 0; x < iconSide; ++x) {
             const QRgb want = emblem.pixel(x, y);
             const bool transparent = mask[row * iconSide / 8 + x / 8] & (0x80 >> (x % 8));
-            const char *bgr = pixels + (row * iconSide + x) * 3;
+            const char *bgr = pixels + (qsizetype(row) * iconSide + x) * 3;
             const QRgb got = qRgb(uchar(bgr[2]), uchar(bgr[1]), uchar(bgr[0]));
             const QByteArray where = QByteArray::number(x) + ',' + QByteArray::number(y);
             QVERIFY2(transparent == (qAlpha(want) < 128), where.constData());
