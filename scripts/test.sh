@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with warnings as errors and runs the whole test
-# suite headless. The last lines are CTest's summary.
+# suite headless, twice: a release build with gcc (plus valgrind's memcheck), then a clang build
+# under AddressSanitizer and UndefinedBehaviorSanitizer (plus the fuzzers and clang-tidy).
+# Any failing stage stops the script with a non-zero exit; the last lines are CTest's summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,3 +10,11 @@ scripts/setup.sh --tests
 cmake --preset ci
 cmake --build --preset ci -j"$(nproc)"
 ctest --preset ci
+
+cmake --preset asan
+cmake --build --preset asan -j"$(nproc)"
+ctest --preset fuzz
+# libFuzzer's own figures, from the log of the run that just passed.
+grep -E '^(Command: |stat::(number_of_executed_units|average_exec_per_sec))' \
+    build/asan/Testing/Temporary/LastTest.log | sed -e 's/^Command: "\([^"]*\)".*/\1/'
+ctest --preset asan
