@@ -16,5 +16,5 @@ cmake --build --preset asan -j"$(nproc)"
 ctest --preset fuzz
 # libFuzzer's own figures, from the log of the run that just passed.
 grep -E '^(Command: |stat::(number_of_executed_units|average_exec_per_sec))' \
-    build/asan/Testing/Temporary/LastTest.log | sed -e 's/^Command: "\([^"]*\)".*/\1/'
+    build/asan/Testing/Temporary/LastTest.log | sed -e 's|^Command: "[^"]*/\([^/"]*\)".*|\1|'
 ctest --preset asan
