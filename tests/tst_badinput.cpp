@@ -1,13 +1,11 @@
 // Hostile and broken label files: for each, which sets the window offers, which labels they
 // carry, and exactly what the file holds afterwards.
+#include "childrun.h"
 #include "labelfile.h"
-#include "qvmaskcalcwindow.h"
+#include "labelwindow.h"
 
-#include <QCheckBox>
 #include <QComboBox>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -58,14 +56,6 @@ void removeLabelFile()
         QFile::remove(labelFile());
 }
 
-QStringList defaultLabels()
-{
-    QStringList labels;
-    for (int n = 1; n <= 32; ++n)
-        labels.append(QStringLiteral("Bit %1").arg(n));
-    return labels;
-}
-
 // The default set's lines as the program adds them to a file, in bit order.
 QByteArray addedLines()
 {
@@ -91,44 +81,15 @@ QByteArray appendedSection(const QByteArray &content)
     return content + "\n[bitlabels]\n" + addedLines();
 }
 
-// What the 32 bit boxes show for a label list.
-QStringList shown(const QStringList &labels)
-{
-    QStringList texts;
-    for (qsizetype i = 0; i < 32; ++i)
-        texts.append(i < labels.size() ? QString(labels.at(i)).replace(u'&', QStringLiteral("&&"))
-                                       : QStringLiteral("Unused"));
-    return texts;
-}
-
-QStringList boxTexts(const QvMaskCalcWindow &window)
-{
-    QStringList texts;
-    const QList<QCheckBox *> boxes =
-            window.findChildren<QCheckBox *>(QRegularExpression(QStringLiteral("^bit_\\d+$")));
-    for (const QCheckBox *box : boxes)
-        texts.append(box->isEnabled() ? box->text() : QStringLiteral("Unused"));
-    return texts;
-}
-
-QStringList comboEntries(QComboBox *combo)
-{
-    QStringList entries;
-    for (int i = 0; i < combo->count(); ++i)
-        entries.append(combo->itemText(i));
-    return entries;
-}
-
 // A window that shows only the default set, which it did not need to read from the file.
 void verifyDefaultOnly(const QvMaskCalcWindow &window)
 {
-    auto *combo = window.findChild<QComboBox *>(QStringLiteral("cbLabels"));
-    QVERIFY(combo);
-    QCOMPARE(comboEntries(combo), QStringList { QStringLiteral("Generic") });
-    QCOMPARE(boxTexts(window), shown(defaultLabels()));
+    QCOMPARE(comboEntries(window), QStringList { QStringLiteral("Generic") });
+    QCOMPARE(boxTexts(window), numbered(QStringLiteral("Bit "), 32, 1));
 }
 
-QStringList numbered(const QString &prefix, int count)
+// Numbers of five digits, so that character order is number order.
+QStringList zeroPadded(const QString &prefix, int count)
 {
     QStringList names;
     for (int i = 0; i < count; ++i)
@@ -243,7 +204,7 @@ void tst_BadInput::content_data()
 
     // Listed as L00000 … L09999, valued from 9999 down: the decoding reverses all of them.
     QByteArray manyLabels("[bitlabels]\n");
-    const QStringList many = numbered(QStringLiteral("L"), 10000);
+    const QStringList many = zeroPadded(QStringLiteral("L"), 10000);
     for (qsizetype i = 0; i < many.size(); ++i)
         manyLabels += "Many\\" + many.at(i).toLatin1() + '=' + QByteArray::number(9999 - i) + '\n';
     QStringList manyReversed(many.crbegin(), many.crend());
@@ -256,7 +217,7 @@ void tst_BadInput::content_data()
             << huge << QStringList { "Huge" } << LabelLists { { "a", hugeLabel } } << huge;
 
     QByteArray manySets("[bitlabels]\n");
-    const QStringList setNames = numbered(QStringLiteral("S"), 5000);
+    const QStringList setNames = zeroPadded(QStringLiteral("S"), 5000);
     LabelLists setLabels;
     for (const QString &name : setNames) {
         manySets += name.toLatin1() + "\\Bit=0\n";
@@ -303,12 +264,11 @@ void tst_BadInput::content()
         if (entries.isEmpty()) {
             verifyDefaultOnly(window);
         } else {
+            QCOMPARE(comboEntries(window), entries);
+            QCOMPARE(boxTexts(window), expectedTexts(labels.constFirst()));
             auto *combo = window.findChild<QComboBox *>(QStringLiteral("cbLabels"));
-            QVERIFY(combo);
-            QCOMPARE(comboEntries(combo), entries);
-            QCOMPARE(boxTexts(window), shown(labels.constFirst()));
             combo->setCurrentIndex(combo->count() - 1);
-            QCOMPARE(boxTexts(window), shown(labels.constLast()));
+            QCOMPARE(boxTexts(window), expectedTexts(labels.constLast()));
         }
     }
     // The file only ever grows by the default set, and nothing is left beside it.
@@ -387,69 +347,37 @@ void tst_BadInput::withoutRights()
 
     // Rights are what is tested, and root has them all: copies of this test start as nobody.
     QStringList prefix;
-    if (::geteuid() == 0) {
-        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-        if (setpriv.isEmpty()) {
-            QTest::qSkip("running as root without setpriv to drop the rights", __FILE__, __LINE__);
-            return;
-        }
-        prefix = QStringList { setpriv, "--reuid=65534", "--regid=65534", "--clear-groups" };
+    if (!childrun::unprivilegedPrefix(&prefix)) {
+        QTest::qSkip("running as root without setpriv to drop the rights", __FILE__, __LINE__);
+        return;
     }
     QTemporaryDir scratch;
-    QVERIFY(scratch.isValid());
-    QVERIFY(QFile::setPermissions(scratch.path(),
-                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                          | QFile::ReadOther | QFile::ExeOther));
-    const QString dir = scratch.filePath(QStringLiteral("app"));
-    QVERIFY(QDir().mkpath(dir));
-    const QString program = dir + QStringLiteral("/tst_badinput");
-    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
-    const QString path = dir + QStringLiteral("/K732-118.ini");
+    const QString program = childrun::copyRunningTest(scratch);
+    QVERIFY(!program.isEmpty());
+    const QByteArray dir = QFile::encodeName(QFileInfo(program).path());
+    const QString path = QFileInfo(program).path() + QStringLiteral("/K732-118.ini");
+    const QByteArray file = QFile::encodeName(path);
     if (hasFile) {
         QVERIFY(writeFile(path, "; mine\n"));
-        QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(fileMode)), 0);
+        QCOMPARE(::chmod(file.constData(), mode_t(fileMode)), 0);
         if (::geteuid() == 0)
-            QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+            QCOMPARE(::chown(file.constData(), childrun::unprivilegedId, childrun::unprivilegedId),
+                     0);
     }
-    const QByteArray dirPath = QFile::encodeName(dir);
-
-    const auto start = [&]() {
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QString::fromLatin1(childVariable), QStringLiteral("1"));
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        child.setProcessEnvironment(environment);
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        QStringList command = prefix;
-        command << program
-                << QStringLiteral("withoutRights:%1")
-                           .arg(QString::fromUtf8(QTest::currentDataTag()));
-        child.start(command.takeFirst(), command);
-        QVERIFY(child.waitForFinished(60000));
-        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-                 child.readAll().constData());
-    };
 
     // First start: the directory may be read but not written.
-    const QStringList before = directoryEntries(dir);
-    QCOMPARE(::chmod(dirPath.constData(), 0555), 0);
-    start();
-    QCOMPARE(::chmod(dirPath.constData(), 0777), 0);
-    if (QTest::currentTestFailed())
-        return;
-    QCOMPARE(directoryEntries(dir), before);
-    if (hasFile) {
-        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0644), 0);
-        QCOMPARE(readFile(path), QByteArray("; mine\n"));
-        QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(fileMode)), 0);
-    }
+    const QStringList before = directoryEntries(QString::fromLocal8Bit(dir));
+    QByteArray output;
+    QCOMPARE(::chmod(dir.constData(), 0555), 0);
+    const bool firstPassed = childrun::runCurrentTest(prefix, program, childVariable, &output);
+    QCOMPARE(::chmod(dir.constData(), 0777), 0);
+    QVERIFY2(firstPassed, output.constData());
+    QCOMPARE(directoryEntries(QString::fromLocal8Bit(dir)), before);
 
-    // Second start, the directory now writable.
-    start();
-    if (QTest::currentTestFailed())
-        return;
+    // Second start, the directory now writable: what the first could not write, it writes now.
+    QVERIFY2(childrun::runCurrentTest(prefix, program, childVariable, &output), output.constData());
     if (hasFile)
-        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0644), 0);
+        QCOMPARE(::chmod(file.constData(), 0644), 0);
     QCOMPARE(readFile(path), afterSecondStart);
 #endif
 }

@@ -1,9 +1,9 @@
 // The label file beside the executable: what the window reads from it and what it writes into it.
+#include "childrun.h"
 #include "labelfile.h"
 #include "labelwindow.h"
 
 #include <QComboBox>
-#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -421,48 +421,30 @@ void tst_LabelFile::withoutRights()
 
     // Rights are what is tested, and root has them all: a copy of this test runs as nobody, from
     // a directory of its own prepared here.
-    QStringList command;
-    if (::geteuid() == 0) {
-        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-        if (setpriv.isEmpty()) {
-            // Not QSKIP: in C++17 its empty "..." trips clang's -Wpedantic.
-            QTest::qSkip("running as root without setpriv to drop the rights", __FILE__, __LINE__);
-            return;
-        }
-        command = QStringList { setpriv, "--reuid=65534", "--regid=65534", "--clear-groups" };
+    QStringList prefix;
+    if (!childrun::unprivilegedPrefix(&prefix)) {
+        // Not QSKIP: in C++17 its empty "..." trips clang's -Wpedantic.
+        QTest::qSkip("running as root without setpriv to drop the rights", __FILE__, __LINE__);
+        return;
     }
     QTemporaryDir scratch;
-    QVERIFY(scratch.isValid());
-    const QString dir = scratch.filePath(QStringLiteral("app"));
-    QVERIFY(QDir().mkpath(dir));
-    QVERIFY(QFile::setPermissions(scratch.path(),
-                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                          | QFile::ReadOther | QFile::ExeOther));
-    const QString program = dir + QStringLiteral("/tst_labelfile");
-    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
+    const QString program = childrun::copyRunningTest(scratch);
+    QVERIFY(!program.isEmpty());
+    const QString dir = QFileInfo(program).path();
     const QString path = dir + QStringLiteral("/K732-118.ini");
     if (hasFile) {
         writeFile(path, content);
         QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(fileMode)), 0);
         if (::geteuid() == 0)
-            QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+            QCOMPARE(::chown(QFile::encodeName(path).constData(), childrun::unprivilegedId,
+                             childrun::unprivilegedId),
+                     0);
     }
     QCOMPARE(::chmod(QFile::encodeName(dir).constData(), directoryWritable ? 0777 : 0555), 0);
     const QStringList before = snapshot(dir);
 
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(childVariable), QStringLiteral("1"));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    command << program
-            << QStringLiteral("withoutRights:%1").arg(QString::fromUtf8(QTest::currentDataTag()));
-    child.start(command.takeFirst(), command);
-    QVERIFY(child.waitForFinished(60000));
-    const QByteArray output = child.readAll();
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-             output.constData());
+    QByteArray output;
+    QVERIFY2(childrun::runCurrentTest(prefix, program, childVariable, &output), output.constData());
 
     QCOMPARE(::chmod(QFile::encodeName(dir).constData(), 0755), 0);
     QCOMPARE(snapshot(dir), before);
