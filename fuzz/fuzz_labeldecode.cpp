@@ -1,5 +1,6 @@
 // Fuzzes the decoding of one label set: arbitrary keys and values of any type, checked against a
 // model of the documented rules that shares no code with the decoder.
+#include "fuzzcheck.h"
 #include "labeldecoding.h"
 
 #include <QByteArray>
@@ -9,28 +10,12 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-#include <QtGlobal>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <string>
 
 namespace {
-
-[[noreturn]] void fail(const char *what)
-{
-    std::fprintf(stderr, "broken invariant: %s\n", what);
-    std::abort();
-}
-
-// The program prints nothing, whatever the file holds: a message from Qt is a finding too.
-void failOnMessage(QtMsgType, const QMessageLogContext &, const QString &message)
-{
-    std::fprintf(stderr, "message: %s\n", qPrintable(message));
-    fail("Qt printed a message");
-}
 
 QString takeText(FuzzedDataProvider &data, size_t maxBytes)
 {
@@ -97,12 +82,6 @@ qsizetype modelBit(const QVariant &value, qsizetype count)
 }
 
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    qInstallMessageHandler(failOnMessage);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {

@@ -2,6 +2,7 @@
 // start-up; where no set is found, the default set is added as the window adds it. The results
 // are checked against what the settings class itself finds in the file, and the file against
 // what it held before.
+#include "fuzzcheck.h"
 #include "labelfile.h"
 #include "qvmaskcalcwindow.h"
 
@@ -13,26 +14,10 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QtGlobal>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
-
-[[noreturn]] void fail(const char *what)
-{
-    std::fprintf(stderr, "broken invariant: %s\n", what);
-    std::abort();
-}
-
-// The program prints nothing, whatever the file holds: a message from Qt is a finding too.
-void failOnMessage(QtMsgType, const QMessageLogContext &, const QString &message)
-{
-    std::fprintf(stderr, "message: %s\n", qPrintable(message));
-    fail("Qt printed a message");
-}
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -110,12 +95,6 @@ void checkOnlyAdded(const QByteArray &before, const QByteArray &after)
 }
 
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    qInstallMessageHandler(failOnMessage);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
