@@ -38,8 +38,7 @@ QvMaskCalcWindow::~QvMaskCalcWindow()
 // parent, and the digits in their names are never read.
 QList<QCheckBox *> QvMaskCalcWindow::FindBitCheckBoxes() const
 {
-    // Compiled once: compiling it on every call was most of the cost of a click.
-    static const QRegularExpression pattern(bitBoxPattern);
+    const QRegularExpression pattern(bitBoxPattern);
     return ui->centralWidget->findChildren<QCheckBox *>(pattern);
 }
 
