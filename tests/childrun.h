@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace childrun {
@@ -51,6 +52,19 @@ inline QString copyRunningTest(const QTemporaryDir &scratch)
                                              | QFile::ReadOther | QFile::ExeOther)
             && QDir().mkpath(dir) && QFile::copy(QCoreApplication::applicationFilePath(), program);
     return ok ? program : QString();
+}
+
+// Writes content to path with the given mode; where the test runs as root, the file is given to
+// the unprivileged user, as if that user had written it.
+inline bool placeFileForChild(const QString &path, const QByteArray &content, int mode)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return false;
+    file.close();
+    const QByteArray name = QFile::encodeName(path);
+    return ::chmod(name.constData(), mode_t(mode)) == 0
+            && (::geteuid() != 0 || ::chown(name.constData(), unprivilegedId, unprivilegedId) == 0);
 }
 
 // Runs program (a copy of this test) on the current test function and data row, with variable

@@ -357,13 +357,8 @@ void tst_BadInput::withoutRights()
     const QByteArray dir = QFile::encodeName(QFileInfo(program).path());
     const QString path = QFileInfo(program).path() + QStringLiteral("/K732-118.ini");
     const QByteArray file = QFile::encodeName(path);
-    if (hasFile) {
-        QVERIFY(writeFile(path, "; mine\n"));
-        QCOMPARE(::chmod(file.constData(), mode_t(fileMode)), 0);
-        if (::geteuid() == 0)
-            QCOMPARE(::chown(file.constData(), childrun::unprivilegedId, childrun::unprivilegedId),
-                     0);
-    }
+    if (hasFile)
+        QVERIFY(childrun::placeFileForChild(path, "; mine\n", fileMode));
 
     // First start: the directory may be read but not written.
     const QStringList before = directoryEntries(QString::fromLocal8Bit(dir));

@@ -432,14 +432,8 @@ void tst_LabelFile::withoutRights()
     QVERIFY(!program.isEmpty());
     const QString dir = QFileInfo(program).path();
     const QString path = dir + QStringLiteral("/K732-118.ini");
-    if (hasFile) {
-        writeFile(path, content);
-        QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(fileMode)), 0);
-        if (::geteuid() == 0)
-            QCOMPARE(::chown(QFile::encodeName(path).constData(), childrun::unprivilegedId,
-                             childrun::unprivilegedId),
-                     0);
-    }
+    if (hasFile)
+        QVERIFY(childrun::placeFileForChild(path, content, fileMode));
     QCOMPARE(::chmod(QFile::encodeName(dir).constData(), directoryWritable ? 0777 : 0555), 0);
     const QStringList before = snapshot(dir);
 
