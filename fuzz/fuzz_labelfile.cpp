@@ -113,12 +113,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         fail("the file is read differently with and without the settings class");
 
     if (sets.names.isEmpty()) {
-        QByteArray text;
-        if (readLabelFileText(path, &text) == LabelFileState::Text) {
-            if (text != input)
+        const LabelFileText file = readLabelFileText(path);
+        if (file.state == LabelFileState::Text) {
+            if (file.bytes != input)
                 fail("the file text was not read as written");
             const bool replaced =
-                    insertLabelSet(path, text, bitLabelsGroup, defaultSetName, defaultBitLabels);
+                    insertLabelSets(file, bitLabelsGroup, { { defaultSetName, defaultBitLabels } });
             const QByteArray after = readFile(path);
             if (!replaced) {
                 if (after != input)

@@ -6,7 +6,6 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QSettings>
 
 namespace {
 
@@ -52,30 +51,10 @@ void QvMaskCalcWindow::LoadBitLabels()
 
 void QvMaskCalcWindow::WriteDefaultBitLabels()
 {
-    const QString path = labelFilePath();
-    QByteArray text;
-    switch (readLabelFileText(path, &text)) {
-    case LabelFileState::Missing:
-    case LabelFileState::Empty: {
-        // Nothing in the file can be lost, so the toolkit's own writer does.
-        QSettings settings(path, QSettings::IniFormat, this);
-        settings.beginGroup(bitLabelsGroup);
-        settings.beginGroup(defaultSetName);
-        for (qsizetype i = 0; i < defaultBitLabels.size(); ++i)
-            settings.setValue(defaultBitLabels.at(i), int(i));
-        settings.endGroup();
-        settings.endGroup();
-        settings.sync();
-        break;
-    }
-    case LabelFileState::Text:
-        // The toolkit's writer would drop the comments and reorder the sections of a file the
-        // user wrote by hand.
-        insertLabelSet(path, text, bitLabelsGroup, defaultSetName, defaultBitLabels);
-        break;
-    case LabelFileState::Unusable:
-        break;
-    }
+    // A file that already holds text keeps every byte of it: the toolkit's writer would drop the
+    // comments and reorder the sections of a file the user wrote by hand.
+    insertLabelSets(readLabelFileText(labelFilePath()), bitLabelsGroup,
+                    { { defaultSetName, defaultBitLabels } });
 }
 
 void QvMaskCalcWindow::SetBitLabels(const QStringList &labels)

@@ -87,50 +87,75 @@ LabelSets readLabelSetsFromFile(const QString &path, const QString &group)
         return {};
     // A file of thousands of sets is read in one pass when it is plain enough for that; the
     // settings class takes the rest, and gives the same sets for a plain file, only slower.
-    QByteArray text;
+    const LabelFileText file = readLabelFileText(path);
     LabelSets sets;
-    if (readLabelFileText(path, &text) == LabelFileState::Text
-        && readPlainLabelSets(text, group, &sets))
+    if (file.state == LabelFileState::Text && readPlainLabelSets(file.bytes, group, &sets))
         return sets;
     QSettings settings(path, QSettings::IniFormat);
     return readLabelSets(settings, group);
 }
 
-LabelFileState readLabelFileText(const QString &path, QByteArray *text)
+LabelFileText readLabelFileText(const QString &path)
 {
+    LabelFileText file;
+    file.path = path;
     const QFileInfo info(path);
     // A dangling link does not exist, yet writing there would create a file somewhere else.
     if (info.isSymLink() && !info.exists())
-        return LabelFileState::Unusable;
-    if (!info.exists())
-        return LabelFileState::Missing;
+        return file;
+    if (!info.exists()) {
+        file.state = LabelFileState::Missing;
+        return file;
+    }
     if (!info.isFile() || info.size() > maxLabelFileSize)
-        return LabelFileState::Unusable;
+        return file;
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return LabelFileState::Unusable;
-    *text = file.readAll();
-    if (file.error() != QFileDevice::NoError || text->size() != info.size())
-        return LabelFileState::Unusable;
-    if (text->isEmpty())
-        return LabelFileState::Empty;
-    if (text->contains('\0'))
-        return LabelFileState::Unusable;
-    return LabelFileState::Text;
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly))
+        return file;
+    QByteArray text = in.readAll();
+    if (in.error() != QFileDevice::NoError || text.size() != info.size() || text.contains('\0'))
+        return file;
+    file.state = text.isEmpty() ? LabelFileState::Empty : LabelFileState::Text;
+    file.bytes = std::move(text);
+    return file;
 }
 
-bool insertLabelSet(const QString &path, const QByteArray &text, const QString &group,
-                    const QString &setName, const QStringList &labels)
+bool insertLabelSets(const LabelFileText &file, const QString &group, const QList<LabelSet> &sets)
 {
-    QList<QByteArray> lines;
-    KeyValues added;
-    for (qsizetype i = 0; i < labels.size(); ++i) {
-        const QString key = setName + u'/' + labels.at(i);
-        lines.append(iniEscapedKey(key) + '=' + QByteArray::number(i));
-        added.insert(group + u'/' + key, QString::number(i));
+    switch (file.state) {
+    case LabelFileState::Unusable:
+        return false;
+    case LabelFileState::Missing:
+    case LabelFileState::Empty: {
+        // Nothing in the file can be lost, so the toolkit's own writer does.
+        QSettings settings(file.path, QSettings::IniFormat);
+        settings.beginGroup(group);
+        for (const LabelSet &set : sets) {
+            settings.beginGroup(set.name);
+            for (qsizetype i = 0; i < set.labels.size(); ++i)
+                settings.setValue(set.labels.at(i), int(i));
+            settings.endGroup();
+        }
+        settings.endGroup();
+        settings.sync();
+        return settings.status() == QSettings::NoError;
+    }
+    case LabelFileState::Text:
+        break;
     }
 
+    QList<QByteArray> lines;
+    KeyValues added;
+    for (const LabelSet &set : sets) {
+        for (qsizetype i = 0; i < set.labels.size(); ++i) {
+            const QString key = set.name + u'/' + set.labels.at(i);
+            lines.append(iniEscapedKey(key) + '=' + QByteArray::number(i));
+            added.insert(group + u'/' + key, QString::number(i));
+        }
+    }
+    const QString &path = file.path;
+    const QByteArray &text = file.bytes;
     // The toolkit reads INI files from disk only, so the old and the new text are read back from
     // scratch copies: the file is replaced only when every old key keeps its value and the set is
     // there in full. A line continued by a trailing backslash or an open quote can swallow the

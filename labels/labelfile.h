@@ -26,6 +26,13 @@ LabelSets readLabelSets(QSettings &settings, const QString &group);
 // device) or a file above maxLabelFileSize is not opened and holds no set.
 LabelSets readLabelSetsFromFile(const QString &path, const QString &group);
 
+// A named label list, as a set is added to a file.
+struct LabelSet
+{
+    QString name;
+    QStringList labels; // labels[i] names bit i
+};
+
 enum class LabelFileState {
     Missing, // nothing there: the toolkit's writer may create the file
     Empty, // a readable, writable-looking empty file: nothing in it can be lost
@@ -33,14 +40,20 @@ enum class LabelFileState {
     Unusable, // anything else: the file must not be written
 };
 
-// Reads the file whole, into text, when it holds text. A dangling link, something other than a
-// regular file, a file that cannot be read whole, holds a NUL byte or is above maxLabelFileSize
-// is Unusable.
-LabelFileState readLabelFileText(const QString &path, QByteArray *text);
+// What was read of a label file: what a later write starts from and checks against.
+struct LabelFileText
+{
+    QString path; // the path as given
+    QByteArray bytes; // the whole content (empty unless Text)
+    LabelFileState state = LabelFileState::Unusable;
+};
 
-// Adds the set to the label file at path, whose whole content is text, keeping every line of
-// text byte for byte and in its order, and replaces the file atomically (writing through a
-// symbolic link to its target). Writes only when the toolkit reads the new content as the old
-// one plus exactly this set; returns whether the file was replaced.
-bool insertLabelSet(const QString &path, const QByteArray &text, const QString &group,
-                    const QString &setName, const QStringList &labels);
+// Reads the file whole when it holds text. A dangling link, something other than a regular file,
+// a file that cannot be read whole, holds a NUL byte or is above maxLabelFileSize is Unusable.
+LabelFileText readLabelFileText(const QString &path);
+
+// Adds the sets to the label file that was read as file (Missing, Empty or Text), keeping every
+// line already there byte for byte and in its order, and replaces the file atomically (writing
+// through a symbolic link to its target). Writes only when the toolkit reads the new content as
+// the old one plus exactly these sets; returns whether the file was written.
+bool insertLabelSets(const LabelFileText &file, const QString &group, const QList<LabelSet> &sets);
