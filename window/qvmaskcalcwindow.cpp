@@ -44,10 +44,21 @@ QList<QCheckBox *> QvMaskCalcWindow::FindBitCheckBoxes() const
 
 void QvMaskCalcWindow::ConnectBitCheckBoxes()
 {
-    // Only clicked(): setting a box by program must not feed back into the number.
     const QList<QCheckBox *> boxes = FindBitCheckBoxes();
-    for (QCheckBox *box : boxes)
+    for (qsizetype bit = 0; bit < boxes.size() && bit < 32; ++bit) {
+        QCheckBox *box = boxes.at(bit);
+        // Only clicked(): setting a box by program must not feed back into the number.
         connect(box, &QCheckBox::clicked, this, &QvMaskCalcWindow::SetMaskNumber);
+        // The caption is what a label set calls the bit, or "Unused"; the tool tip and what a
+        // screen reader hears say which bit it is. Set once: no label set changes it.
+        const quint32 value = quint32(1) << bit;
+        const QString description =
+                tr("Bit %1: %2 (0x%3)")
+                        .arg(QString::number(bit), QString::number(value),
+                             QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')).toUpper());
+        box->setToolTip(description);
+        box->setAccessibleDescription(description);
+    }
 }
 
 void QvMaskCalcWindow::SetCheckBoxes(double newValue)
