@@ -12,6 +12,10 @@ QvMaskCalcWindow::QvMaskCalcWindow(QWidget *parent)
     : QMainWindow(parent), ui(new Ui_QvMaskCalcWindow)
 {
     ui->setupUi(this);
+    // The main window's context menu would only offer to hide the one tool bar, and nothing could
+    // bring it back. Held by the window too, the actions' shortcuts do not depend on the tool bar.
+    setContextMenuPolicy(Qt::NoContextMenu);
+    addActions(ui->mainToolBar->actions());
     // The label file is named after the application, so the identity comes before the labels.
     SetApplicationIdentity();
     AddStatusLabel();
@@ -24,6 +28,10 @@ QvMaskCalcWindow::QvMaskCalcWindow(QWidget *parent)
     ui->sbMaskValue->setMinimumSize(ui->sbMaskValue->sizeHint());
     ui->sbMaskValue->resize(ui->sbMaskValue->sizeHint());
     connect(ui->sbMaskValue, &QDoubleSpinBox::valueChanged, this, &QvMaskCalcWindow::SetCheckBoxes);
+    // Under X11, Ctrl+U in the field empties it without changing the value, and the spin box
+    // leaves it empty when focus leaves or Return is pressed: the boxes' number is written back.
+    connect(ui->sbMaskValue, &QAbstractSpinBox::editingFinished, this,
+            &QvMaskCalcWindow::SetMaskNumber);
 
     // No box is ticked yet: this brings the field back to 0.
     SetMaskNumber();
