@@ -289,7 +289,7 @@ void tst_Window::quitClosesWithoutDeleting()
 {
     QPointer<QvMaskCalcWindow> window = new QvMaskCalcWindow;
     window->show();
-    QApplication::setActiveWindow(window);
+    window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window));
     window->findChild<QCheckBox *>("bit_0")->setFocus();
     QTest::keySequence(window, QKeySequence("Ctrl+Q"));
