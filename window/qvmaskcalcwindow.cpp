@@ -39,6 +39,9 @@ QvMaskCalcWindow::QvMaskCalcWindow(QWidget *parent)
 
 QvMaskCalcWindow::~QvMaskCalcWindow()
 {
+    // A window destroyed while shown loses the focus only in QWidget's destructor, after this one:
+    // the field's editingFinished would then reach a window that is no longer one.
+    ui->sbMaskValue->disconnect(this);
     delete ui;
 }
 
