@@ -227,8 +227,6 @@ void tst_Window::shortcutsTriggerTheActions_data()
             << "right-click tool bar" << box << "Ctrl+Q" << 5.0 << -1.0 << "5";
     QTest::newRow("Ctrl+A with the tool bar hidden")
             << "hide tool bar" << box << "Ctrl+A" << 5.0 << 4294967295.0 << "4294967295";
-    QTest::newRow("Ctrl+U with the tool bar hidden")
-            << "hide tool bar" << box << "Ctrl+U" << 5.0 << 0.0 << "0";
     QTest::newRow("Ctrl+Q with the tool bar hidden")
             << "hide tool bar" << box << "Ctrl+Q" << 5.0 << -1.0 << "5";
     // Inside the number field Ctrl+A and Ctrl+U edit the text, as in any text field.
