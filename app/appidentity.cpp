@@ -8,7 +8,7 @@
 void QvMaskCalcWindow::SetApplicationIdentity()
 {
     QCoreApplication::setApplicationName(QStringLiteral("K732-118"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("100"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(MASKCALC_VERSION));
     QCoreApplication::setOrganizationName(QStringLiteral("Talvik Pty Ltd"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("talvik.com.au"));
 }

@@ -24,7 +24,8 @@ endif()
 set(desktop "${PREFIX}/share/applications/${APP_ID}.desktop")
 set(metainfo "${PREFIX}/share/metainfo/${APP_ID}.metainfo.xml")
 set(icon "${PREFIX}/share/icons/hicolor/64x64/apps/${APP_ID}.png")
-foreach(file "${desktop}" "${metainfo}" "${icon}")
+set(scalable_icon "${PREFIX}/share/icons/hicolor/scalable/apps/${APP_ID}.svg")
+foreach(file "${desktop}" "${metainfo}" "${icon}" "${scalable_icon}")
     if(NOT EXISTS "${file}")
         message(FATAL_ERROR "not installed: ${file}")
     endif()
@@ -42,6 +43,18 @@ string(SUBSTRING "${png_head}" 0 16 png_signature)
 string(SUBSTRING "${png_head}" 32 16 png_size)
 if(NOT png_signature STREQUAL "89504e470d0a1a0a" OR NOT png_size STREQUAL "0000004000000040")
     message(FATAL_ERROR "${icon} is not a 64 x 64 PNG (header ${png_head})")
+endif()
+
+# The scalable folder holds SVG only, and a theme icon is square: the root element must be an SVG
+# one with a square view box.
+file(READ "${scalable_icon}" svg_text)
+string(REGEX MATCH "<svg[^>]*>" svg_root "${svg_text}")
+string(REGEX MATCH "viewBox=\"0 0 ([0-9.]+) ([0-9.]+)\"" svg_box "${svg_root}")
+set(svg_width "${CMAKE_MATCH_1}")
+set(svg_height "${CMAKE_MATCH_2}")
+if(NOT svg_root MATCHES "xmlns=\"http://www.w3.org/2000/svg\""
+   OR NOT svg_box OR NOT svg_width STREQUAL svg_height)
+    message(FATAL_ERROR "${scalable_icon} has no square SVG root element: ${svg_root}")
 endif()
 
 # The three files name each other: a mismatch is a menu entry without icon or a dead launcher.

@@ -24,6 +24,8 @@ private slots:
     void numberSetsTheBoxes();
     void typedNumberSetsTheBoxes_data();
     void typedNumberSetsTheBoxes();
+    void fieldShowsTheBoxesWhenLeft_data();
+    void fieldShowsTheBoxesWhenLeft();
     void steppingWraps_data();
     void steppingWraps();
     void checkAllAndUncheckAll_data();
@@ -55,6 +57,16 @@ static Bits allBits()
     Bits bits;
     for (int bit = 0; bit < 32; ++bit)
         bits << bit;
+    return bits;
+}
+
+static Bits bitsOf(quint32 mask)
+{
+    Bits bits;
+    for (int bit = 0; bit < 32; ++bit) {
+        if ((mask >> bit) & 1u)
+            bits << bit;
+    }
     return bits;
 }
 
@@ -148,6 +160,48 @@ void tst_MaskSync::typedNumberSetsTheBoxes()
     // Every accepted keystroke updates the boxes at once, without waiting for Enter.
     QCOMPARE(field->value(), value);
     QCOMPARE(tickedBits(), expected);
+}
+
+void tst_MaskSync::fieldShowsTheBoxesWhenLeft_data()
+{
+    // Keys typed into the field, one a step: a key sequence, or text typed as it is.
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<double>("expected");
+    QTest::newRow("12345, Ctrl+U, Tab") << QStringList { "12345", "Ctrl+U", "Tab" } << 12345.0;
+    QTest::newRow("12345, Ctrl+U, Return")
+            << QStringList { "12345", "Ctrl+U", "Return" } << 12345.0;
+    QTest::newRow("12345, Ctrl+U, click on bit 1")
+            << QStringList { "12345", "Ctrl+U", "click bit_1" } << 12347.0;
+    QTest::newRow("12345, select all, Delete, Tab")
+            << QStringList { "12345", "Ctrl+A", "Delete", "Tab" } << 12345.0;
+    QTest::newRow("12345, Backspace to empty, Return")
+            << QStringList { "12345",     "Backspace", "Backspace", "Backspace",
+                             "Backspace", "Backspace", "Return" }
+            << 1.0;
+}
+
+void tst_MaskSync::fieldShowsTheBoxesWhenLeft()
+{
+    QFETCH(QStringList, keys);
+    QFETCH(double, expected);
+    if (keys.contains("Ctrl+U") && QGuiApplication::platformName() != "xcb")
+        QSKIP("Only X11 binds Ctrl+U in the field (delete the line); elsewhere Uncheck All takes "
+              "it");
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    field->setFocus();
+    field->findChild<QLineEdit *>()->selectAll();
+    for (const QString &key : std::as_const(keys)) {
+        if (key.startsWith("click "))
+            QTest::mouseClick(window->findChild<QWidget *>(key.mid(6)), Qt::LeftButton);
+        else if (key.front().isDigit())
+            QTest::keyClicks(field, key);
+        else
+            QTest::keySequence(field, QKeySequence(key));
+    }
+    QCOMPARE(field->value(), expected);
+    QCOMPARE(field->text(), QString::number(quint32(expected)));
+    QCOMPARE(tickedBits(), bitsOf(quint32(expected)));
 }
 
 void tst_MaskSync::steppingWraps_data()

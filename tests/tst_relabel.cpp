@@ -53,6 +53,8 @@ private slots:
     void labels();
     void ticksAndNumberKept();
     void disabledBoxesFollowTheNumber();
+    void bitToolTips_data();
+    void bitToolTips();
 };
 
 void tst_Relabel::initTestCase()
@@ -137,6 +139,37 @@ void tst_Relabel::disabledBoxesFollowTheNumber()
     QCOMPARE(field->value(), 0.0);
     QTest::mouseClick(window.findChild<QCheckBox *>(QStringLiteral("bit_7")), Qt::LeftButton);
     QCOMPARE(field->value(), 128.0);
+}
+
+void tst_Relabel::bitToolTips_data()
+{
+    QTest::addColumn<QStringList>("choices");
+    QTest::addColumn<int>("bit");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("bit 0, labelled") << QStringList() << 0 << "Bit 0: 1 (0x00000001)";
+    QTest::newRow("bit 5, labelled") << QStringList() << 5 << "Bit 5: 32 (0x00000020)";
+    QTest::newRow("bit 31, unused") << QStringList() << 31 << "Bit 31: 2147483648 (0x80000000)";
+    QTest::newRow("bit 31, labelled by Forty")
+            << QStringList { "Forty" } << 31 << "Bit 31: 2147483648 (0x80000000)";
+    QTest::newRow("bit 16, unused again after Forty")
+            << QStringList { "Forty", "Eight" } << 16 << "Bit 16: 65536 (0x00010000)";
+    QTest::newRow("bit 30, no labels at all")
+            << QStringList { "Empty" } << 30 << "Bit 30: 1073741824 (0x40000000)";
+}
+
+void tst_Relabel::bitToolTips()
+{
+    QFETCH(QStringList, choices);
+    QFETCH(int, bit);
+    QFETCH(QString, expected);
+
+    QvMaskCalcWindow window;
+    for (const QString &set : std::as_const(choices))
+        choose(window, set);
+    const auto *box = window.findChild<QCheckBox *>(QStringLiteral("bit_%1").arg(bit));
+    QCOMPARE(box->toolTip(), expected);
+    QCOMPARE(box->accessibleDescription(), expected);
 }
 
 QTEST_MAIN(tst_Relabel)

@@ -12,6 +12,10 @@ QvMaskCalcWindow::QvMaskCalcWindow(QWidget *parent)
     : QMainWindow(parent), ui(new Ui_QvMaskCalcWindow)
 {
     ui->setupUi(this);
+    // The main window's context menu would only offer to hide the one tool bar, and nothing could
+    // bring it back. Held by the window too, the actions' shortcuts do not depend on the tool bar.
+    setContextMenuPolicy(Qt::NoContextMenu);
+    addActions(ui->mainToolBar->actions());
     // The label file is named after the application, so the identity comes before the labels.
     SetApplicationIdentity();
     AddStatusLabel();
@@ -24,6 +28,10 @@ QvMaskCalcWindow::QvMaskCalcWindow(QWidget *parent)
     ui->sbMaskValue->setMinimumSize(ui->sbMaskValue->sizeHint());
     ui->sbMaskValue->resize(ui->sbMaskValue->sizeHint());
     connect(ui->sbMaskValue, &QDoubleSpinBox::valueChanged, this, &QvMaskCalcWindow::SetCheckBoxes);
+    // Under X11, Ctrl+U in the field empties it without changing the value, and the spin box
+    // leaves it empty when focus leaves or Return is pressed: the boxes' number is written back.
+    connect(ui->sbMaskValue, &QAbstractSpinBox::editingFinished, this,
+            &QvMaskCalcWindow::SetMaskNumber);
 
     // No box is ticked yet: this brings the field back to 0.
     SetMaskNumber();
@@ -31,6 +39,9 @@ QvMaskCalcWindow::QvMaskCalcWindow(QWidget *parent)
 
 QvMaskCalcWindow::~QvMaskCalcWindow()
 {
+    // A window destroyed while shown loses the focus only in QWidget's destructor, after this one:
+    // the field's editingFinished would then reach a window that is no longer one.
+    ui->sbMaskValue->disconnect(this);
     delete ui;
 }
 
@@ -44,10 +55,21 @@ QList<QCheckBox *> QvMaskCalcWindow::FindBitCheckBoxes() const
 
 void QvMaskCalcWindow::ConnectBitCheckBoxes()
 {
-    // Only clicked(): setting a box by program must not feed back into the number.
     const QList<QCheckBox *> boxes = FindBitCheckBoxes();
-    for (QCheckBox *box : boxes)
+    for (qsizetype bit = 0; bit < boxes.size() && bit < 32; ++bit) {
+        QCheckBox *box = boxes.at(bit);
+        // Only clicked(): setting a box by program must not feed back into the number.
         connect(box, &QCheckBox::clicked, this, &QvMaskCalcWindow::SetMaskNumber);
+        // The caption is what a label set calls the bit, or "Unused"; the tool tip and what a
+        // screen reader hears say which bit it is. Set once: no label set changes it.
+        const quint32 value = quint32(1) << bit;
+        const QString description =
+                tr("Bit %1: %2 (0x%3)")
+                        .arg(QString::number(bit), QString::number(value),
+                             QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')).toUpper());
+        box->setToolTip(description);
+        box->setAccessibleDescription(description);
+    }
 }
 
 void QvMaskCalcWindow::SetCheckBoxes(double newValue)

@@ -1,30 +1,15 @@
 #!/usr/bin/env bash
-# Drives the real calculator in an X server of its own: the window appears with its title, and
-# both Ctrl+Q and a window manager's close request end the program with exit code 0.
-# usage: e2e.sh PROGRAM WMDELETE
+# Drives the real calculator in an X server of its own: the window appears with its title and the
+# window class that the desktop entry names, and Ctrl+Q (also after a right-click on the tool bar)
+# and a window manager's close request end the program with exit code 0.
+# usage: e2e.sh PROGRAM WMDELETE DESKTOP_ENTRY
 set -u
 program=$1
 wmdelete=$2
+desktop_entry=$3
 title="32 Bit Mask Calculator"
 
-fail() { echo "FAIL: $*"; exit 1; }
-
-# A display number nobody uses; Xvfb reports the one it took through -displayfd.
-workdir=$(mktemp -d)
-trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$workdir"' EXIT
-exec 3>"$workdir/display"
-# -noreset: by default the server resets when its last client leaves, and a program started during
-# that reset cannot connect (Qt then aborts): the second start after a quit failed now and then.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset >"$workdir/xvfb.log" 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do
-    [ -s "$workdir/display" ] && break
-    sleep 0.1
-done
-[ -s "$workdir/display" ] || fail "Xvfb did not start: $(cat "$workdir/xvfb.log")"
-export DISPLAY=":$(head -n1 "$workdir/display")"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM
-export XDG_RUNTIME_DIR="$workdir"
+. "$(dirname "$0")/xserver.sh"
 
 # Starts the program and waits for its window; sets $pid and $window.
 start() {
@@ -67,3 +52,24 @@ expect_exit_zero "Ctrl+Q quits"
 start
 "$wmdelete" "$window" || fail "could not send the close request"
 expect_exit_zero "the close button quits"
+
+# Docks match a window to its launcher by the class part of WM_CLASS.
+start
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$desktop_entry")
+[ -n "$wm_class" ] || fail "no StartupWMClass in $desktop_entry"
+xdotool search --onlyvisible --class "^$wm_class\$" 2>/dev/null | grep -qx "$window" ||
+    fail "the window's class is not StartupWMClass=$wm_class"
+echo "ok: the window's class is $wm_class"
+
+# Right-click the right end of the tool bar and click where an entry of a context menu would be:
+# the shortcuts must outlive whatever that menu offered.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+xdotool windowfocus --sync "$window"
+xdotool mousemove --window "$window" $((WIDTH - 6)) 12 click 3
+sleep 0.5
+xdotool mousemove --window "$window" $((WIDTH + 20)) 24 click 1
+sleep 0.5
+xdotool windowfocus --sync "$window"
+sleep 0.3
+xdotool key --clearmodifiers ctrl+q
+expect_exit_zero "Ctrl+Q quits after a right-click on the tool bar"
