@@ -57,6 +57,22 @@ QByteArray writtenByToolkit(const QString &group, const QMap<QString, QByteArray
     return text;
 }
 
+// The sets that the keys (group/set/label) make, as the settings class lists sub-groups.
+QStringList setNames(const KeyValues &keys, const QString &group)
+{
+    const QString prefix = group + u'/';
+    QStringList names;
+    // Keys of one set share a prefix, so they follow each other in the sorted map.
+    for (auto it = keys.lowerBound(prefix); it != keys.cend() && it.key().startsWith(prefix);
+         ++it) {
+        const QStringView rest = QStringView(it.key()).sliced(prefix.size());
+        const qsizetype slash = rest.indexOf(u'/');
+        if (slash > 0 && (names.isEmpty() || names.constLast() != rest.first(slash)))
+            names.append(rest.first(slash).toString());
+    }
+    return names;
+}
+
 } // namespace
 
 LabelSets readLabelSets(QSettings &settings, const QString &group)
@@ -98,6 +114,16 @@ bool isWithinLabelFileLimits(QByteArrayView text)
     return lines <= maxLabelFileLines;
 }
 
+bool isWithinLabelSetLimits(const QStringList &names)
+{
+    if (names.size() > maxLabelSets)
+        return false;
+    qsizetype length = 0;
+    for (const QString &name : names)
+        length += name.size();
+    return length <= maxLabelSetNamesLength;
+}
+
 QString labelFileBesideExecutable()
 {
     const QString dir = QCoreApplication::applicationDirPath();
@@ -129,11 +155,14 @@ LabelSets readLabelSetsFromFile(const QString &path, const QString &group)
     // A file of thousands of sets is read in one pass when it is plain enough for that; the
     // settings class takes the rest, and gives the same sets for a plain file, only slower.
     LabelSets sets;
-    if (!bytes.contains('\0') && readPlainLabelSets(bytes, group, &sets))
-        return sets;
-    bytes.clear();
-    QSettings settings(file.target, QSettings::IniFormat);
-    return readLabelSets(settings, group);
+    if (bytes.contains('\0') || !readPlainLabelSets(bytes, group, &sets)) {
+        bytes.clear();
+        QSettings settings(file.target, QSettings::IniFormat);
+        sets = readLabelSets(settings, group);
+    }
+    if (!isWithinLabelSetLimits(sets.names))
+        return {};
+    return sets;
 }
 
 LabelFileText readLabelFileText(const QString &path)
@@ -188,6 +217,9 @@ bool insertLabelSets(const LabelFileText &file, const QString &group, const QLis
             return false;
         expected.insert(it.key(), it.value());
     }
+    // A file the program would not read again would hide every set added to it later.
+    if (!isWithinLabelSetLimits(setNames(expected, group)))
+        return false;
 
     QList<QByteArray> candidates;
     if (file.state == LabelFileState::Text) {
@@ -201,7 +233,6 @@ bool insertLabelSets(const LabelFileText &file, const QString &group, const QLis
     }
     for (qsizetype k = 0; k < candidates.size(); ++k) {
         const QByteArray &candidate = candidates.at(k);
-        // A file the program would not read again would hide every set added to it later.
         if (!isWithinLabelFileLimits(candidate))
             return false;
         // A name of its own: the settings class keeps what it read of a name while size and time

@@ -22,6 +22,13 @@ struct LabelSets
 // Together they bound what reading and extending any accepted file takes (README: "Limits").
 inline constexpr qint64 maxLabelFileSize = qint64(16) * 1024 * 1024;
 inline constexpr qsizetype maxLabelFileLines = 1000000;
+// A file of more sets, or of longer set names in all, is not read either: each set is an entry of
+// the drop-down, which measures every name's width once.
+inline constexpr qsizetype maxLabelSets = 50000;
+inline constexpr qsizetype maxLabelSetNamesLength = 1000000; // UTF-16 units, all names together
+
+// Whether a file of these sets (their names) is within maxLabelSets and maxLabelSetNamesLength.
+bool isWithinLabelSetLimits(const QStringList &names);
 
 // Whether text is within both limits, as the settings class counts lines ("\n", "\r\n", "\r").
 bool isWithinLabelFileLimits(QByteArrayView text);
@@ -31,10 +38,11 @@ bool isWithinLabelFileLimits(QByteArrayView text);
 QString labelFileBesideExecutable();
 
 // Every named sub-group of group is a set; its keys are the labels and their values the bits.
+// Reads every set, whatever their number: the limits are for readLabelSetsFromFile to apply.
 LabelSets readLabelSets(QSettings &settings, const QString &group);
 
 // The same from the file at path. Something other than a regular file (a directory, a pipe, a
-// device) or a file above maxLabelFileSize is not opened and holds no set.
+// device) is not opened; it, or a file beyond the limits (size, lines, sets), holds no set.
 LabelSets readLabelSetsFromFile(const QString &path, const QString &group);
 
 // A named label list, as a set is added to a file.
