@@ -156,8 +156,13 @@ LabelSets readLabelSetsFromFile(const QString &path, const QString &group)
     // settings class takes the rest, and gives the same sets for a plain file, only slower.
     LabelSets sets;
     if (bytes.contains('\0') || !readPlainLabelSets(bytes, group, &sets)) {
+        // The settings class reads from disk only: it gets a copy of the text that was checked
+        // against the limits, not what another program may have put at the path by now.
+        const QTemporaryDir scratch;
+        const QString copy = scratch.filePath(QStringLiteral("read.ini"));
+        const bool copied = scratch.isValid() && writeScratchFile(copy, bytes);
         bytes.clear();
-        QSettings settings(file.target, QSettings::IniFormat);
+        QSettings settings(copied ? copy : file.target, QSettings::IniFormat);
         sets = readLabelSets(settings, group);
     }
     if (!isWithinLabelSetLimits(sets.names))

@@ -735,6 +735,7 @@ void tst_BadInput::faults()
         });
         std::atomic<int> writers { 0 };
         std::vector<std::thread> starts;
+        starts.reserve(6);
         for (int i = 0; i < 6; ++i)
             starts.emplace_back([&] { writers += insertGeneric(path) ? 1 : 0; });
         for (std::thread &start : starts)
