@@ -136,7 +136,9 @@ QString labelFileBesideExecutable()
     const ssize_t size = ::readlink("/proc/self/exe", executable.data(), size_t(executable.size()));
     if (size > 0 && size < executable.size()) {
         executable.truncate(size);
-        if (QFile::encodeName(dir) != executable.left(executable.lastIndexOf('/')))
+        // The root directory keeps its slash.
+        if (QFile::encodeName(dir)
+            != executable.left(qMax<qsizetype>(executable.lastIndexOf('/'), 1)))
             return {};
     } else if (dir.contains(QChar::ReplacementCharacter)) {
         return {};
