@@ -83,10 +83,11 @@ private:
 
 qint64 modifiedNs(const struct stat &st)
 {
-#ifdef Q_OS_DARWIN
-    return qint64(st.st_mtimespec.tv_sec) * 1000000000 + st.st_mtimespec.tv_nsec;
-#else
+#ifdef Q_OS_LINUX
     return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+#else
+    // Whole seconds are what every Unix offers under the same name.
+    return qint64(st.st_mtime) * 1000000000;
 #endif
 }
 
