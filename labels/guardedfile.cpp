@@ -192,9 +192,7 @@ bool copyAttributes(int from, int to)
 // sets the group bits to its mask: the old file's group bits already are that mask.
 bool copyMetadata(int from, const struct stat &old, int to)
 {
-    struct stat now
-    {
-    };
+    struct stat now = {};
     if (::fstat(to, &now) != 0)
         return false;
     if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid)
@@ -243,9 +241,7 @@ GuardedRead readGuarded(const QString &path, LabelFileText *file, QByteArray *by
 {
     file->path = path;
     const QByteArray encoded = QFile::encodeName(path);
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (path.isEmpty() || encoded.endsWith('/'))
         return GuardedRead::Failed;
     QByteArray target;
@@ -298,9 +294,7 @@ bool writeGuarded(const LabelFileText &file, const QByteArray &bytes)
 
     const bool replacing = file.state != LabelFileState::Missing;
     FileDescriptor old;
-    struct stat oldStat
-    {
-    };
+    struct stat oldStat = {};
     if (replacing) {
         old.reset(::openat(dir.get(), name.constData(),
                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
@@ -332,9 +326,7 @@ bool writeGuarded(const LabelFileText &file, const QByteArray &bytes)
     if (done) {
         runWriteHook();
         if (replacing) {
-            struct stat now
-            {
-            };
+            struct stat now = {};
             done = ::fstatat(dir.get(), name.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0
                     && isFileThatWasRead(now, file) && now.st_nlink == 1
                     && ::renameat(dir.get(), scratchName.constData(), dir.get(), name.constData())

@@ -121,9 +121,7 @@ bool insertGeneric(const QString &path)
 QStringList metadata(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (::lstat(name.constData(), &st) != 0)
         return {};
     QStringList result { QStringLiteral("%1:%2 %3 links=%4")
