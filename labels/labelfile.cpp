@@ -1,27 +1,28 @@
 // The label settings file: reading its sets, and adding a set without disturbing the rest of it.
 #include "labelfile.h"
 
+#include "guardedfile.h"
 #include "inisplice.h"
 #include "labeldecoding.h"
 #include "plainlabelfile.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
-#include <QSaveFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QVariant>
 
+#ifdef Q_OS_LINUX
+#include <climits>
+#include <unistd.h>
+#endif
+
 namespace {
 
 using KeyValues = QMap<QString, QVariant>;
-
-bool isReadableAsSettings(const QFileInfo &info)
-{
-    // A pipe or a device would block or never end; the toolkit would read either without asking.
-    return !info.exists() || (info.isFile() && info.size() <= maxLabelFileSize);
-}
 
 KeyValues readKeyValues(const QString &path)
 {
@@ -41,18 +42,35 @@ bool writeScratchFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
 }
 
-bool replaceFile(const QString &path, const QByteArray &bytes)
+// The bytes the toolkit's writer gives a file that holds only these keys of one group: the
+// section, then its keys in the order of their names, each line ended by the platform's break.
+QByteArray writtenByToolkit(const QString &group, const QMap<QString, QByteArray> &keys)
 {
-    // QSaveFile writes beside the target and renames over it, so a crash leaves the old file;
-    // it follows a symbolic link to its target and refuses a target it may not write.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
+#ifdef Q_OS_WIN
+    const QByteArray lineBreak("\r\n");
+#else
+    const QByteArray lineBreak("\n");
+#endif
+    QByteArray text = '[' + iniEscapedKey(group) + ']' + lineBreak;
+    for (auto it = keys.cbegin(); it != keys.cend(); ++it)
+        text += iniEscapedKey(it.key()) + '=' + it.value() + lineBreak;
+    return text;
+}
+
+// The sets that the keys (group/set/label) make, as the settings class lists sub-groups.
+QStringList setNames(const KeyValues &keys, const QString &group)
+{
+    const QString prefix = group + u'/';
+    QStringList names;
+    // Keys of one set share a prefix, so they follow each other in the sorted map.
+    for (auto it = keys.lowerBound(prefix); it != keys.cend() && it.key().startsWith(prefix);
+         ++it) {
+        const QStringView rest = QStringView(it.key()).sliced(prefix.size());
+        const qsizetype slash = rest.indexOf(u'/');
+        if (slash > 0 && (names.isEmpty() || names.constLast() != rest.first(slash)))
+            names.append(rest.first(slash).toString());
     }
-    return file.commit();
+    return names;
 }
 
 } // namespace
@@ -81,80 +99,116 @@ LabelSets readLabelSets(QSettings &settings, const QString &group)
     return sets;
 }
 
+bool isWithinLabelFileLimits(QByteArrayView text)
+{
+    if (text.size() > maxLabelFileSize)
+        return false;
+    qsizetype lines = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == '\n'
+            || (text.at(i) == '\r' && (i + 1 == text.size() || text.at(i + 1) != '\n')))
+            ++lines;
+    }
+    if (!text.isEmpty() && text.back() != '\n' && text.back() != '\r')
+        ++lines;
+    return lines <= maxLabelFileLines;
+}
+
+bool isWithinLabelSetLimits(const QStringList &names)
+{
+    if (names.size() > maxLabelSets)
+        return false;
+    qsizetype length = 0;
+    for (const QString &name : names)
+        length += name.size();
+    return length <= maxLabelSetNamesLength;
+}
+
+QString labelFileBesideExecutable()
+{
+    const QString dir = QCoreApplication::applicationDirPath();
+    if (dir.isEmpty() || QDir::isRelativePath(dir))
+        return {};
+#ifdef Q_OS_LINUX
+    // A directory name that is not valid in the file name encoding comes back altered from the
+    // toolkit: it would name another directory, or none (then "/K732-118.ini").
+    QByteArray executable(PATH_MAX, '\0');
+    const ssize_t size = ::readlink("/proc/self/exe", executable.data(), size_t(executable.size()));
+    if (size > 0 && size < executable.size()) {
+        executable.truncate(size);
+        // The root directory keeps its slash.
+        if (QFile::encodeName(dir)
+            != executable.left(qMax<qsizetype>(executable.lastIndexOf('/'), 1)))
+            return {};
+    } else if (dir.contains(QChar::ReplacementCharacter)) {
+        return {};
+    }
+#endif
+    // One substitution, so that a "%2" in the directory's name is never replaced.
+    return QStringLiteral("%1/%2.ini").arg(dir, QCoreApplication::applicationName());
+}
+
 LabelSets readLabelSetsFromFile(const QString &path, const QString &group)
 {
-    if (!isReadableAsSettings(QFileInfo(path)))
+    LabelFileText file;
+    QByteArray bytes;
+    if (readGuarded(path, &file, &bytes) != GuardedRead::Read || !isWithinLabelFileLimits(bytes))
         return {};
     // A file of thousands of sets is read in one pass when it is plain enough for that; the
     // settings class takes the rest, and gives the same sets for a plain file, only slower.
-    const LabelFileText file = readLabelFileText(path);
     LabelSets sets;
-    if (file.state == LabelFileState::Text && readPlainLabelSets(file.bytes, group, &sets))
-        return sets;
-    QSettings settings(path, QSettings::IniFormat);
-    return readLabelSets(settings, group);
+    if (bytes.contains('\0') || !readPlainLabelSets(bytes, group, &sets)) {
+        // The settings class reads from disk only: it gets a copy of the text that was checked
+        // against the limits, not what another program may have put at the path by now.
+        const QTemporaryDir scratch;
+        const QString copy = scratch.filePath(QStringLiteral("read.ini"));
+        const bool copied = scratch.isValid() && writeScratchFile(copy, bytes);
+        bytes.clear();
+        QSettings settings(copied ? copy : file.target, QSettings::IniFormat);
+        sets = readLabelSets(settings, group);
+    }
+    if (!isWithinLabelSetLimits(sets.names))
+        return {};
+    return sets;
 }
 
 LabelFileText readLabelFileText(const QString &path)
 {
     LabelFileText file;
-    file.path = path;
-    const QFileInfo info(path);
-    // A dangling link does not exist, yet writing there would create a file somewhere else.
-    if (info.isSymLink() && !info.exists())
-        return file;
-    if (!info.exists()) {
+    QByteArray text;
+    switch (readGuarded(path, &file, &text)) {
+    case GuardedRead::Missing:
         file.state = LabelFileState::Missing;
-        return file;
+        break;
+    case GuardedRead::Read:
+        // Binary content is no text to add lines to.
+        if (!text.contains('\0') && isWithinLabelFileLimits(text)) {
+            file.state = text.isEmpty() ? LabelFileState::Empty : LabelFileState::Text;
+            file.bytes = std::move(text);
+        }
+        break;
+    case GuardedRead::Failed:
+        break;
     }
-    if (!info.isFile() || info.size() > maxLabelFileSize)
-        return file;
-
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly))
-        return file;
-    QByteArray text = in.readAll();
-    if (in.error() != QFileDevice::NoError || text.size() != info.size() || text.contains('\0'))
-        return file;
-    file.state = text.isEmpty() ? LabelFileState::Empty : LabelFileState::Text;
-    file.bytes = std::move(text);
     return file;
 }
 
 bool insertLabelSets(const LabelFileText &file, const QString &group, const QList<LabelSet> &sets)
 {
-    switch (file.state) {
-    case LabelFileState::Unusable:
+    if (file.state == LabelFileState::Unusable)
         return false;
-    case LabelFileState::Missing:
-    case LabelFileState::Empty: {
-        // Nothing in the file can be lost, so the toolkit's own writer does.
-        QSettings settings(file.path, QSettings::IniFormat);
-        settings.beginGroup(group);
-        for (const LabelSet &set : sets) {
-            settings.beginGroup(set.name);
-            for (qsizetype i = 0; i < set.labels.size(); ++i)
-                settings.setValue(set.labels.at(i), int(i));
-            settings.endGroup();
-        }
-        settings.endGroup();
-        settings.sync();
-        return settings.status() == QSettings::NoError;
-    }
-    case LabelFileState::Text:
-        break;
-    }
 
     QList<QByteArray> lines;
     KeyValues added;
+    QMap<QString, QByteArray> keys;
     for (const LabelSet &set : sets) {
         for (qsizetype i = 0; i < set.labels.size(); ++i) {
             const QString key = set.name + u'/' + set.labels.at(i);
             lines.append(iniEscapedKey(key) + '=' + QByteArray::number(i));
             added.insert(group + u'/' + key, QString::number(i));
+            keys.insert(key, QByteArray::number(i));
         }
     }
-    const QString &path = file.path;
     const QByteArray &text = file.bytes;
     // The toolkit reads INI files from disk only, so the old and the new text are read back from
     // scratch copies: the file is replaced only when every old key keeps its value and the set is
@@ -170,15 +224,29 @@ bool insertLabelSets(const LabelFileText &file, const QString &group, const QLis
             return false;
         expected.insert(it.key(), it.value());
     }
+    // A file the program would not read again would hide every set added to it later.
+    if (!isWithinLabelSetLimits(setNames(expected, group)))
+        return false;
 
-    for (const IniPlacement placement :
-         { IniPlacement::IntoLastSection, IniPlacement::NewSectionAtEnd }) {
-        const QByteArray candidate = insertIniLines(text, group, lines, placement);
-        const QString after = scratch.filePath(placement == IniPlacement::IntoLastSection
-                                                       ? QStringLiteral("into.ini")
-                                                       : QStringLiteral("end.ini"));
+    QList<QByteArray> candidates;
+    if (file.state == LabelFileState::Text) {
+        for (const IniPlacement placement :
+             { IniPlacement::IntoLastSection, IniPlacement::NewSectionAtEnd })
+            candidates.append(insertIniLines(text, group, lines, placement));
+    } else {
+        // What the toolkit's writer would write, without its writer: it would wait on its lock
+        // file for ever when another user's or a broken one is in the way.
+        candidates.append(writtenByToolkit(group, keys));
+    }
+    for (qsizetype k = 0; k < candidates.size(); ++k) {
+        const QByteArray &candidate = candidates.at(k);
+        if (!isWithinLabelFileLimits(candidate))
+            return false;
+        // A name of its own: the settings class keeps what it read of a name while size and time
+        // stay the same.
+        const QString after = scratch.filePath(QStringLiteral("after%1.ini").arg(k));
         if (writeScratchFile(after, candidate) && readKeyValues(after) == expected)
-            return replaceFile(path, candidate);
+            return writeGuarded(file, candidate);
     }
     return false;
 }

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QSettings;
 
 struct LabelSets
@@ -15,15 +17,32 @@ struct LabelSets
     QList<QStringList> labels;
 };
 
-// No label file comes near this size; a larger file is neither read nor written, so that a file
-// put there by mistake costs neither the memory nor the time to parse it.
-inline constexpr qint64 maxLabelFileSize = qint64(64) * 1024 * 1024;
+// No label file comes near these limits; a larger file, or one of more lines, is neither read nor
+// written, so that a file put there by mistake costs neither the memory nor the time to parse it.
+// Together they bound what reading and extending any accepted file takes (README: "Limits").
+inline constexpr qint64 maxLabelFileSize = qint64(16) * 1024 * 1024;
+inline constexpr qsizetype maxLabelFileLines = 1000000;
+// A file of more sets, or of longer set names in all, is not read either: each set is an entry of
+// the drop-down, which measures every name's width once.
+inline constexpr qsizetype maxLabelSets = 50000;
+inline constexpr qsizetype maxLabelSetNamesLength = 1000000; // UTF-16 units, all names together
+
+// Whether a file of these sets (their names) is within maxLabelSets and maxLabelSetNamesLength.
+bool isWithinLabelSetLimits(const QStringList &names);
+
+// Whether text is within both limits, as the settings class counts lines ("\n", "\r\n", "\r").
+bool isWithinLabelFileLimits(QByteArrayView text);
+
+// The label file beside the running executable, or an empty string when the directory's name
+// cannot be represented (not valid in the file name encoding): then there is no label file.
+QString labelFileBesideExecutable();
 
 // Every named sub-group of group is a set; its keys are the labels and their values the bits.
+// Reads every set, whatever their number: the limits are for readLabelSetsFromFile to apply.
 LabelSets readLabelSets(QSettings &settings, const QString &group);
 
 // The same from the file at path. Something other than a regular file (a directory, a pipe, a
-// device) or a file above maxLabelFileSize is not opened and holds no set.
+// device) is not opened; it, or a file beyond the limits (size, lines, sets), holds no set.
 LabelSets readLabelSetsFromFile(const QString &path, const QString &group);
 
 // A named label list, as a set is added to a file.
@@ -34,7 +53,7 @@ struct LabelSet
 };
 
 enum class LabelFileState {
-    Missing, // nothing there: the toolkit's writer may create the file
+    Missing, // nothing there: the file may be created, if it is still missing then
     Empty, // a readable, writable-looking empty file: nothing in it can be lost
     Text, // text that was read whole: keys may be added to it
     Unusable, // anything else: the file must not be written
@@ -44,16 +63,32 @@ enum class LabelFileState {
 struct LabelFileText
 {
     QString path; // the path as given
+    // Where the file is, its symbolic links resolved once when it was read: a write goes beside
+    // this, never through a link that appears later.
+    QString target;
     QByteArray bytes; // the whole content (empty unless Text)
     LabelFileState state = LabelFileState::Unusable;
+    // The identity of what was read (Empty, Text): the write replaces only that very file.
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
 };
 
 // Reads the file whole when it holds text. A dangling link, something other than a regular file,
-// a file that cannot be read whole, holds a NUL byte or is above maxLabelFileSize is Unusable.
+// a file that cannot be read whole, holds a NUL byte or is beyond the limits is Unusable.
 LabelFileText readLabelFileText(const QString &path);
 
-// Adds the sets to the label file that was read as file (Missing, Empty or Text), keeping every
-// line already there byte for byte and in its order, and replaces the file atomically (writing
-// through a symbolic link to its target). Writes only when the toolkit reads the new content as
-// the old one plus exactly these sets; returns whether the file was written.
+// Adds the sets to the label file that was read as file, keeping every line already there byte
+// for byte and in its order. A Missing or Empty file gets exactly the bytes the toolkit's writer
+// would give it. The new text goes into a scratch file beside the target, synced, with the old
+// file's owner, group, mode, ACL and extended attributes, and is renamed over the target only if
+// the target is still the file that was read (a Missing file: only if it is still missing). Writes
+// nothing when any step fails, when the metadata cannot be carried over exactly (more than one
+// hard link, another owner), when the result would be beyond the limits, or when the toolkit would
+// not read the new text as the old one plus exactly these sets. Returns whether it wrote the file.
 bool insertLabelSets(const LabelFileText &file, const QString &group, const QList<LabelSet> &sets);
+
+// Called in a write just before the final check of the target: tests replace the file there to
+// show that the write then leaves it alone. Not for anything else.
+void setLabelFileWriteHook(std::function<void()> hook);

@@ -257,9 +257,9 @@ bool readPlainLabelSets(QByteArrayView text, const QString &group, LabelSets *se
             auto it = setIndex.constFind(setName);
             if (it == setIndex.constEnd()) {
                 it = setIndex.insert(setName, found.size());
+                // No room reserved for labels: a file of many one-label sets would need 32
+                // times the memory its labels take.
                 found.append({ setName, {} });
-                // Sets are mostly of 32 labels or fewer: one allocation instead of six.
-                found.last().labels.reserve(32);
             }
             lastSet = it.value();
             lastRawSet = rawSet;

@@ -9,9 +9,20 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/mount.h>
+#include <sys/xattr.h>
 #endif
 
 using LabelLists = QList<QStringList>;
@@ -20,6 +31,8 @@ namespace {
 
 // Set in the copies of this test that the rights tests start as an unprivileged user.
 const char childVariable[] = "TST_BADINPUT_CHILD";
+// The directory, prepared by the parent, that such a copy writes its label file in.
+const char dirVariable[] = "TST_BADINPUT_DIR";
 
 QString labelFile()
 {
@@ -97,6 +110,115 @@ QStringList zeroPadded(const QString &prefix, int count)
     return names;
 }
 
+bool insertGeneric(const QString &path)
+{
+    return insertLabelSets(readLabelFileText(path), bitLabelsGroup,
+                           { { defaultSetName, defaultBitLabels } });
+}
+
+#ifdef Q_OS_LINUX
+// Owner, group, mode, link count and every extended attribute, the ACL among them.
+QStringList metadata(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st = {};
+    if (::lstat(name.constData(), &st) != 0)
+        return {};
+    QStringList result { QStringLiteral("%1:%2 %3 links=%4")
+                                 .arg(st.st_uid)
+                                 .arg(st.st_gid)
+                                 .arg(st.st_mode, 0, 8)
+                                 .arg(st.st_nlink) };
+    QByteArray list(65536, '\0');
+    list.truncate(qMax<ssize_t>(::llistxattr(name.constData(), list.data(), 65536), 0));
+    QByteArrayList attributes = list.split('\0');
+    attributes.removeAll(QByteArray());
+    std::sort(attributes.begin(), attributes.end());
+    for (const QByteArray &attribute : std::as_const(attributes)) {
+        QByteArray value(65536, '\0');
+        value.truncate(qMax<ssize_t>(
+                ::lgetxattr(name.constData(), attribute.constData(), value.data(), 65536), 0));
+        result.append(QString::fromLatin1(attribute + '=' + value.toHex()));
+    }
+    return result;
+}
+
+bool run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit
+            && process.exitCode() == 0;
+}
+
+// A full disk of its own: unmounted when the test is done with it, whatever happened.
+struct SmallDisk
+{
+    QByteArray point;
+    bool mount(const QString &dir)
+    {
+        point = QFile::encodeName(dir);
+        if (QDir().mkpath(dir) && ::mount("tmpfs", point.constData(), "tmpfs", 0, "size=400k") == 0)
+            return true;
+        point.clear();
+        return false;
+    }
+    ~SmallDisk()
+    {
+        if (!point.isEmpty())
+            ::umount2(point.constData(), MNT_DETACH);
+    }
+};
+
+// Writes until the disk refuses: what is left is less than a block.
+void fillDisk(const QString &dir)
+{
+    QFile filler(dir + QStringLiteral("/filler"));
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    const QByteArray block(4096, 'f');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+    const QByteArray byte(1, 'f');
+    while (filler.write(byte) == 1 && filler.flush()) {
+    }
+}
+
+// The executable in a directory named in Latin-1, started through a link of a valid name.
+void startInLatin1Directory()
+{
+    QTemporaryDir scratch;
+    // Latin-1 "Données": the é alone is no valid UTF-8.
+    const QByteArray name("Donn\xe9"
+                          "es");
+    const QByteArray dir = QFile::encodeName(scratch.path()) + '/' + name;
+    const QByteArray copy = dir + "/tst_badinput";
+    // The toolkit cannot name what is in there, so cannot remove it either.
+    const auto removeCopy = qScopeGuard([&] {
+        ::unlink(copy.constData());
+        ::rmdir(dir.constData());
+    });
+    QCOMPARE(::mkdir(dir.constData(), 0755), 0);
+    QFile self(QCoreApplication::applicationFilePath());
+    QVERIFY(self.open(QIODevice::ReadOnly));
+    const QByteArray executable = self.readAll();
+    const int fd = ::open(copy.constData(), O_WRONLY | O_CREAT | O_EXCL, 0755);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::write(fd, executable.constData(), size_t(executable.size())),
+             ssize_t(executable.size()));
+    QCOMPARE(::close(fd), 0);
+    const QString link = scratch.filePath(QStringLiteral("link"));
+    QCOMPARE(::symlink(name.constData(), QFile::encodeName(link).constData()), 0);
+
+    const bool rootFileBefore = QFileInfo::exists(QStringLiteral("/K732-118.ini"));
+    QByteArray output;
+    QVERIFY2(childrun::runCurrentTest({}, link + QStringLiteral("/tst_badinput"), childVariable,
+                                      &output),
+             output.constData());
+    QCOMPARE(directoryEntries(link), QStringList { "tst_badinput" });
+    QCOMPARE(QFileInfo::exists(QStringLiteral("/K732-118.ini")), rootFileBefore);
+}
+#endif
+
 } // namespace
 
 class tst_BadInput : public QObject
@@ -113,6 +235,8 @@ private slots:
     void notAFile();
     void withoutRights_data();
     void withoutRights();
+    void faults_data();
+    void faults();
 };
 
 void tst_BadInput::init()
@@ -224,6 +348,19 @@ void tst_BadInput::content_data()
         setLabels.append(QStringList { "Bit" });
     }
     QTest::newRow("5,000 sets") << manySets << setNames << setLabels << manySets;
+
+    QByteArray tooManySets("[bitlabels]\n");
+    for (qsizetype i = 0; i <= maxLabelSets; ++i)
+        tooManySets += 'S' + QByteArray::number(i) + "\\Bit=0\n";
+    QTest::newRow("more sets than the limit: not read, nothing written")
+            << tooManySets << none << LabelLists() << tooManySets;
+    const QByteArray longNames = "[bitlabels]\n" + QByteArray(maxLabelSetNamesLength / 2, 'A')
+            + "\\a=0\n" + QByteArray(maxLabelSetNamesLength / 2 + 1, 'B') + "\\b=0\n";
+    QTest::newRow("set names longer than the limit in all: not read, nothing written")
+            << longNames << none << LabelLists() << longNames;
+    const QByteArray tooManyLines = QByteArray(";\n").repeated(maxLabelFileLines + 1);
+    QTest::newRow("more lines than the limit: not read, nothing written")
+            << tooManyLines << none << LabelLists() << tooManyLines;
 
     const QByteArray nulWithSet("[bitlabels]\nNul\\A=0\n\0\nNul\\B=1\n", 29);
     QTest::newRow("NUL byte in a file with a set")
@@ -374,6 +511,251 @@ void tst_BadInput::withoutRights()
     if (hasFile)
         QCOMPARE(::chmod(file.constData(), 0644), 0);
     QCOMPARE(readFile(path), afterSecondStart);
+#endif
+}
+
+void tst_BadInput::faults_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QByteArray>("content"); // null: no file
+    QTest::addColumn<bool>("unprivileged"); // the write runs as another user than the file's
+    QTest::addColumn<bool>("written");
+
+    // Mounts, extended attributes, ACLs and the rename that never replaces are Linux's.
+#ifdef Q_OS_LINUX
+    const QByteArray notes(
+            "; notes on the rig, kept by hand\n[notes]\nfirst=the left valve sticks\n");
+    QByteArray longer("; a longer file\n[notes]\n");
+    while (longer.size() < 5500)
+        longer += "line" + QByteArray::number(longer.size()) + "=some text to fill the file\n";
+    const QByteArray none;
+    const QByteArray empty("");
+    QTest::newRow("disk full, a label-less file") << "disk full" << notes << false << false;
+    QTest::newRow("disk full, a 5.5 KB file") << "disk full" << longer << false << false;
+    QTest::newRow("disk full, an empty file") << "disk full" << empty << false << false;
+    QTest::newRow("disk full, no file") << "disk full" << none << false << false;
+
+    QTest::newRow("lock file is a dangling link") << "lock link" << none << false << true;
+    QTest::newRow("lock file is a directory, empty file") << "lock dir" << empty << false << true;
+    QTest::newRow("another user's stale lock file") << "lock stale" << none << false << true;
+    QTest::newRow("six first starts at once: one writes") << "six" << none << false << true;
+
+    QTest::newRow("saved anew by the user during the write") << "saved" << notes << false << false;
+    QTest::newRow("edited in place during the write") << "edited" << notes << false << false;
+    QTest::newRow("swapped for a link during the write") << "swapped" << notes << false << false;
+    QTest::newRow("created by the user during a first start")
+            << "created" << none << false << false;
+    QTest::newRow("link pointed elsewhere during the write: the file read is written")
+            << "repointed" << notes << false << true;
+
+    QTest::newRow("an ACL entry for another user") << "acl" << notes << false << true;
+    QTest::newRow("user extended attributes") << "xattr" << notes << false << true;
+    QTest::newRow("mode 0640") << "mode" << notes << false << true;
+    QTest::newRow("a second hard link") << "hard link" << notes << false << false;
+    QTest::newRow("root starting a user's file") << "user's file" << notes << false << true;
+    QTest::newRow("another owner's team file, writable by the group")
+            << "team" << notes << true << false;
+    QTest::newRow("own file of a group the user is not in") << "group" << notes << true << false;
+    QTest::newRow("own file, unprivileged") << "own" << notes << true << true;
+
+    QTest::newRow("executable in a Latin-1 directory") << "latin1" << none << false << false;
+
+    QTest::newRow("the addition would pass the size limit")
+            << "limit"
+            << "; " + QByteArray(maxLabelFileSize - 203, 'x') + '\n'
+            << false << false;
+    QTest::newRow("the addition would pass the line limit")
+            << "limit" << QByteArray(";\n").repeated(maxLabelFileLines - 10) << false << false;
+    QByteArray fullSets("[bitlabels]\n");
+    for (qsizetype i = 0; i < maxLabelSets; ++i)
+        fullSets += 'S' + QByteArray::number(i) + "\\Bit=0\n";
+    QTest::newRow("the addition would pass the set limit") << "limit" << fullSets << false << false;
+#endif
+}
+
+void tst_BadInput::faults()
+{
+#ifdef Q_OS_LINUX
+    QFETCH(QString, fault);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, unprivileged);
+    QFETCH(bool, written);
+
+    if (qEnvironmentVariableIsSet(childVariable)) {
+        if (fault == QLatin1String("latin1")) {
+            QVERIFY(labelFileBesideExecutable().isEmpty());
+            QvMaskCalcWindow window;
+            verifyDefaultOnly(window);
+        } else {
+            QCOMPARE(insertGeneric(qEnvironmentVariable(dirVariable) + "/K732-118.ini"), written);
+        }
+        return;
+    }
+    if (fault == QLatin1String("latin1")) {
+        startInLatin1Directory();
+        return;
+    }
+    const bool root = ::geteuid() == 0;
+    if ((unprivileged || fault == QLatin1String("user's file") || fault == "lock stale") && !root) {
+        QTest::qSkip("other users' files need root", __FILE__, __LINE__);
+        return;
+    }
+
+    QTemporaryDir scratch;
+    QString dir = scratch.path();
+    QStringList prefix;
+    QString program;
+    if (unprivileged) {
+        if (!childrun::unprivilegedPrefix(&prefix)) {
+            QTest::qSkip("running as root without setpriv to drop the rights", __FILE__, __LINE__);
+            return;
+        }
+        program = childrun::copyRunningTest(scratch);
+        QVERIFY(!program.isEmpty());
+        dir = QFileInfo(program).path();
+        QCOMPARE(::chmod(QFile::encodeName(dir).constData(), 0777), 0);
+    }
+    SmallDisk disk;
+    if (fault == QLatin1String("disk full")) {
+        dir = scratch.filePath(QStringLiteral("disk"));
+        if (!disk.mount(dir)) {
+            QTest::qSkip("mounting a small tmpfs is not permitted here", __FILE__, __LINE__);
+            return;
+        }
+    }
+    const QString path = dir + QStringLiteral("/K732-118.ini");
+    const QByteArray file = QFile::encodeName(path);
+    if (!content.isNull())
+        QVERIFY(writeFile(path, content));
+
+    // What the label file (or what is checked in its place) must hold afterwards, and files
+    // that must stay as they are.
+    QString checked = path;
+    QByteArray expected = !written ? content
+            : content.isEmpty()    ? writtenByToolkit()
+                                   : appendedSection(content);
+    QMap<QString, QByteArray> untouched;
+    const QByteArray userSave("; mine\n[bitlabels]\nMine\\Run=0\n");
+    const QString lock = path + QStringLiteral(".lock");
+    if (fault == QLatin1String("disk full")) {
+        fillDisk(dir);
+    } else if (fault == QLatin1String("lock link")) {
+        QVERIFY(QFile::link(QStringLiteral("nowhere/K732-118.ini.lock"), lock));
+    } else if (fault == QLatin1String("lock dir")) {
+        QVERIFY(QDir().mkpath(lock + QStringLiteral("/inside")));
+    } else if (fault == QLatin1String("lock stale")) {
+        // In a shared sticky folder, as /tmp is: nobody but its owner may remove it.
+        QVERIFY(writeFile(lock, "4194303\nK732-118\nelsewhere\n"));
+        QCOMPARE(::chown(QFile::encodeName(lock).constData(), childrun::unprivilegedId,
+                         childrun::unprivilegedId),
+                 0);
+        QCOMPARE(::chmod(QFile::encodeName(dir).constData(), 01777), 0);
+        untouched.insert(lock, "4194303\nK732-118\nelsewhere\n");
+    } else if (fault == QLatin1String("saved")) {
+        setLabelFileWriteHook([&] {
+            writeFile(path + QStringLiteral(".new"), userSave);
+            ::rename(QFile::encodeName(path + QStringLiteral(".new")).constData(),
+                     file.constData());
+        });
+        expected = userSave;
+    } else if (fault == QLatin1String("edited")) {
+        setLabelFileWriteHook([&] {
+            QFile edited(path);
+            if (edited.open(QIODevice::Append))
+                edited.write("; more\n");
+        });
+        expected = content + "; more\n";
+    } else if (fault == QLatin1String("swapped")) {
+        // Someone else's label-less file, swapped for a link to the victim's file.
+        const QString victim = dir + QStringLiteral("/victim");
+        QVERIFY(writeFile(victim, "victim\n"));
+        setLabelFileWriteHook([&] {
+            ::unlink(file.constData());
+            ::symlink("victim", file.constData());
+        });
+        // Read through the link, the victim's text; written over the link, something else.
+        checked = victim;
+        expected = "victim\n";
+        untouched.insert(path, expected);
+    } else if (fault == QLatin1String("created")) {
+        setLabelFileWriteHook([&] { writeFile(path, userSave); });
+        expected = userSave;
+    } else if (fault == QLatin1String("repointed")) {
+        const QString first = dir + QStringLiteral("/first.ini");
+        const QString second = dir + QStringLiteral("/second.ini");
+        QVERIFY(QFile::rename(path, first));
+        QVERIFY(writeFile(second, "; second\n"));
+        QVERIFY(QFile::link(QStringLiteral("first.ini"), path));
+        setLabelFileWriteHook([&] {
+            ::unlink(file.constData());
+            ::symlink("second.ini", file.constData());
+        });
+        checked = first;
+        untouched.insert(second, "; second\n");
+    } else if (fault == QLatin1String("acl")) {
+        QVERIFY(run(QStringLiteral("setfacl"), { "-m", "u:65534:r", path }));
+    } else if (fault == QLatin1String("xattr")) {
+        QVERIFY(run(QStringLiteral("setfattr"), { "-n", "user.origin", "-v", "rig 7", path }));
+        QVERIFY(run(QStringLiteral("setfattr"), { "-n", "user.empty", path }));
+    } else if (fault == QLatin1String("mode")) {
+        QCOMPARE(::chmod(file.constData(), 0640), 0);
+    } else if (fault == QLatin1String("hard link")) {
+        QCOMPARE(::link(file.constData(), QFile::encodeName(dir + "/second.ini").constData()), 0);
+        untouched.insert(dir + QStringLiteral("/second.ini"), content);
+    } else if (fault == QLatin1String("user's file") || fault == QLatin1String("own")) {
+        QCOMPARE(::chown(file.constData(), childrun::unprivilegedId, childrun::unprivilegedId), 0);
+    } else if (fault == QLatin1String("team")) {
+        QCOMPARE(::chown(file.constData(), 1001, childrun::unprivilegedId), 0);
+        QCOMPARE(::chmod(file.constData(), 0660), 0);
+    } else if (fault == QLatin1String("group")) {
+        QCOMPARE(::chown(file.constData(), childrun::unprivilegedId, 2000), 0);
+    }
+    const QStringList entriesBefore = directoryEntries(dir);
+    const QStringList metadataBefore = metadata(checked);
+
+    bool result = false;
+    if (unprivileged) {
+        qputenv(dirVariable, QFile::encodeName(dir));
+        QByteArray output;
+        result = childrun::runCurrentTest(prefix, program, childVariable, &output);
+        QVERIFY2(result, output.constData());
+        result = written;
+    } else if (fault == QLatin1String("six")) {
+        // All six have read the file as missing and hold their text when the first renames.
+        std::mutex mutex;
+        std::condition_variable allThere;
+        int arrived = 0;
+        setLabelFileWriteHook([&] {
+            std::unique_lock<std::mutex> lock(mutex);
+            ++arrived;
+            allThere.notify_all();
+            allThere.wait_for(lock, std::chrono::seconds(20), [&] { return arrived == 6; });
+        });
+        std::atomic<int> writers { 0 };
+        std::vector<std::thread> starts;
+        starts.reserve(6);
+        for (int i = 0; i < 6; ++i)
+            starts.emplace_back([&] { writers += insertGeneric(path) ? 1 : 0; });
+        for (std::thread &start : starts)
+            start.join();
+        result = writers == 1;
+    } else {
+        result = insertGeneric(path);
+    }
+    setLabelFileWriteHook({});
+
+    QCOMPARE(result, written);
+    QCOMPARE(readFile(checked), expected.isNull() ? QByteArray("<no readable file>") : expected);
+    if (!metadataBefore.isEmpty())
+        QCOMPARE(metadata(checked), metadataBefore);
+    for (auto it = untouched.cbegin(); it != untouched.cend(); ++it)
+        QCOMPARE(readFile(it.key()), it.value());
+    // Nothing left beside the file: no scratch file, no lock.
+    QStringList entriesAfter = entriesBefore;
+    if (!entriesAfter.contains(QStringLiteral("K732-118.ini")) && QFileInfo::exists(path))
+        entriesAfter.append(QStringLiteral("K732-118.ini"));
+    entriesAfter.sort();
+    QCOMPARE(directoryEntries(dir), entriesAfter);
 #endif
 }
 

@@ -129,6 +129,8 @@ private slots:
 
     void firstStartWritesGeneric();
     void secondStartLeavesFileAlone();
+    void firstStartBytes_data();
+    void firstStartBytes();
     void existingSets_data();
     void existingSets();
     void defaultWriteKeepsText_data();
@@ -195,6 +197,37 @@ void tst_LabelFile::secondStartLeavesFileAlone()
     QvMaskCalcWindow second;
     verifyGenericShown(second);
     QCOMPARE(snapshot(QCoreApplication::applicationDirPath()), before);
+}
+
+void tst_LabelFile::firstStartBytes_data()
+{
+    QTest::addColumn<QList<LabelSet>>("sets");
+
+    QTest::newRow("the default set") << QList<LabelSet> { { defaultSetName, defaultBitLabels } };
+    QTest::newRow("sets and labels in mixed case, escaped, non-ASCII")
+            << QList<LabelSet> { { "motor", { "Run", "fault", "Über=1", "100%" } },
+                                 { "Alarm", { "Low", "High" } },
+                                 { QStringLiteral("温度"), { "x;y", "[z]" } } };
+}
+
+void tst_LabelFile::firstStartBytes()
+{
+    QFETCH(QList<LabelSet>, sets);
+
+    // A missing file gets exactly what the toolkit's writer would have written into it.
+    const QTemporaryDir scratch;
+    const QString ours = scratch.filePath(QStringLiteral("ours.ini"));
+    const QString toolkit = scratch.filePath(QStringLiteral("toolkit.ini"));
+    QVERIFY(insertLabelSets(readLabelFileText(ours), bitLabelsGroup, sets));
+    {
+        QSettings settings(toolkit, QSettings::IniFormat);
+        settings.beginGroup(bitLabelsGroup);
+        for (const LabelSet &set : sets) {
+            for (qsizetype i = 0; i < set.labels.size(); ++i)
+                settings.setValue(set.name + u'/' + set.labels.at(i), int(i));
+        }
+    }
+    QCOMPARE(readFile(ours), readFile(toolkit));
 }
 
 void tst_LabelFile::existingSets_data()

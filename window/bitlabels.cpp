@@ -5,7 +5,6 @@
 #include "labelfile.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 
 namespace {
 
@@ -20,9 +19,8 @@ QStringList makeDefaultBitLabels()
 
 QString labelFilePath()
 {
-    // One substitution, so that a "%2" in the directory's name is never replaced.
-    return QStringLiteral("%1/%2.ini")
-            .arg(QCoreApplication::applicationDirPath(), QCoreApplication::applicationName());
+    // Empty where the directory's name cannot be represented: then no file is read or written.
+    return labelFileBesideExecutable();
 }
 
 } // namespace

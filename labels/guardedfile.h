@@ -1,0 +1,22 @@
+// Reading the label file once, with its identity, and replacing exactly that file or nothing.
+#pragma once
+
+#include "labelfile.h"
+
+#include <QByteArray>
+#include <QString>
+
+enum class GuardedRead {
+    Missing, // nothing there; file->target is where it would be created
+    Read, // a regular file, read whole into bytes; file->target and its identity are set
+    Failed, // anything else: a dangling link, not a regular file, too large, unreadable
+};
+
+// Resolves path's symbolic links once and reads the regular file there whole. Sets file->path,
+// file->target and the identity fields; leaves file->state and file->bytes alone.
+GuardedRead readGuarded(const QString &path, LabelFileText *file, QByteArray *bytes);
+
+// Creates file.target with bytes when file is Missing and the target is still missing; replaces
+// it when file is Empty or Text, the target is still the file that was read and its metadata
+// can be carried over. On any failure the old file stays as it was and nothing is left beside it.
+bool writeGuarded(const LabelFileText &file, const QByteArray &bytes);
