@@ -18,6 +18,7 @@ constexpr int maxClusterDepth = 32;
 constexpr int maxDerivation = 8;
 // Beyond this a number is no bit position, array size or index any description could mean.
 constexpr qint64 maxNumber = qint64(1) << 40;
+constexpr qsizetype maxSkippedLines = 10000;
 
 enum class Kind { Peripheral, Cluster, Register, Field };
 
@@ -310,12 +311,13 @@ void TreeReader::readNode(Node &node, int depth, SvdImport &import)
         node.width = bitWidth >= 0 ? bitWidth : 1;
     } else if (node.lsb >= 0 && msb >= 0) {
         node.width = msb - node.lsb + 1;
+        if (msb < node.lsb && node.problem.isEmpty())
+            node.problem = QStringLiteral("its msb is below its lsb");
     } else {
         node.lsb = -1;
     }
-    if (node.lsb >= 0 && node.width < 1 && node.problem.isEmpty())
-        node.problem = node.width == 0 ? QStringLiteral("its width is 0")
-                                       : QStringLiteral("its msb is below its lsb");
+    if (node.lsb >= 0 && node.width == 0 && node.problem.isEmpty())
+        node.problem = QStringLiteral("its width is 0");
 }
 
 void TreeReader::fail(SvdImport &import, const QString &error, qint64 line, qint64 column)
@@ -414,6 +416,7 @@ private:
     QSet<QString> setNames;
     QSet<const Node *> unresolved; // said once each
     qint64 spent = 0;
+    qint64 unsaid = 0; // lines beyond maxSkippedLines
     bool stopped = false;
 };
 
@@ -428,7 +431,12 @@ Expander::Expander(const std::vector<Node> &peripherals, SvdImport &import)
 
 void Expander::note(const QString &subject, const QString &why, const Node &at)
 {
-    import.skipped.append(QStringLiteral("%1: %2 (line %3)").arg(subject, why).arg(at.line));
+    // Beyond a screenful of screenfuls nobody reads them, and a large array would otherwise
+    // cost more in these lines than in its sets.
+    if (import.skipped.size() < maxSkippedLines)
+        import.skipped.append(QStringLiteral("%1: %2 (line %3)").arg(subject, why).arg(at.line));
+    else
+        ++unsaid;
 }
 
 bool Expander::spend(qint64 cost, const Node &at)
@@ -653,11 +661,13 @@ void Expander::addRegister(const QString &setName, const Node &reg)
             }
             if (lsb + position.width > 32) {
                 const qint64 from = qMax<qint64>(lsb, 32);
+                const qint64 last = lsb + position.width - 1;
+                const QString bits = from == last
+                        ? QStringLiteral("bit %1").arg(from)
+                        : QStringLiteral("bits %1–%2").arg(from).arg(last);
                 note(setName,
-                     QStringLiteral("field %1: bits %2–%3 dropped (labels go up to bit 31)")
-                             .arg(quoted(name))
-                             .arg(from)
-                             .arg(lsb + position.width - 1),
+                     QStringLiteral("field %1: %2 dropped (labels go up to bit 31)")
+                             .arg(quoted(name), bits),
                      field);
             }
             QStringList taken;
@@ -718,6 +728,8 @@ void Expander::addRegister(const QString &setName, const Node &reg)
 void Expander::run()
 {
     expand(peripherals, QString());
+    if (unsaid > 0)
+        import.skipped.append(QStringLiteral("… and %1 more lines like these").arg(unsaid));
 }
 
 } // namespace
