@@ -148,9 +148,17 @@ void tst_SvdImport::mapping_data()
                                       + field("F", "<bitOffset>1</bitOffset>")
                                       + "<field derivedFrom=\"U0.CTL.RX\"><name>G</name></field>"
                                         "</fields></register>")
-                      + "<peripheral derivedFrom=\"NONE\"><name>W</name></peripheral>")
-            << QStringList { "U0.CTL=RX", "U0.CTL2=RX", "U1.CTL=RX", "U1.CTL2=RX", "V.OWN=G|F" }
-            << QStringList { "derivedFrom \"NONE\" names no such element", "W: no registers" };
+                      + "<peripheral derivedFrom=\"NONE\"><name>W</name></peripheral>"
+                      + peripheral("X",
+                                   "<cluster><name>A</name>"
+                                           + reg("R", field("F", "<bitOffset>0</bitOffset>"))
+                                           + "<cluster derivedFrom=\"X.A\"><name>B</name></cluster>"
+                                             "</cluster>"))
+            << QStringList { "U0.CTL=RX",  "U0.CTL2=RX", "U1.CTL=RX",
+                             "U1.CTL2=RX", "V.OWN=G|F",  "X.A.R=F" }
+            << QStringList { "derivedFrom \"NONE\" names no such element", "W: no registers",
+                             "derivedFrom \"X.A\" names itself or what holds it",
+                             "X.A.B: no registers" };
     QTest::newRow("names produced twice, registers without fields, unusable names")
             << device(peripheral(
                               "P",
