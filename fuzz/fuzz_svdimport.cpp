@@ -8,7 +8,6 @@
 #include "svdimport.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QFile>
 #include <QMap>
 #include <QSet>
@@ -40,19 +39,6 @@ void checkSets(const SvdImport &import)
     }
     if (import.registers < import.sets.size())
         fail("more sets than registers");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
-        fail("cannot write the label file");
-    // The settings class keeps files it has read, by name, and reads one again only when its size
-    // or time stamp changed: every input gets a time stamp of its own.
-    static qint64 serial = 0;
-    const QDateTime stamp = QDateTime::fromSecsSinceEpoch(1000000000 + ++serial, Qt::UTC);
-    if (!file.setFileTime(stamp, QFileDevice::FileModificationTime))
-        fail("cannot set the label file's time stamp");
 }
 
 void checkReadBack(const SvdImport &import)
