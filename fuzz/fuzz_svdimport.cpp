@@ -26,12 +26,16 @@ void checkSets(const SvdImport &import)
 {
     QSet<QString> names;
     for (const LabelSet &set : import.sets) {
-        if (set.name.isEmpty() || names.contains(set.name))
+        // Without case, as the settings class compares names on some systems.
+        const QString name = set.name.toCaseFolded();
+        if (name.isEmpty() || names.contains(name))
             fail("a set without a name, or a name given twice");
-        names.insert(set.name);
+        names.insert(name);
         if (set.labels.isEmpty() || set.labels.size() > 32)
             fail("a set without labels or with more than 32");
-        const QSet<QString> unique(set.labels.cbegin(), set.labels.cend());
+        QSet<QString> unique;
+        for (const QString &label : set.labels)
+            unique.insert(label.toCaseFolded());
         if (unique.size() != set.labels.size() || unique.contains(QString()))
             fail("a label given twice, or an empty label");
         if (set.labels.constLast() == QStringLiteral("(bit %1)").arg(set.labels.size() - 1))
