@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (the bench preset: release, bench/ only) and runs them: first the window's
-# per-event and label-loading costs in one process, then start-up as whole processes run in turn.
+# per-event and label-loading costs in one process, then the register description import against
+# a bare XML reader pass, then start-up as whole processes run in turn.
 # An optional argument sets the number of start-up rounds (default 30).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -40,5 +41,9 @@ echo "$events" | awk -F, '
             else printf "| %s | %.2f | | |\n", row[i], ms[row[i]]
         }
     }'
+echo
+echo "Register description import, against a bare XML reader pass over the same bytes (median of 21 runs in turns)"
+echo
+"$bin/bench_svdimport"
 echo
 "$bin/bench_startup" "${1:-30}"
