@@ -1,12 +1,738 @@
-// Stands in for the register description reader until it is merged.
+// Reading a CMSIS-SVD device description as label sets: the element tree, then its expansion.
 #include "svdimport.h"
+
+#include <QHash>
+#include <QSet>
+#include <QXmlStreamReader>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// Deeper clusters than this are left out: no device nests them so, and the reader and the
+// expansion recurse once per level.
+constexpr int maxClusterDepth = 32;
+// A longer derivedFrom chain is taken for a circular one.
+constexpr int maxDerivation = 8;
+// Beyond this a number is no bit position, array size or index any description could mean.
+constexpr qint64 maxNumber = qint64(1) << 40;
+
+enum class Kind { Peripheral, Cluster, Register, Field };
+
+// What an element of the description says that matters for labels. Numbers not given are -1;
+// a number given but unreadable is said in problem, and the element is then left out.
+struct Node
+{
+    Kind kind = Kind::Peripheral;
+    QString name;
+    QString derivedFrom;
+    QString dimIndex;
+    qint64 dim = -1;
+    qint64 dimIncrement = -1;
+    qint64 lsb = -1; // the field's position, from whichever form gave it
+    qint64 width = -1;
+    QString problem;
+    qint64 line = 0;
+    const Node *parent = nullptr; // the peripheral, cluster or register that holds it
+    std::vector<Node> children; // registers and clusters of a peripheral or cluster; fields
+};
+
+QString quoted(const QString &text)
+{
+    return u'"' + text + u'"';
+}
+
+// scaledNonNegativeInteger: an optional '+', decimal, 0x hexadecimal or # binary digits, then an
+// optional k, m, g or t (powers of 1024).
+std::optional<qint64> parseNumber(QStringView text)
+{
+    text = text.trimmed();
+    if (text.startsWith(u'+'))
+        text = text.mid(1);
+    int base = 10;
+    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        base = 16;
+        text = text.mid(2);
+    } else if (text.startsWith(u'#')) {
+        base = 2;
+        text = text.mid(1);
+    }
+    qint64 scale = 1;
+    if (!text.isEmpty()) {
+        switch (text.back().toLower().unicode()) {
+        case 'k':
+            scale = qint64(1) << 10;
+            break;
+        case 'm':
+            scale = qint64(1) << 20;
+            break;
+        case 'g':
+            scale = qint64(1) << 30;
+            break;
+        case 't':
+            scale = qint64(1) << 40;
+            break;
+        default:
+            break;
+        }
+        if (scale != 1)
+            text.chop(1);
+    }
+    if (text.isEmpty())
+        return std::nullopt;
+    qint64 value = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        int digit = 16;
+        if (u >= '0' && u <= '9')
+            digit = u - '0';
+        else if (u >= 'a' && u <= 'f')
+            digit = u - 'a' + 10;
+        else if (u >= 'A' && u <= 'F')
+            digit = u - 'A' + 10;
+        if (digit >= base)
+            return std::nullopt;
+        value = value * base + digit;
+        if (value > maxNumber)
+            return std::nullopt;
+    }
+    if (value > maxNumber / scale)
+        return std::nullopt;
+    return value * scale;
+}
+
+// The indices of an array: a list, a decimal range or a range of capital letters; or 0 … dim−1.
+struct Indices
+{
+    QStringList list;
+    qint64 first = 0;
+    qint64 count = 1;
+    bool letters = false;
+    bool array = false; // whether the element is an array at all
+
+    QString at(qint64 k) const
+    {
+        if (!list.isEmpty())
+            return list.at(k);
+        if (letters)
+            return QString(QChar(char16_t(first + k)));
+        return QString::number(first + k);
+    }
+};
+
+// Why the indices cannot be used, or an empty text.
+QString readIndices(const Node &node, Indices *indices)
+{
+    if (node.dim < 0 && node.dimIndex.isEmpty())
+        return {};
+    indices->array = true;
+    if (node.dimIndex.isEmpty()) {
+        indices->count = node.dim;
+        return node.dim == 0 ? QStringLiteral("dim 0 gives no instance") : QString();
+    }
+    const QString text = node.dimIndex.trimmed();
+    const qsizetype dash = text.indexOf(u'-');
+    if (dash > 0 && !text.contains(u',')) {
+        const QStringView low = QStringView(text).left(dash).trimmed();
+        const QStringView high = QStringView(text).mid(dash + 1).trimmed();
+        const auto isLetter = [](QStringView s) {
+            return s.size() == 1 && s.front() >= u'A' && s.front() <= u'Z';
+        };
+        if (isLetter(low) && isLetter(high)) {
+            indices->letters = true;
+            indices->first = low.front().unicode();
+            indices->count = high.front().unicode() - indices->first + 1;
+        } else {
+            bool lowOk = false;
+            bool highOk = false;
+            indices->first = low.toLongLong(&lowOk);
+            const qint64 last = high.toLongLong(&highOk);
+            if (!lowOk || !highOk || indices->first < 0 || last > maxNumber)
+                return QStringLiteral("dimIndex %1 is no range").arg(quoted(node.dimIndex));
+            indices->count = last - indices->first + 1;
+        }
+        if (indices->count < 1)
+            return QStringLiteral("dimIndex %1 runs backwards").arg(quoted(node.dimIndex));
+        return {};
+    }
+    for (const QStringView index : QStringView(text).split(u',')) {
+        const QStringView trimmed = index.trimmed();
+        if (trimmed.isEmpty())
+            return QStringLiteral("dimIndex %1 has an empty index").arg(quoted(node.dimIndex));
+        indices->list.append(trimmed.toString());
+    }
+    indices->count = indices->list.size();
+    return {};
+}
+
+// Why a name cannot be part of a set name or be a label, or an empty text. The settings class
+// takes '/' and '\' for group separators, so such a label would come back as another one.
+QString nameProblem(const QString &name)
+{
+    if (name.isEmpty())
+        return QStringLiteral("no name");
+    if (name.contains(u'/') || name.contains(u'\\'))
+        return QStringLiteral("the name %1 holds '/' or '\\', which a label file reads as a group")
+                .arg(quoted(name));
+    return {};
+}
+
+// The elements of the description, read in one pass over its tokens.
+class TreeReader
+{
+public:
+    explicit TreeReader(const QByteArray &bytes) : xml(bytes) { }
+
+    // The peripherals, or an error set in import.
+    std::vector<Node> read(SvdImport &import);
+
+private:
+    bool nextChild();
+    QString text() { return xml.readElementText(QXmlStreamReader::SkipChildElements); }
+    qint64 number(Node &node, QLatin1String what);
+    void readNode(Node &node, int depth, SvdImport &import);
+    void fail(SvdImport &import, const QString &error, qint64 line, qint64 column);
+
+    QXmlStreamReader xml;
+};
+
+// Reads up to the next child element of the current one (true) or past its end (false).
+bool TreeReader::nextChild()
+{
+    for (;;) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement:
+            return true;
+        case QXmlStreamReader::EndElement:
+        case QXmlStreamReader::EndDocument:
+        case QXmlStreamReader::Invalid:
+            return false;
+        default:
+            break;
+        }
+    }
+}
+
+qint64 TreeReader::number(Node &node, QLatin1String what)
+{
+    const QString value = text();
+    if (const std::optional<qint64> n = parseNumber(value))
+        return *n;
+    if (node.problem.isEmpty())
+        node.problem = QStringLiteral("<%1> %2 is no number").arg(what, quoted(value.trimmed()));
+    return -1;
+}
+
+void TreeReader::readNode(Node &node, int depth, SvdImport &import)
+{
+    node.line = xml.lineNumber();
+    node.derivedFrom = xml.attributes().value(QLatin1String("derivedFrom")).trimmed().toString();
+    qint64 msb = -1;
+    qint64 bitOffset = -1;
+    qint64 bitWidth = -1;
+    while (nextChild()) {
+        const QStringView tag = xml.name();
+        if (tag == QLatin1String("name")) {
+            node.name = text().trimmed();
+        } else if (tag == QLatin1String("dim")) {
+            node.dim = number(node, QLatin1String("dim"));
+        } else if (tag == QLatin1String("dimIndex")) {
+            node.dimIndex = text();
+        } else if (node.kind == Kind::Peripheral && tag == QLatin1String("registers")) {
+            while (nextChild()) {
+                const QStringView inner = xml.name();
+                const bool isCluster = inner == QLatin1String("cluster");
+                if (isCluster || inner == QLatin1String("register")) {
+                    node.children.emplace_back().kind = isCluster ? Kind::Cluster : Kind::Register;
+                    readNode(node.children.back(), depth + 1, import);
+                } else {
+                    xml.skipCurrentElement();
+                }
+            }
+        } else if (node.kind == Kind::Cluster
+                   && (tag == QLatin1String("register") || tag == QLatin1String("cluster"))) {
+            if (depth >= maxClusterDepth) {
+                import.skipped.append(QStringLiteral("an element nested deeper than %1 clusters "
+                                                     "is left out (line %2)")
+                                              .arg(maxClusterDepth)
+                                              .arg(xml.lineNumber()));
+                xml.skipCurrentElement();
+                continue;
+            }
+            node.children.emplace_back().kind =
+                    tag == QLatin1String("cluster") ? Kind::Cluster : Kind::Register;
+            readNode(node.children.back(), depth + 1, import);
+        } else if (node.kind == Kind::Register && tag == QLatin1String("fields")) {
+            while (nextChild()) {
+                if (xml.name() == QLatin1String("field")) {
+                    node.children.emplace_back().kind = Kind::Field;
+                    readNode(node.children.back(), depth + 1, import);
+                } else {
+                    xml.skipCurrentElement();
+                }
+            }
+        } else if (node.kind == Kind::Field && tag == QLatin1String("dimIncrement")) {
+            node.dimIncrement = number(node, QLatin1String("dimIncrement"));
+        } else if (node.kind == Kind::Field && tag == QLatin1String("bitOffset")) {
+            bitOffset = number(node, QLatin1String("bitOffset"));
+        } else if (node.kind == Kind::Field && tag == QLatin1String("bitWidth")) {
+            bitWidth = number(node, QLatin1String("bitWidth"));
+        } else if (node.kind == Kind::Field && tag == QLatin1String("lsb")) {
+            node.lsb = number(node, QLatin1String("lsb"));
+        } else if (node.kind == Kind::Field && tag == QLatin1String("msb")) {
+            msb = number(node, QLatin1String("msb"));
+        } else if (node.kind == Kind::Field && tag == QLatin1String("bitRange")) {
+            const QString range = text().trimmed();
+            const qsizetype colon = range.indexOf(u':');
+            std::optional<qint64> high;
+            std::optional<qint64> low;
+            if (range.startsWith(u'[') && range.endsWith(u']') && colon > 0) {
+                high = parseNumber(QStringView(range).mid(1, colon - 1));
+                low = parseNumber(QStringView(range).mid(colon + 1).chopped(1));
+            }
+            if (high && low) {
+                node.lsb = *low;
+                msb = *high;
+            } else if (node.problem.isEmpty()) {
+                node.problem = QStringLiteral("<bitRange> %1 is not [msb:lsb]").arg(quoted(range));
+            }
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+    if (node.kind != Kind::Field)
+        return;
+    // The three forms of a position, in the order of the schema.
+    if (bitOffset >= 0) {
+        node.lsb = bitOffset;
+        node.width = bitWidth >= 0 ? bitWidth : 1;
+    } else if (node.lsb >= 0 && msb >= 0) {
+        node.width = msb - node.lsb + 1;
+    } else {
+        node.lsb = -1;
+    }
+    if (node.lsb >= 0 && node.width < 1 && node.problem.isEmpty())
+        node.problem = node.width == 0 ? QStringLiteral("its width is 0")
+                                       : QStringLiteral("its msb is below its lsb");
+}
+
+void TreeReader::fail(SvdImport &import, const QString &error, qint64 line, qint64 column)
+{
+    import.error = error;
+    import.line = line;
+    import.column = column;
+}
+
+void setParents(std::vector<Node> &nodes, const Node *parent)
+{
+    for (Node &node : nodes) {
+        node.parent = parent;
+        setParents(node.children, &node);
+    }
+}
+
+std::vector<Node> TreeReader::read(SvdImport &import)
+{
+    std::vector<Node> peripherals;
+    const auto xmlError = [&] {
+        // The reader stops just after the character it could not take.
+        fail(import, xml.errorString(), xml.lineNumber(), qMax<qint64>(xml.columnNumber(), 1));
+        return std::vector<Node>();
+    };
+    if (!nextChild()) {
+        if (xml.hasError())
+            return xmlError();
+        fail(import, QStringLiteral("no element: not an SVD device description"), xml.lineNumber(),
+             qMax<qint64>(xml.columnNumber(), 1));
+        return peripherals;
+    }
+    if (xml.name() != QLatin1String("device")) {
+        fail(import,
+             QStringLiteral("the root element is <%1>, not <device>: not an SVD device "
+                            "description")
+                     .arg(xml.name()),
+             xml.lineNumber(), xml.columnNumber());
+        return peripherals;
+    }
+    // Problems of an element are placed at the '>' of its start tag.
+    const qint64 deviceLine = xml.lineNumber();
+    const qint64 deviceColumn = xml.columnNumber();
+    bool listed = false;
+    while (nextChild()) {
+        if (xml.name() != QLatin1String("peripherals")) {
+            xml.skipCurrentElement();
+            continue;
+        }
+        listed = true;
+        while (nextChild()) {
+            if (xml.name() == QLatin1String("peripheral")) {
+                peripherals.emplace_back().kind = Kind::Peripheral;
+                readNode(peripherals.back(), 0, import);
+            } else {
+                xml.skipCurrentElement();
+            }
+        }
+    }
+    // The rest of the document must be well-formed too.
+    while (!xml.atEnd())
+        xml.readNext();
+    if (xml.hasError())
+        return xmlError();
+    if (!listed) {
+        fail(import, QStringLiteral("<device> has no <peripherals>"), deviceLine, deviceColumn);
+        return {};
+    }
+    setParents(peripherals, nullptr);
+    return peripherals;
+}
+
+// Turns the element tree into label sets.
+class Expander
+{
+public:
+    Expander(const std::vector<Node> &peripherals, SvdImport &import);
+    void run();
+
+private:
+    const Node *base(const Node &node);
+    const Node *find(const std::vector<Node> &nodes, QStringView name, Kind kind,
+                     const Node *except) const;
+    const Node *findPath(const Node *from, const QList<QStringView> &path, Kind kind) const;
+    const std::vector<Node> &childrenOf(const Node &node);
+    const Node &positionOf(const Node &field);
+    bool indicesOf(const Node &node, const QString &subject, Indices *indices);
+    bool spend(qint64 cost, const Node &at);
+    void note(const QString &subject, const QString &why, const Node &at);
+    void expand(const std::vector<Node> &nodes, const QString &prefix);
+    void addRegister(const QString &setName, const Node &reg);
+
+    const std::vector<Node> &peripherals;
+    SvdImport &import;
+    QHash<QString, const Node *> peripheralByName;
+    QSet<QString> setNames;
+    QSet<const Node *> unresolved; // said once each
+    qint64 spent = 0;
+    bool stopped = false;
+};
+
+Expander::Expander(const std::vector<Node> &peripherals, SvdImport &import)
+    : peripherals(peripherals), import(import)
+{
+    for (const Node &peripheral : peripherals) {
+        if (!peripheralByName.contains(peripheral.name))
+            peripheralByName.insert(peripheral.name, &peripheral);
+    }
+}
+
+void Expander::note(const QString &subject, const QString &why, const Node &at)
+{
+    import.skipped.append(QStringLiteral("%1: %2 (line %3)").arg(subject, why).arg(at.line));
+}
+
+bool Expander::spend(qint64 cost, const Node &at)
+{
+    if (stopped)
+        return false;
+    spent += cost;
+    if (spent <= maxSvdExpansion)
+        return true;
+    stopped = true;
+    import.error = QStringLiteral("the arrays expand to more than %1 elements and labels")
+                           .arg(maxSvdExpansion);
+    import.line = at.line;
+    import.column = 1;
+    return false;
+}
+
+const Node *Expander::find(const std::vector<Node> &nodes, QStringView name, Kind kind,
+                           const Node *except) const
+{
+    for (const Node &node : nodes) {
+        if (&node != except && node.kind == kind && node.name == name)
+            return &node;
+    }
+    return nullptr;
+}
+
+// A dotted path down from a peripheral (from == nullptr) or from the given element.
+const Node *Expander::findPath(const Node *from, const QList<QStringView> &path, Kind kind) const
+{
+    qsizetype k = 0;
+    if (!from) {
+        from = peripheralByName.value(path.front().toString());
+        k = 1;
+    }
+    for (; from && k < path.size(); ++k) {
+        const bool last = k + 1 == path.size();
+        const Node *next = nullptr;
+        for (const Node &child : from->children) {
+            const bool kindFits =
+                    last ? child.kind == kind : child.kind == Kind::Cluster || kind == Kind::Field;
+            if (kindFits && child.name == path.at(k)) {
+                next = &child;
+                break;
+            }
+        }
+        from = next;
+    }
+    return from && from->kind == kind ? from : nullptr;
+}
+
+// The element that node is derived from, or nullptr. A plain name is looked for beside the
+// element (among the peripherals for a peripheral); a dotted one from a peripheral down, or else
+// from the element's own peripheral.
+const Node *Expander::base(const Node &node)
+{
+    if (node.derivedFrom.isEmpty())
+        return nullptr;
+    const Node *found = nullptr;
+    if (node.kind == Kind::Peripheral) {
+        found = peripheralByName.value(node.derivedFrom);
+    } else if (!node.derivedFrom.contains(u'.')) {
+        found = find(node.parent->children, node.derivedFrom, node.kind, &node);
+    } else {
+        const QList<QStringView> path = QStringView(node.derivedFrom).split(u'.');
+        found = findPath(nullptr, path, node.kind);
+        if (!found) {
+            const Node *top = &node;
+            while (top->parent)
+                top = top->parent;
+            found = findPath(top, path, node.kind);
+        }
+    }
+    if (found == &node)
+        found = nullptr;
+    if (!found && !unresolved.contains(&node)) {
+        unresolved.insert(&node);
+        note(node.name,
+             QStringLiteral("derivedFrom %1 names no such element; only its own content is used")
+                     .arg(quoted(node.derivedFrom)),
+             node);
+    }
+    return found;
+}
+
+const std::vector<Node> &Expander::childrenOf(const Node &node)
+{
+    const Node *from = &node;
+    for (int k = 0; k < maxDerivation && from->children.empty(); ++k) {
+        const Node *next = base(*from);
+        if (!next)
+            break;
+        from = next;
+    }
+    return from->children;
+}
+
+// The field that gives field its position (itself unless it has none and derives one).
+const Node &Expander::positionOf(const Node &field)
+{
+    const Node *from = &field;
+    for (int k = 0; k < maxDerivation && from->lsb < 0 && from->problem.isEmpty(); ++k) {
+        const Node *next = base(*from);
+        if (!next)
+            break;
+        from = next;
+    }
+    return *from;
+}
+
+// The array indices of node, its own or derived when its name asks for them with %s; false when
+// they cannot be used (said).
+bool Expander::indicesOf(const Node &node, const QString &subject, Indices *indices)
+{
+    const Node *from = &node;
+    if (node.name.contains(QLatin1String("%s"))) {
+        for (int k = 0; k < maxDerivation && from->dim < 0 && from->dimIndex.isEmpty(); ++k) {
+            const Node *next = base(*from);
+            if (!next)
+                break;
+            from = next;
+        }
+        if (from->dim < 0 && from->dimIndex.isEmpty())
+            from = &node;
+    }
+    const QString problem = readIndices(*from, indices);
+    if (!problem.isEmpty()) {
+        note(subject, problem + QStringLiteral("; left out"), node);
+        return false;
+    }
+    return true;
+}
+
+void Expander::expand(const std::vector<Node> &nodes, const QString &prefix)
+{
+    for (const Node &node : nodes) {
+        if (node.kind == Kind::Field)
+            continue;
+        const QString subject = prefix.isEmpty() ? node.name : prefix + u'.' + node.name;
+        if (!node.problem.isEmpty()) {
+            note(subject, node.problem + QStringLiteral("; left out"), node);
+            continue;
+        }
+        Indices indices;
+        if (!indicesOf(node, subject, &indices))
+            continue;
+        for (qint64 k = 0; k < indices.count; ++k) {
+            if (!spend(1, node))
+                return;
+            QString name = node.name;
+            if (indices.array)
+                name.replace(QLatin1String("%s"), indices.at(k));
+            const QString full = prefix.isEmpty() ? name : prefix + u'.' + name;
+            const QString problem = nameProblem(name);
+            if (!problem.isEmpty()) {
+                note(full, problem + QStringLiteral("; left out"), node);
+                continue;
+            }
+            if (node.kind == Kind::Register) {
+                addRegister(full, node);
+                continue;
+            }
+            const std::vector<Node> &children = childrenOf(node);
+            if (children.empty())
+                note(full, QStringLiteral("no registers"), node);
+            expand(children, full);
+        }
+    }
+}
+
+void Expander::addRegister(const QString &setName, const Node &reg)
+{
+    ++import.registers;
+    if (setNames.contains(setName)) {
+        note(setName, QStringLiteral("a set of this name came from an earlier register; skipped"),
+             reg);
+        return;
+    }
+    std::array<QString, 32> labels;
+    QSet<QString> used;
+    const std::vector<Node> &fields = childrenOf(reg);
+    for (const Node &field : fields) {
+        const Node &position = positionOf(field);
+        QString problem = field.problem.isEmpty() ? position.problem : field.problem;
+        if (problem.isEmpty() && position.lsb < 0)
+            problem = QStringLiteral("no bit position");
+        if (!problem.isEmpty()) {
+            note(setName, QStringLiteral("field %1: %2; left out").arg(quoted(field.name), problem),
+                 field);
+            continue;
+        }
+        Indices indices;
+        if (!indicesOf(field, setName + u'.' + field.name, &indices))
+            continue;
+        const qint64 step = field.dimIncrement >= 0 ? field.dimIncrement : position.width;
+        for (qint64 k = 0; k < indices.count; ++k) {
+            if (!spend(1, field))
+                return;
+            const qint64 lsb = position.lsb + k * step;
+            // The rest of an array that steps upwards lies from bit 32 up too.
+            if (lsb >= 32 && step > 0 && indices.count - k > 1) {
+                note(setName,
+                     QStringLiteral("field %1: instances %2 … %3 lie from bit 32 up; dropped")
+                             .arg(quoted(field.name), indices.at(k), indices.at(indices.count - 1)),
+                     field);
+                break;
+            }
+            QString name = field.name;
+            if (indices.array)
+                name.replace(QLatin1String("%s"), indices.at(k));
+            if (const QString bad = nameProblem(name); !bad.isEmpty()) {
+                note(setName, QStringLiteral("field: %1; left out").arg(bad), field);
+                continue;
+            }
+            if (name.startsWith(QLatin1String("(bit "))) {
+                note(setName,
+                     QStringLiteral("field %1 is named like the label of a bit without a field; "
+                                    "left out")
+                             .arg(quoted(name)),
+                     field);
+                continue;
+            }
+            if (lsb + position.width > 32) {
+                const qint64 from = qMax<qint64>(lsb, 32);
+                note(setName,
+                     QStringLiteral("field %1: bits %2–%3 dropped (labels go up to bit 31)")
+                             .arg(quoted(name))
+                             .arg(from)
+                             .arg(lsb + position.width - 1),
+                     field);
+            }
+            QStringList taken;
+            QStringList repeated;
+            const qint64 top = qMin<qint64>(lsb + position.width, 32);
+            for (qint64 bit = lsb; bit < top; ++bit) {
+                QString &slot = labels.at(std::size_t(bit));
+                if (!slot.isEmpty()) {
+                    taken.append(QString::number(bit));
+                    continue;
+                }
+                QString label = position.width == 1
+                        ? name
+                        : name + u'[' + QString::number(bit - lsb) + u']';
+                if (used.contains(label)) {
+                    repeated.append(label);
+                    continue;
+                }
+                if (!spend(1, field))
+                    return;
+                used.insert(label);
+                slot = std::move(label);
+            }
+            if (!taken.isEmpty())
+                note(setName,
+                     QStringLiteral("field %1 overlaps an earlier field on bit %2, which keeps "
+                                    "its label")
+                             .arg(quoted(name), taken.join(QLatin1String(", "))),
+                     field);
+            if (!repeated.isEmpty())
+                note(setName,
+                     QStringLiteral("label %1 repeats one already in the set; dropped")
+                             .arg(repeated.join(QLatin1String(", "))),
+                     field);
+        }
+    }
+    int count = 32;
+    while (count > 0 && labels.at(std::size_t(count - 1)).isEmpty())
+        --count;
+    if (count == 0) {
+        note(setName,
+             fields.empty() ? QStringLiteral("no fields; skipped")
+                            : QStringLiteral("no field bit below 32 left; skipped"),
+             reg);
+        return;
+    }
+    LabelSet set;
+    set.name = setName;
+    set.labels.reserve(count);
+    for (int bit = 0; bit < count; ++bit) {
+        const QString &label = labels.at(std::size_t(bit));
+        set.labels.append(label.isEmpty() ? QStringLiteral("(bit %1)").arg(bit) : label);
+    }
+    setNames.insert(setName);
+    import.sets.append(std::move(set));
+}
+
+void Expander::run()
+{
+    expand(peripherals, QString());
+}
+
+} // namespace
 
 SvdImport importSvd(const QByteArray &xml)
 {
-    Q_UNUSED(xml);
-    SvdImport result;
-    result.error = QStringLiteral("not built yet");
-    result.line = 1;
-    result.column = 1;
-    return result;
+    SvdImport import;
+    TreeReader reader(xml);
+    const std::vector<Node> peripherals = reader.read(import);
+    if (!import.error.isEmpty())
+        return import;
+    Expander(peripherals, import).run();
+    if (!import.error.isEmpty()) {
+        import.sets.clear();
+        import.skipped.clear();
+    }
+    return import;
 }
