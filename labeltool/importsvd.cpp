@@ -126,16 +126,24 @@ int runImportSvd(const QStringList &arguments)
         return ExitUnusable;
     }
 
+    const auto wanted = [&patterns](const QString &name) {
+        return patterns.isEmpty()
+                || std::any_of(
+                        patterns.cbegin(), patterns.cend(),
+                        [&](const QRegularExpression &re) { return re.match(name).hasMatch(); });
+    };
     QList<LabelSet> sets;
-    QStringList notes = svd.skipped;
+    QStringList notes;
+    // A note that starts with a register's name is about that register: one left out by --only
+    // is not talked about.
+    for (const QString &note : svd.skipped) {
+        const qsizetype colon = note.indexOf(QLatin1String(": "));
+        if (colon < 0 || wanted(note.first(colon)))
+            notes.append(note);
+    }
     qsizetype leftOut = 0;
     for (const LabelSet &set : svd.sets) {
-        const bool wanted = patterns.isEmpty()
-                || std::any_of(patterns.cbegin(), patterns.cend(),
-                               [&](const QRegularExpression &re) {
-                                   return re.match(set.name).hasMatch();
-                               });
-        if (!wanted)
+        if (!wanted(set.name))
             ++leftOut;
         else if (present.contains(set.name))
             notes.append(QStringLiteral("%1: already in %2, not added").arg(set.name, target));
@@ -160,7 +168,7 @@ int runImportSvd(const QStringList &arguments)
                               .arg(where);
     if (!patterns.isEmpty())
         summary += QStringLiteral(", %1 left out by --only").arg(leftOut);
-    summary += QStringLiteral(", %1 notes\n").arg(notes.size());
+    summary += QStringLiteral(", %1 skipped or dropped\n").arg(notes.size());
     for (const QString &note : std::as_const(notes))
         summary += QStringLiteral("%1: note: %2\n").arg(svdPath, note);
     printErr(summary);
