@@ -152,23 +152,26 @@ int runImportSvd(const QStringList &arguments)
     }
 
     const QString where = target.isEmpty() ? QStringLiteral("standard output") : target;
-    bool written = sets.isEmpty();
+    // With no set left nothing is written, which the summary says.
+    bool written = true;
     QByteArray text;
-    if (sets.isEmpty())
-        notes.append(QStringLiteral("no set to write: nothing written"));
-    else if (target.isEmpty())
-        written = newFileText(sets, &text);
-    else
-        written = insertLabelSets(targetText, labelGroup(), sets);
+    if (!sets.isEmpty()) {
+        written = target.isEmpty() ? newFileText(sets, &text)
+                                   : insertLabelSets(targetText, labelGroup(), sets);
+    }
 
-    QString summary = QStringLiteral("%1: %2 registers read, %3 sets written to %4")
+    const qsizetype count = written ? sets.size() : 0;
+    QString summary = QStringLiteral("%1: %2 registers read, %3 %4 written to %5")
                               .arg(svdPath)
                               .arg(svd.registers)
-                              .arg(written ? sets.size() : 0)
+                              .arg(count)
+                              .arg(count == 1 ? QStringLiteral("set") : QStringLiteral("sets"))
                               .arg(where);
     if (!patterns.isEmpty())
         summary += QStringLiteral(", %1 left out by --only").arg(leftOut);
-    summary += QStringLiteral(", %1 skipped or dropped\n").arg(notes.size());
+    summary += QStringLiteral(", %1 skipped or dropped%2\n")
+                       .arg(notes.size())
+                       .arg(sets.isEmpty() ? QStringLiteral(": nothing written") : QString());
     for (const QString &note : std::as_const(notes))
         summary += QStringLiteral("%1: note: %2\n").arg(svdPath, note);
     printErr(summary);

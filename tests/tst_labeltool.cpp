@@ -186,7 +186,7 @@ void tst_LabelTool::commands_data()
     QTest::newRow("import-svd: to standard output, only one peripheral")
             << QStringList { "import-svd", "@small.svd", "--only", "UART.*" } << 0
             << QByteArray("[bitlabels]\nUART.CR\\EN=0\n")
-            << "small.svd: 2 registers read, 1 sets written to standard output, 1 left out by "
+            << "small.svd: 2 registers read, 1 set written to standard output, 1 left out by "
                "--only, 0 skipped";
     QTest::newRow("import-svd: malformed XML")
             << QStringList { "import-svd", "@cut.svd" } << 2 << QByteArray() << "cut.svd:5:";
