@@ -18,6 +18,7 @@ constexpr int maxClusterDepth = 32;
 constexpr int maxDerivation = 8;
 // Beyond this a number is no bit position, array size or index any description could mean.
 constexpr qint64 maxNumber = qint64(1) << 40;
+constexpr qsizetype maxSkippedLines = 10000;
 
 enum class Kind { Peripheral, Cluster, Register, Field };
 
@@ -310,12 +311,13 @@ void TreeReader::readNode(Node &node, int depth, SvdImport &import)
         node.width = bitWidth >= 0 ? bitWidth : 1;
     } else if (node.lsb >= 0 && msb >= 0) {
         node.width = msb - node.lsb + 1;
+        if (msb < node.lsb && node.problem.isEmpty())
+            node.problem = QStringLiteral("its msb is below its lsb");
     } else {
         node.lsb = -1;
     }
-    if (node.lsb >= 0 && node.width < 1 && node.problem.isEmpty())
-        node.problem = node.width == 0 ? QStringLiteral("its width is 0")
-                                       : QStringLiteral("its msb is below its lsb");
+    if (node.lsb >= 0 && node.width == 0 && node.problem.isEmpty())
+        node.problem = QStringLiteral("its width is 0");
 }
 
 void TreeReader::fail(SvdImport &import, const QString &error, qint64 line, qint64 column)
@@ -405,7 +407,7 @@ private:
     bool indicesOf(const Node &node, const QString &subject, Indices *indices);
     bool spend(qint64 cost, const Node &at);
     void note(const QString &subject, const QString &why, const Node &at);
-    void expand(const std::vector<Node> &nodes, const QString &prefix);
+    void expand(const std::vector<Node> &nodes, const QString &prefix, int depth);
     void addRegister(const QString &setName, const Node &reg);
 
     const std::vector<Node> &peripherals;
@@ -414,6 +416,7 @@ private:
     QSet<QString> setNames;
     QSet<const Node *> unresolved; // said once each
     qint64 spent = 0;
+    qint64 unsaid = 0; // lines beyond maxSkippedLines
     bool stopped = false;
 };
 
@@ -428,7 +431,12 @@ Expander::Expander(const std::vector<Node> &peripherals, SvdImport &import)
 
 void Expander::note(const QString &subject, const QString &why, const Node &at)
 {
-    import.skipped.append(QStringLiteral("%1: %2 (line %3)").arg(subject, why).arg(at.line));
+    // Beyond a screenful of screenfuls nobody reads them, and a large array would otherwise
+    // cost more in these lines than in its sets.
+    if (import.skipped.size() < maxSkippedLines)
+        import.skipped.append(QStringLiteral("%1: %2 (line %3)").arg(subject, why).arg(at.line));
+    else
+        ++unsaid;
 }
 
 bool Expander::spend(qint64 cost, const Node &at)
@@ -502,16 +510,20 @@ const Node *Expander::base(const Node &node)
             found = findPath(top, path, node.kind);
         }
     }
-    if (found == &node)
-        found = nullptr;
-    if (!found && !unresolved.contains(&node)) {
+    // What holds the element cannot also be its content.
+    bool holds = false;
+    for (const Node *up = &node; up && found; up = up->parent)
+        holds = holds || up == found;
+    if ((!found || holds) && !unresolved.contains(&node)) {
         unresolved.insert(&node);
         note(node.name,
-             QStringLiteral("derivedFrom %1 names no such element; only its own content is used")
-                     .arg(quoted(node.derivedFrom)),
+             QStringLiteral("derivedFrom %1 names %2; only its own content is used")
+                     .arg(quoted(node.derivedFrom),
+                          holds ? QStringLiteral("itself or what holds it")
+                                : QStringLiteral("no such element")),
              node);
     }
-    return found;
+    return holds ? nullptr : found;
 }
 
 const std::vector<Node> &Expander::childrenOf(const Node &node)
@@ -562,7 +574,7 @@ bool Expander::indicesOf(const Node &node, const QString &subject, Indices *indi
     return true;
 }
 
-void Expander::expand(const std::vector<Node> &nodes, const QString &prefix)
+void Expander::expand(const std::vector<Node> &nodes, const QString &prefix, int depth)
 {
     for (const Node &node : nodes) {
         if (node.kind == Kind::Field)
@@ -575,9 +587,10 @@ void Expander::expand(const std::vector<Node> &nodes, const QString &prefix)
         Indices indices;
         if (!indicesOf(node, subject, &indices))
             continue;
-        for (qint64 k = 0; k < indices.count; ++k) {
-            if (!spend(1, node))
-                return;
+        // The whole array at once: an array too large fails before any of it is built.
+        if (!spend(indices.count, node))
+            return;
+        for (qint64 k = 0; k < indices.count && !stopped; ++k) {
             QString name = node.name;
             if (indices.array)
                 name.replace(QLatin1String("%s"), indices.at(k));
@@ -594,7 +607,14 @@ void Expander::expand(const std::vector<Node> &nodes, const QString &prefix)
             const std::vector<Node> &children = childrenOf(node);
             if (children.empty())
                 note(full, QStringLiteral("no registers"), node);
-            expand(children, full);
+            // A cluster derived from one that holds it would hold itself without end.
+            if (depth >= maxClusterDepth)
+                note(full,
+                     QStringLiteral("nested deeper than %1 clusters; left out")
+                             .arg(maxClusterDepth),
+                     node);
+            else
+                expand(children, full, depth + 1);
         }
     }
 }
@@ -624,9 +644,13 @@ void Expander::addRegister(const QString &setName, const Node &reg)
         if (!indicesOf(field, setName + u'.' + field.name, &indices))
             continue;
         const qint64 step = field.dimIncrement >= 0 ? field.dimIncrement : position.width;
-        for (qint64 k = 0; k < indices.count; ++k) {
-            if (!spend(1, field))
-                return;
+        // An array that steps upwards ends where it reaches bit 32.
+        qint64 count = indices.count;
+        if (step > 0)
+            count = qMin(count, position.lsb >= 32 ? 1 : (32 - position.lsb + step - 1) / step + 1);
+        if (!spend(count, field))
+            return;
+        for (qint64 k = 0; k < count; ++k) {
             const qint64 lsb = position.lsb + k * step;
             // The rest of an array that steps upwards lies from bit 32 up too.
             if (lsb >= 32 && step > 0 && indices.count - k > 1) {
@@ -653,11 +677,13 @@ void Expander::addRegister(const QString &setName, const Node &reg)
             }
             if (lsb + position.width > 32) {
                 const qint64 from = qMax<qint64>(lsb, 32);
+                const qint64 last = lsb + position.width - 1;
+                const QString bits = from == last
+                        ? QStringLiteral("bit %1").arg(from)
+                        : QStringLiteral("bits %1–%2").arg(from).arg(last);
                 note(setName,
-                     QStringLiteral("field %1: bits %2–%3 dropped (labels go up to bit 31)")
-                             .arg(quoted(name))
-                             .arg(from)
-                             .arg(lsb + position.width - 1),
+                     QStringLiteral("field %1: %2 dropped (labels go up to bit 31)")
+                             .arg(quoted(name), bits),
                      field);
             }
             QStringList taken;
@@ -717,7 +743,9 @@ void Expander::addRegister(const QString &setName, const Node &reg)
 
 void Expander::run()
 {
-    expand(peripherals, QString());
+    expand(peripherals, QString(), 0);
+    if (unsaid > 0)
+        import.skipped.append(QStringLiteral("… and %1 more lines like these").arg(unsaid));
 }
 
 } // namespace

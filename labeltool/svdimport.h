@@ -21,7 +21,7 @@ struct SvdImport
 // No real device comes near this many register, cluster, peripheral and field instances and
 // labels together; a description whose arrays expand beyond it is an error, so that a few bytes
 // of <dim> cannot cost minutes and gigabytes.
-inline constexpr qint64 maxSvdExpansion = qint64(4) * 1000 * 1000;
+inline constexpr qint64 maxSvdExpansion = qint64(2) * 1000 * 1000;
 
 // Reads a CMSIS-SVD device description and maps each register to a label set.
 //
@@ -34,7 +34,8 @@ inline constexpr qint64 maxSvdExpansion = qint64(4) * 1000 * 1000;
 // first in the file keeps the bit; a label equal to one already in the set is dropped; bits from 32
 // up are dropped. derivedFrom (a name, or a dotted path from the peripheral) gives an element
 // what it lacks: registers, fields, a bit position, an array. A set name produced twice keeps the
-// first register. Everything left out is said in skipped, with the line of its element.
+// first register. Everything left out is said in skipped, with the line of its element (the first
+// 10,000 such lines, then how many more).
 //
 // Malformed XML, a root element other than <device>, a <device> without <peripherals> and a
 // description that expands beyond maxSvdExpansion are errors: no set is returned.

@@ -1,0 +1,142 @@
+// Reading a register description as label sets, against a bare pass of the XML reader over the
+// same bytes: the RP2040 description and one four times its size, measured in turns in one run.
+#include "svdimport.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStringList>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// Writes the content of <peripherals> again, each peripheral (and what derives from it) renamed
+// with the suffix, so that every copy makes sets of its own.
+void writePeripheralsCopy(const QByteArray &svd, QXmlStreamWriter &writer, const QString &suffix)
+{
+    QXmlStreamReader reader(svd);
+    QStringList open;
+    bool inside = false;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement() && reader.name() == QLatin1String("peripherals")) {
+            inside = true;
+            continue;
+        }
+        if (!inside)
+            continue;
+        if (reader.isEndElement() && open.isEmpty())
+            return;
+        if (reader.isStartElement()) {
+            open.append(reader.name().toString());
+            if (reader.name() == QLatin1String("peripheral")) {
+                writer.writeStartElement(reader.qualifiedName().toString());
+                for (const QXmlStreamAttribute &attribute : reader.attributes()) {
+                    const bool derived = attribute.name() == QLatin1String("derivedFrom");
+                    writer.writeAttribute(attribute.qualifiedName().toString(),
+                                          attribute.value().toString()
+                                                  + (derived ? suffix : QString()));
+                }
+                continue;
+            }
+        } else if (reader.isEndElement()) {
+            open.removeLast();
+        } else if (reader.isCharacters() && open.size() == 2
+                   && open.constLast() == QLatin1String("name")) {
+            writer.writeCharacters(reader.text() + suffix);
+            continue;
+        }
+        writer.writeCurrentToken(reader);
+    }
+}
+
+QByteArray enlarged(const QByteArray &svd, int copies)
+{
+    QByteArray out;
+    QXmlStreamWriter writer(&out);
+    QXmlStreamReader reader(svd);
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isEndElement() && reader.name() == QLatin1String("peripherals")) {
+            for (int k = 1; k < copies; ++k)
+                writePeripheralsCopy(svd, writer, QStringLiteral("_COPY%1").arg(k));
+        }
+        writer.writeCurrentToken(reader);
+    }
+    return out;
+}
+
+qint64 bareReaderPass(const QByteArray &svd)
+{
+    QXmlStreamReader reader(svd);
+    qint64 tokens = 0;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        ++tokens;
+    }
+    return reader.hasError() ? -1 : tokens;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QFile file(QStringLiteral(RP2040_SVD));
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "cannot read %s\n", RP2040_SVD);
+        return 1;
+    }
+    const QByteArray rp2040 = file.readAll();
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+    } inputs[] = { { "rp2040.svd", rp2040 },
+                   { "rp2040.svd, peripherals ×4", enlarged(rp2040, 4) } };
+    const int rounds = 21;
+
+    std::printf(
+            "| description | KiB | registers | sets | bare reader ms | importSvd ms | ratio |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
+    for (const auto &input : inputs) {
+        const SvdImport import = importSvd(input.bytes);
+        if (!import.error.isEmpty() || bareReaderPass(input.bytes) < 0) {
+            std::fprintf(stderr, "%s: %s\n", input.name, qPrintable(import.error));
+            return 1;
+        }
+        std::vector<double> bare;
+        std::vector<double> full;
+        QElapsedTimer timer;
+        // In turns, so that whatever else the machine does falls on both alike.
+        for (int round = 0; round < rounds; ++round) {
+            timer.start();
+            if (bareReaderPass(input.bytes) < 0)
+                return 1;
+            bare.push_back(double(timer.nsecsElapsed()) / 1e6);
+            timer.start();
+            if (importSvd(input.bytes).sets.size() != import.sets.size())
+                return 1;
+            full.push_back(double(timer.nsecsElapsed()) / 1e6);
+        }
+        const double bareMs = median(bare);
+        const double fullMs = median(full);
+        std::printf("| %s | %lld | %lld | %lld | %.2f | %.2f | %.2f |\n", input.name,
+                    static_cast<long long>(input.bytes.size() / 1024),
+                    static_cast<long long>(import.registers),
+                    static_cast<long long>(import.sets.size()), bareMs, fullMs, fullMs / bareMs);
+    }
+    return 0;
+}

@@ -1,0 +1,314 @@
+// Register descriptions read as label sets: the mapping rules, the real devices and broken input.
+#include "labelfile.h"
+#include "qvmaskcalcwindow.h"
+#include "svdimport.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray device(const QByteArray &peripherals)
+{
+    return "<?xml version=\"1.0\"?>\n<device "
+           "schemaVersion=\"1.1\">\n<name>T</name>\n<peripherals>\n"
+            + peripherals + "\n</peripherals>\n</device>\n";
+}
+
+QByteArray peripheral(const QByteArray &name, const QByteArray &registers)
+{
+    return "<peripheral><name>" + name + "</name><registers>" + registers
+            + "</registers></peripheral>";
+}
+
+QByteArray field(const QByteArray &name, const QByteArray &position)
+{
+    return "<field><name>" + name + "</name>" + position + "</field>";
+}
+
+QByteArray reg(const QByteArray &name, const QByteArray &fields)
+{
+    return "<register><name>" + name + "</name><fields>" + fields + "</fields></register>";
+}
+
+// The labels of bits without a field, "(bit from)|…|(bit to)".
+QString gap(int from, int to)
+{
+    QStringList labels;
+    for (int bit = from; bit <= to; ++bit)
+        labels.append(QStringLiteral("(bit %1)").arg(bit));
+    return labels.join(u'|');
+}
+
+// "SET=label|label|…", one entry per set in its order.
+QStringList flat(const QList<LabelSet> &sets)
+{
+    QStringList lines;
+    for (const LabelSet &set : sets)
+        lines.append(set.name + u'=' + set.labels.join(u'|'));
+    return lines;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class tst_SvdImport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void mapping_data();
+    void mapping();
+    void realDevice_data();
+    void realDevice();
+    void broken_data();
+    void broken();
+};
+
+void tst_SvdImport::mapping_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QStringList>("sets");
+    QTest::addColumn<QStringList>("skipped"); // a part of each line, in order
+
+    QTest::newRow("three position forms, gaps filled")
+            << device(peripheral("P",
+                                 reg("R",
+                                     field("A", "<bitOffset>0</bitOffset>")
+                                             + field("B",
+                                                     "<bitOffset>2</bitOffset><bitWidth>2"
+                                                     "</bitWidth>")
+                                             + field("C", "<lsb>5</lsb><msb>5</msb>")
+                                             + field("D", "<bitRange>[8:7]</bitRange>"))))
+            << QStringList { "P.R=A|(bit 1)|B[0]|B[1]|(bit 4)|C|(bit 6)|D[0]|D[1]" }
+            << QStringList();
+    QTest::newRow("numbers in every notation")
+            << device(peripheral("P",
+                                 reg("R",
+                                     field("H", "<bitOffset>0x1F</bitOffset>")
+                                             + field("B", "<bitOffset> #11 </bitOffset>")
+                                             + field("S",
+                                                     "<bitOffset>+0</bitOffset><bitWidth>0X2"
+                                                     "</bitWidth>")
+                                             + field("K", "<bitOffset>1k</bitOffset>")
+                                             + field("X", "<bitOffset>3a</bitOffset>"))))
+            << QStringList { "P.R=S[0]|S[1]|(bit 2)|B|" + gap(4, 30) + "|H" }
+            << QStringList { "K\": bit 1024 dropped", "\"3a\" is no number" };
+    QTest::newRow("nested clusters, arrays of peripherals, clusters and registers")
+            << device("<peripheral><name>GPIO%s</name><dim>2</dim><dimIndex>A,B</dimIndex>"
+                      "<registers><cluster><name>CH[%s]</name><dim>2</dim>"
+                      "<cluster><name>IN</name><register><dim>2</dim><dimIndex>X-Y</dimIndex>"
+                      "<name>CFG%s</name><fields>"
+                      + field("E", "<bitOffset>0</bitOffset>")
+                      + "</fields></register></cluster></cluster></registers></peripheral>")
+            << QStringList { "GPIOA.CH[0].IN.CFGX=E", "GPIOA.CH[0].IN.CFGY=E",
+                             "GPIOA.CH[1].IN.CFGX=E", "GPIOA.CH[1].IN.CFGY=E",
+                             "GPIOB.CH[0].IN.CFGX=E", "GPIOB.CH[0].IN.CFGY=E",
+                             "GPIOB.CH[1].IN.CFGX=E", "GPIOB.CH[1].IN.CFGY=E" }
+            << QStringList();
+    QTest::newRow("field arrays by dimIncrement bits, dropped from 32 up")
+            << device(peripheral(
+                       "P",
+                       reg("R",
+                           "<field><name>EN%s</name><dim>3</dim><dimIncrement>4</dimIncrement>"
+                           "<dimIndex>4-6</dimIndex><bitOffset>1</bitOffset><bitWidth>2"
+                           "</bitWidth></field>"
+                           "<field><name>T%s</name><dim>20</dim><dimIncrement>2</dimIncrement>"
+                           "<bitOffset>0x1C</bitOffset></field>")))
+            << QStringList { "P.R=(bit 0)|EN4[0]|EN4[1]|(bit 3)|(bit 4)|EN5[0]|EN5[1]|(bit 7)|"
+                             "(bit 8)|EN6[0]|EN6[1]|"
+                             + gap(11, 27) + "|T0|(bit 29)|T1" }
+            << QStringList { "instances 2 … 19 lie from bit 32 up" };
+    QTest::newRow("overlaps and repeated labels: the first keeps the bit")
+            << device(peripheral("P",
+                                 reg("R",
+                                     field("W", "<bitRange>[2:1]</bitRange>")
+                                             + field("O", "<bitRange>[3:2]</bitRange>")
+                                             + field("W",
+                                                     "<bitOffset>4</bitOffset><bitWidth>2"
+                                                     "</bitWidth>")
+                                             + field("L", "<bitRange>[33:31]</bitRange>"))))
+            << QStringList { "P.R=(bit 0)|W[0]|W[1]|O[1]|(bit 4)|(bit 5)|" + gap(6, 30) + "|L[0]" }
+            << QStringList { "\"O\" overlaps an earlier field on bit 2", "label W[0], W[1] repeats",
+                             "bits 32–33 dropped" };
+    QTest::newRow("derivedFrom: registers, fields, bit positions, dotted paths")
+            << device(peripheral("U0",
+                                 reg("CTL", field("RX", "<lsb>0</lsb><msb>0</msb>"))
+                                         + "<register derivedFrom=\"CTL\"><name>CTL2</name>"
+                                           "</register>")
+                      + "<peripheral derivedFrom=\"U0\"><name>U1</name></peripheral>"
+                      + peripheral(
+                              "V",
+                              "<register derivedFrom=\"U0.CTL\"><name>OWN</name><fields>"
+                                      + field("F", "<bitOffset>1</bitOffset>")
+                                      + "<field derivedFrom=\"U0.CTL.RX\"><name>G</name></field>"
+                                        "</fields></register>")
+                      + "<peripheral derivedFrom=\"NONE\"><name>W</name></peripheral>"
+                      + peripheral("X",
+                                   "<cluster><name>A</name>"
+                                           + reg("R", field("F", "<bitOffset>0</bitOffset>"))
+                                           + "<cluster derivedFrom=\"X.A\"><name>B</name></cluster>"
+                                             "</cluster>"))
+            << QStringList { "U0.CTL=RX",  "U0.CTL2=RX", "U1.CTL=RX",
+                             "U1.CTL2=RX", "V.OWN=G|F",  "X.A.R=F" }
+            << QStringList { "derivedFrom \"NONE\" names no such element", "W: no registers",
+                             "derivedFrom \"X.A\" names itself or what holds it",
+                             "X.A.B: no registers" };
+    QTest::newRow("names produced twice, registers without fields, unusable names")
+            << device(peripheral(
+                              "P",
+                              reg("R", field("A", "<bitOffset>0</bitOffset>"))
+                                      + reg("R", field("B", "<bitOffset>0</bitOffset>"))
+                                      + "<register><name>EMPTY</name></register>"
+                                      + reg("HIGH", field("A", "<bitOffset>32</bitOffset>"))
+                                      + reg("a/b", field("A", "<bitOffset>0</bitOffset>"))
+                                      + reg("S",
+                                            field("x\\y", "<bitOffset>0</bitOffset>")
+                                                    + field("(bit 2)", "<bitOffset>1</bitOffset>")
+                                                    + field("N", "<bitOffset>2</bitOffset>")
+                                                    + field("Z", "<bitRange>[1:2]</bitRange>")
+                                                    + field("Q", "")))
+                      + peripheral("\n  Q  ", reg(" T ", field(" U ", "<bitOffset>0</bitOffset>"))))
+            << QStringList { "P.R=A", "P.S=(bit 0)|(bit 1)|N", "Q.T=U" }
+            << QStringList { "P.R: a set of this name came from an earlier register",
+                             "P.EMPTY: no fields",
+                             "\"A\": bit 32 dropped",
+                             "P.HIGH: no field bit below 32 left",
+                             "the name \"a/b\" holds '/'",
+                             "\"x\\y\" holds '/'",
+                             "\"(bit 2)\" is named like the label of a bit without a field",
+                             "\"Z\": its msb is below its lsb",
+                             "\"Q\": no bit position" };
+}
+
+void tst_SvdImport::mapping()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(QStringList, sets);
+    QFETCH(QStringList, skipped);
+
+    const SvdImport import = importSvd(xml);
+    QCOMPARE(import.error, QString());
+    QCOMPARE(flat(import.sets), sets);
+    QCOMPARE(import.skipped.size(), skipped.size());
+    for (qsizetype k = 0; k < skipped.size(); ++k)
+        QVERIFY2(import.skipped.at(k).contains(skipped.at(k)), qPrintable(import.skipped.at(k)));
+}
+
+void tst_SvdImport::realDevice_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<qsizetype>("registers");
+    QTest::addColumn<qsizetype>("sets");
+    QTest::addColumn<QStringList>("known");
+
+    // Registers include those of peripherals derived from others (UART1 from UART0 …).
+    QTest::newRow("RP2040") << QStringLiteral("rp2040.svd") << qsizetype(1114) << qsizetype(797)
+                            << QStringList {
+                                   "XIP_CTRL.CTRL=EN|ERR_BADWRITE|(bit 2)|POWER_DOWN",
+                                   "UART1.UARTIFLS=TXIFLSEL[0]|TXIFLSEL[1]|TXIFLSEL[2]|"
+                                   "RXIFLSEL[0]|RXIFLSEL[1]|RXIFLSEL[2]",
+                               };
+    QTest::newRow("E310x") << QStringLiteral("e310x.svd") << qsizetype(237) << qsizetype(120)
+                           << QStringList {
+                                  "PLIC.threshold=priority[0]|priority[1]|priority[2]",
+                                  "QSPI2.ffmt=pad_cnt|addr_len[0]|addr_len[1]|addr_len[2]|"
+                                          + gap(4, 7)
+                                          + "|cmd_proto[0]|cmd_proto[1]|addr_proto[0]|"
+                                            "addr_proto[1]|data_proto[0]|data_proto[1]|"
+                                          + gap(14, 15)
+                                          + "|cmd_code[0]|cmd_code[1]|cmd_code[2]|cmd_code[3]|"
+                                            "cmd_code[4]|cmd_code[5]|cmd_code[6]|cmd_code[7]|"
+                                            "pad_code[0]|pad_code[1]|pad_code[2]|pad_code[3]|"
+                                            "pad_code[4]|pad_code[5]|pad_code[6]|pad_code[7]",
+                              };
+}
+
+// Every set, written into a new label file, reads back through the window's reader as imported.
+void tst_SvdImport::realDevice()
+{
+    QFETCH(QString, file);
+    QFETCH(qsizetype, registers);
+    QFETCH(qsizetype, sets);
+    QFETCH(QStringList, known);
+
+    const SvdImport import = importSvd(readFile(QStringLiteral(SVD_DIR "/") + file));
+    QCOMPARE(import.error, QString());
+    QCOMPARE(import.registers, registers);
+    QCOMPARE(import.sets.size(), sets);
+    const QStringList all = flat(import.sets);
+    for (const QString &set : known) {
+        const QString name = set.section(u'=', 0, 0);
+        const auto found = std::find_if(all.cbegin(), all.cend(), [&](const QString &line) {
+            return line.section(u'=', 0, 0) == name;
+        });
+        QVERIFY2(found != all.cend(), qPrintable(name));
+        QCOMPARE(*found, set);
+    }
+
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("K732-118.ini"));
+    QVERIFY(insertLabelSets(readLabelFileText(path), bitLabelsGroup, import.sets));
+    const LabelSets read = readLabelSetsFromFile(path, bitLabelsGroup);
+    QMap<QString, QStringList> expected;
+    for (const LabelSet &set : import.sets)
+        expected.insert(set.name, set.labels);
+    QMap<QString, QStringList> shown;
+    for (qsizetype k = 0; k < read.names.size(); ++k)
+        shown.insert(read.names.at(k), read.labels.at(k));
+    QCOMPARE(read.names.size(), import.sets.size());
+    QCOMPARE(shown, expected);
+}
+
+void tst_SvdImport::broken_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<qint64>("line");
+    QTest::addColumn<qint64>("column");
+
+    QTest::newRow("empty") << QByteArray() << "Premature end of document" << qint64(1) << qint64(1);
+    QTest::newRow("plain text") << QByteArray("REG=1\n") << "Start tag expected" << qint64(1)
+                                << qint64(1);
+    QTest::newRow("mismatched tag")
+            << QByteArray("<device>\n<peripherals>\n  <peripheral></register>") << "tag mismatch"
+            << qint64(3) << qint64(25);
+    QTest::newRow("cut short") << QByteArray("<device><peripherals>\n<peripheral><name>P</na")
+                               << "Premature end of document" << qint64(2) << qint64(23);
+    QTest::newRow("text after the root") << device("") + "x"
+                                         << "Extra content" << qint64(8) << qint64(1);
+    QTest::newRow("another root element")
+            << QByteArray("<?xml version=\"1.0\"?>\n\n<project><peripherals/></project>")
+            << "the root element is <project>" << qint64(3) << qint64(9);
+    QTest::newRow("no peripherals")
+            << QByteArray("<device\n  schemaVersion=\"1.1\">\n<name>T</name>\n</device>")
+            << "<device> has no <peripherals>" << qint64(2) << qint64(22);
+    // A few bytes of nested arrays would make 10^12 registers.
+    QTest::newRow("arrays beyond reason")
+            << device("<peripheral><name>P%s</name><dim>1000000</dim><registers>\n"
+                      "<register><name>R%s</name><dim>1000000</dim></register>"
+                      "</registers></peripheral>")
+            << "expand to more than" << qint64(6) << qint64(1);
+}
+
+void tst_SvdImport::broken()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(QString, error);
+    QFETCH(qint64, line);
+    QFETCH(qint64, column);
+
+    const SvdImport import = importSvd(xml);
+    QVERIFY2(import.error.contains(error), qPrintable(import.error));
+    QCOMPARE(import.line, line);
+    QCOMPARE(import.column, column);
+    QVERIFY(import.sets.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(tst_SvdImport)
+#include "tst_svdimport.moc"
