@@ -18,18 +18,23 @@
 
 namespace {
 
+// A label line of a set. Most lines are read where they are: the label and the value are decoded
+// only when a finding needs them. Lines of any other form are decoded at once.
 struct LabelLine
 {
     qint64 line = 0;
-    QString label;
-    QVariant value;
-    QString valueText; // as written, for the messages
+    qsizetype set = 0;
+    qsizetype labelBegin = 0; // the label's bytes in the file
+    qsizetype labelEnd = 0;
+    qsizetype valueBegin = 0; // the value's bytes in the file
+    qsizetype valueEnd = 0;
+    qsizetype decoded = -1; // index into the decoded lines, or -1
 };
 
-struct SetLines
+struct DecodedLine
 {
-    qint64 firstLine = 0;
-    QList<LabelLine> labels; // in file order
+    QString label;
+    QVariant value;
 };
 
 struct HeaderLine
@@ -124,11 +129,12 @@ QString quoted(const QString &text)
 class Checker
 {
 public:
-    explicit Checker(const OpenedLabelFile &file) : file(file) { }
+    explicit Checker(const OpenedLabelFile &file) : file(file), text(file.text.bytes) { }
 
     LabelFileCheck run()
     {
         readLines();
+        groupBySet();
         LabelFileCheck result;
         result.shown = file.sets;
         for (qsizetype k = 0; k < file.sets.names.size(); ++k)
@@ -145,39 +151,94 @@ public:
 private:
     void warn(qint64 line, const QString &message) { warnings.append({ line, message }); }
 
-    // The value as the window reads it: plain text is read here; quotes, lists, escapes, variants
-    // and continued lines are left to the settings class itself.
-    QVariant valueOf(QByteArrayView raw, bool continued, const QStringList &parts)
+    QByteArrayView bytes(qsizetype begin, qsizetype end) const
     {
-        const QByteArrayView text = trimmed(raw);
-        const bool plain = !continued && !text.startsWith('@') && !text.contains('"')
-                && !text.contains(',') && !text.contains('\\');
-        if (plain)
-            return QString::fromUtf8(text);
-        if (!settings)
-            settings = std::make_unique<QSettings>(file.text.path, QSettings::IniFormat);
-        return settings->value(parts.join(u'/'));
+        return QByteArrayView(text).sliced(begin, end - begin);
     }
 
-    QByteArrayView lineText(const IniLine &line) const
+    QString labelOf(const LabelLine &line) const
     {
-        return QByteArrayView(file.text.bytes).sliced(line.begin, line.contentEnd - line.begin);
+        return line.decoded >= 0 ? decoded.at(line.decoded).label
+                                 : unescapedKey(bytes(line.labelBegin, line.labelEnd));
+    }
+
+    QVariant valueOf(const LabelLine &line) const
+    {
+        return line.decoded >= 0
+                ? decoded.at(line.decoded).value
+                : QVariant(QString::fromUtf8(bytes(line.valueBegin, line.valueEnd)));
+    }
+
+    static QString valueText(const QVariant &value)
+    {
+        return value.metaType() == QMetaType::fromType<QStringList>()
+                ? value.toStringList().join(QStringLiteral(", "))
+                : value.toString();
+    }
+
+    qsizetype setIndex(const QString &name, qint64 lineNumber)
+    {
+        const auto found = setIds.constFind(name);
+        if (found != setIds.cend())
+            return *found;
+        setIds.insert(name, setFirstLines.size());
+        setFirstLines.append(lineNumber);
+        return setFirstLines.size() - 1;
+    }
+
+    // A plain "set\label=value" line in the group's own section: the set is looked up once for a
+    // run of its lines, and nothing else is decoded. False for any other line.
+    bool readPlainLine(qint64 lineNumber, qsizetype begin, QByteArrayView content)
+    {
+        if (!sectionIsGroup || content.startsWith('#') || content.contains(';'))
+            return false;
+        const qsizetype equals = content.indexOf('=');
+        if (equals < 0)
+            return false;
+        const QByteArrayView key = trimmed(content.first(equals));
+        QByteArrayView value = trimmed(content.sliced(equals + 1));
+        // A value in quotes is the text between them, as long as it holds no escape or list.
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.sliced(1, value.size() - 2);
+        qsizetype separator = 0;
+        while (separator < key.size() && key.at(separator) != '\\' && key.at(separator) != '/')
+            ++separator;
+        const QByteArrayView label = separator < key.size() ? key.sliced(separator + 1) : key;
+        if (separator == 0 || separator == key.size() || label.isEmpty() || label.contains('\\')
+            || label.contains('/') || label.contains("%2F") || label.contains("%2f")
+            || value.startsWith('@') || value.contains('"') || value.contains(',')
+            || value.contains('\\'))
+            return false;
+        const QByteArrayView set = key.first(separator);
+        if (set != lastSetBytes) {
+            const QString name = unescapedKey(set);
+            if (name.contains(u'/'))
+                return false;
+            lastSetBytes = set;
+            lastSet = setIndex(name, lineNumber);
+        }
+        const qsizetype keyBegin = begin + (key.data() - content.data());
+        const qsizetype valueBegin = begin + (value.data() - content.data());
+        lines.push_back({ lineNumber, lastSet, keyBegin + separator + 1, keyBegin + key.size(),
+                          valueBegin, valueBegin + value.size(), -1 });
+        return true;
     }
 
     void readLines()
     {
-        const QByteArray &text = file.text.bytes;
-        const QList<IniLine> lines = splitIniLines(text, text.startsWith("\xef\xbb\xbf") ? 3 : 0);
+        const QList<IniLine> textLines =
+                splitIniLines(text, text.startsWith("\xef\xbb\xbf") ? 3 : 0);
+        lines.reserve(size_t(textLines.size()));
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         const QString group = labelGroup();
         QString section;
         bool inGroup = false;
-        for (qsizetype i = 0; i < lines.size(); ++i) {
+        for (qsizetype i = 0; i < textLines.size(); ++i) {
             const qint64 lineNumber = i + 1;
-            const IniLine &line = lines.at(i);
-            QByteArrayView content = lineText(line);
+            const IniLine &line = textLines.at(i);
+            QByteArrayView content = bytes(line.begin, line.contentEnd);
             if (std::any_of(content.begin(), content.end(), [](char c) { return c & 0x80; })) {
-                const QString decoded = utf8.decode(content); // decoding is lazy until assigned
+                const QString text = utf8.decode(content); // decoding is lazy until assigned
                 if (utf8.hasError()) {
                     warn(lineNumber,
                          QStringLiteral("bytes that are not valid UTF-8: the window shows each "
@@ -188,6 +249,9 @@ private:
             content = trimmed(content);
             if (content.isEmpty() || content.startsWith(';'))
                 continue;
+            if (readPlainLine(lineNumber, line.begin, content))
+                continue;
+            lastSetBytes = {};
             if (content.startsWith('[')) {
                 qsizetype close = content.indexOf(']');
                 if (close < 0)
@@ -198,7 +262,9 @@ private:
                     section.clear();
                 else if (section.compare(QLatin1String("%general"), Qt::CaseInsensitive) == 0)
                     section = section.mid(1);
-                inGroup = section.split(u'/', Qt::SkipEmptyParts).value(0) == group;
+                const QStringList parts = section.split(u'/', Qt::SkipEmptyParts);
+                inGroup = parts.value(0) == group;
+                sectionIsGroup = parts.size() == 1 && inGroup;
                 hasLabelGroup = hasLabelGroup || inGroup;
                 continue;
             }
@@ -212,130 +278,179 @@ private:
                 continue;
             }
             const bool continued = content.endsWith('\\');
-            while (i + 1 < lines.size() && lineText(lines.at(i)).endsWith('\\'))
+            while (i + 1 < textLines.size()
+                   && bytes(textLines.at(i).begin, textLines.at(i).contentEnd).endsWith('\\'))
                 ++i;
-            const QString key = unescapedKey(trimmed(content.first(equals)));
-            const QStringList parts = keyParts(section, key);
-            if (parts.value(0) != group || parts.size() < 2)
-                continue;
-            hasLabelGroup = true;
-            QByteArrayView raw = content.sliced(equals + 1);
-            if (!raw.contains('"') && raw.indexOf(';') >= 0)
-                raw = raw.first(raw.indexOf(';'));
-            const bool hashLine = content.startsWith('#');
-            if (parts.size() == 2) {
-                warn(lineNumber,
-                     hashLine ? QStringLiteral("'#' starts no comment here: the line is the key "
-                                               "%1 directly under [%2], which is ignored")
-                                        .arg(quoted(parts.at(1)), group)
-                              : QStringLiteral("the key %1 directly under [%2] is ignored: a "
-                                               "label is written as set\\label=bit")
-                                        .arg(quoted(parts.at(1)), group));
-                continue;
-            }
-            SetLines &set = sets[parts.at(1)];
-            if (set.firstLine == 0)
-                set.firstLine = lineNumber;
-            if (parts.size() > 3) {
-                const QString label = parts.mid(2).join(u'/');
-                warn(lineNumber,
-                     QStringLiteral("%1 holds '/' or '\\', which separate groups: it is no label "
-                                    "of set %2")
-                             .arg(quoted(label), quoted(parts.at(1))));
-                continue;
-            }
-            if (hashLine)
-                warn(lineNumber,
-                     QStringLiteral("'#' starts no comment here: the line is the label %1 of set "
-                                    "%2")
-                             .arg(quoted(parts.at(2)), quoted(parts.at(1))));
-            set.labels.append({ lineNumber, parts.at(2), valueOf(raw, continued, parts),
-                                QString::fromUtf8(trimmed(raw)) });
+            readKeyLine(lineNumber, section, content, equals, continued);
         }
+    }
+
+    // Any other key line, decoded whole, its value read by the settings class where it is more
+    // than plain text (quotes, lists, escapes, variants, continued lines).
+    void readKeyLine(qint64 lineNumber, const QString &section, QByteArrayView content,
+                     qsizetype equals, bool continued)
+    {
+        const QString group = labelGroup();
+        const QString key = unescapedKey(trimmed(content.first(equals)));
+        const QStringList parts = keyParts(section, key);
+        if (parts.value(0) != group || parts.size() < 2)
+            return;
+        hasLabelGroup = true;
+        QByteArrayView raw = content.sliced(equals + 1);
+        if (!raw.contains('"') && raw.indexOf(';') >= 0)
+            raw = raw.first(raw.indexOf(';'));
+        raw = trimmed(raw);
+        const bool hashLine = content.startsWith('#');
+        if (parts.size() == 2) {
+            warn(lineNumber,
+                 hashLine ? QStringLiteral("'#' starts no comment here: the line is the key %1 "
+                                           "directly under [%2], which is ignored")
+                                    .arg(quoted(parts.at(1)), group)
+                          : QStringLiteral("the key %1 directly under [%2] is ignored: a label is "
+                                           "written as set\\label=bit")
+                                    .arg(quoted(parts.at(1)), group));
+            return;
+        }
+        const qsizetype set = setIndex(parts.at(1), lineNumber);
+        if (parts.size() > 3) {
+            warn(lineNumber,
+                 QStringLiteral("%1 holds '/' or '\\', which separate groups: it is no label of "
+                                "set %2")
+                         .arg(quoted(parts.mid(2).join(u'/')), quoted(parts.at(1))));
+            return;
+        }
+        if (hashLine)
+            warn(lineNumber,
+                 QStringLiteral("'#' starts no comment here: the line is the label %1 of set %2")
+                         .arg(quoted(parts.at(2)), quoted(parts.at(1))));
+        QVariant value;
+        if (!continued && !raw.startsWith('@') && !raw.contains('"') && !raw.contains(',')
+            && !raw.contains('\\')) {
+            value = QString::fromUtf8(raw);
+        } else {
+            if (!settings)
+                settings = std::make_unique<QSettings>(file.text.path, QSettings::IniFormat);
+            value = settings->value(parts.join(u'/'));
+        }
+        lines.push_back({ lineNumber, set, 0, 0, 0, 0, decoded.size() });
+        decoded.append({ parts.at(2), value });
+    }
+
+    // The lines of each set together, each set's in file order.
+    void groupBySet()
+    {
+        setStarts.assign(size_t(setFirstLines.size()) + 1, 0);
+        for (const LabelLine &line : lines)
+            ++setStarts[size_t(line.set) + 1];
+        for (size_t k = 1; k < setStarts.size(); ++k)
+            setStarts[k] += setStarts[k - 1];
+        std::vector<size_t> next(setStarts.begin(), setStarts.end() - 1);
+        bySet.resize(lines.size());
+        for (const LabelLine &line : lines)
+            bySet[next[size_t(line.set)]++] = &line;
     }
 
     void checkSet(const QString &name, const QStringList &captions)
     {
-        const auto found = sets.constFind(name);
-        if (found == sets.cend())
+        const qsizetype id = setIds.value(name, -1);
+        if (id < 0)
             return;
-        const SetLines &set = *found;
-        // The last line of a label gives its value.
-        QHash<QString, qsizetype> last;
-        for (qsizetype i = 0; i < set.labels.size(); ++i)
-            last.insert(set.labels.at(i).label, i);
-        QList<const LabelLine *> effective;
-        for (qsizetype i = 0; i < set.labels.size(); ++i) {
-            const LabelLine &line = set.labels.at(i);
-            const qsizetype winner = last.value(line.label);
-            if (winner == i)
-                effective.append(&line);
-            else
-                warn(line.line,
-                     QStringLiteral("label %1 of set %2 is given again on line %3, whose value "
-                                    "wins")
-                             .arg(quoted(line.label), quoted(name))
-                             .arg(set.labels.at(winner).line));
-        }
+        const qint64 firstLine = setFirstLines.at(id);
+        const auto begin = bySet.cbegin() + qsizetype(setStarts[size_t(id)]);
+        const auto end = bySet.cbegin() + qsizetype(setStarts[size_t(id) + 1]);
         const qsizetype count = captions.size();
+        effective.assign(begin, end);
+        // More lines than labels: a label given again, whose last line gives its value.
+        if (qsizetype(effective.size()) > count) {
+            QHash<QString, const LabelLine *> last;
+            for (auto it = begin; it != end; ++it)
+                last.insert(labelOf(**it), *it);
+            effective.clear();
+            for (auto it = begin; it != end; ++it) {
+                const QString label = labelOf(**it);
+                const LabelLine *winner = last.value(label);
+                if (winner == *it)
+                    effective.push_back(*it);
+                else
+                    warn((*it)->line,
+                         QStringLiteral("label %1 of set %2 is given again on line %3, whose "
+                                        "value wins")
+                                 .arg(quoted(label), quoted(name))
+                                 .arg(winner->line));
+            }
+        }
         // Only a set read here exactly as the window read it is reasoned about line by line.
-        if (effective.size() != count)
+        if (qsizetype(effective.size()) != count)
             return;
         if (count == 0) {
-            warn(set.firstLine,
+            warn(firstLine,
                  QStringLiteral("set %1 has no labels: every box shows \"Unused\"")
                          .arg(quoted(name)));
             return;
         }
 
-        QList<QList<const LabelLine *>> byBit(count);
-        for (const LabelLine *line : std::as_const(effective)) {
+        bits.assign(size_t(count), -1);
+        namers.assign(size_t(count), 0);
+        for (size_t i = 0; i < effective.size(); ++i) {
+            const LabelLine &line = *effective[i];
+            const QVariant value = valueOf(line);
             // With no labels to fit, every decimal integer is out of range and anything else is 0.
-            if (labelBitIndex(line->value, 0) == 0)
-                warn(line->line,
+            if (labelBitIndex(value, 0) == 0)
+                warn(line.line,
                      QStringLiteral("the value %1 of label %2 is no decimal integer: it counts as "
                                     "bit 0")
-                             .arg(quoted(line->valueText), quoted(line->label)));
-            const qsizetype bit = labelBitIndex(line->value, count);
+                             .arg(quoted(valueText(value)), quoted(labelOf(line))));
+            const qsizetype bit = labelBitIndex(value, count);
+            bits[i] = bit;
             if (bit >= 0) {
-                byBit[bit].append(line);
+                ++namers[size_t(bit)];
                 continue;
             }
-            const qsizetype shownAt = captions.indexOf(line->label);
+            const QString label = labelOf(line);
+            const qsizetype shownAt = captions.indexOf(label);
             QString where = QStringLiteral("it names no bit");
             if (shownAt >= 0)
                 where += QStringLiteral(" (it shows on bit %1 only because no label names that "
                                         "bit)")
                                  .arg(shownAt);
-            warn(line->line,
+            warn(line.line,
                  QStringLiteral("the value %1 of label %2 is outside 0 … %3 for set %4 of %5 "
                                 "labels: %6")
-                         .arg(quoted(line->valueText), quoted(line->label))
+                         .arg(quoted(valueText(value)), quoted(label))
                          .arg(count - 1)
                          .arg(quoted(name))
                          .arg(count)
                          .arg(where));
         }
         for (qsizetype bit = 0; bit < count; ++bit) {
-            const QList<const LabelLine *> &namers = byBit.at(bit);
-            if (namers.isEmpty()) {
-                warn(set.firstLine,
+            const int named = namers[size_t(bit)];
+            if (named == 0) {
+                warn(firstLine,
                      QStringLiteral("bit %1 of set %2 is named by no label: it shows %3 instead")
                              .arg(bit)
                              .arg(quoted(name), quoted(captions.at(bit))));
                 continue;
             }
-            for (const LabelLine *line : namers) {
-                if (namers.size() > 1 && line->label != captions.at(bit))
-                    warn(line->line,
+            const bool tooLong = bit < 32 && captions.at(bit).size() > longLabelLength;
+            if (named == 1 && !tooLong)
+                continue;
+            const LabelLine *shown = nullptr;
+            for (size_t i = 0; i < effective.size(); ++i) {
+                if (bits[i] != bit)
+                    continue;
+                const QString label = labelOf(*effective[i]);
+                if (label == captions.at(bit))
+                    shown = effective[i];
+                else
+                    warn(effective[i]->line,
                          QStringLiteral("label %1 names bit %2 of set %3, as other labels do: "
                                         "the bit shows %4")
-                                 .arg(quoted(line->label))
+                                 .arg(quoted(label))
                                  .arg(bit)
                                  .arg(quoted(name), quoted(captions.at(bit))));
             }
-            if (bit < 32 && captions.at(bit).size() > longLabelLength)
-                warn(namers.constLast()->line,
+            if (tooLong && shown)
+                warn(shown->line,
                      QStringLiteral("label %1 of set %2 is %3 characters long: above %4 the "
                                     "window may be wider than a 1024-pixel screen")
                              .arg(quoted(captions.at(bit)), quoted(name))
@@ -348,7 +463,7 @@ private:
                 hidden.append(quoted(captions.at(bit)));
             if (count > 35)
                 hidden.append(QStringLiteral("…"));
-            warn(set.firstLine,
+            warn(firstLine,
                  QStringLiteral("set %1 has %2 labels but the window has 32 bits: bits 32 … %3 "
                                 "(%4) are shown nowhere")
                          .arg(quoted(name))
@@ -379,11 +494,24 @@ private:
     }
 
     const OpenedLabelFile &file;
+    const QByteArray &text;
     std::unique_ptr<QSettings> settings;
-    QHash<QString, SetLines> sets;
+    bool hasLabelGroup = false;
+    bool sectionIsGroup = false;
+    std::vector<LabelLine> lines;
+    QList<DecodedLine> decoded;
+    QHash<QString, qsizetype> setIds;
+    QList<qint64> setFirstLines; // by set index
+    QByteArrayView lastSetBytes; // the set part of the last plain line, and its set
+    qsizetype lastSet = 0;
+    std::vector<size_t> setStarts; // where each set's lines start in bySet
+    std::vector<const LabelLine *> bySet;
     QList<HeaderLine> headers;
     QList<CheckWarning> warnings;
-    bool hasLabelGroup = false;
+    // Scratch space of checkSet, kept from one set to the next.
+    std::vector<const LabelLine *> effective;
+    std::vector<qsizetype> bits;
+    std::vector<int> namers;
 };
 
 } // namespace
