@@ -1,5 +1,7 @@
 // Runs the start-up programs as whole processes, in turn, and reports wall time and peak memory
 // against the form alone, which is the floor the window's own widgets set.
+#include "svdimport.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -139,6 +141,24 @@ void writeLabelFile(const QString &path, int sets)
         fail(QStringLiteral("cannot write %1").arg(path));
 }
 
+// The label sets of a whole register description, as import-svd writes them into a new file.
+void writeImportedLabelFile(const QString &path, const QString &svdPath)
+{
+    QFile svd(svdPath);
+    if (!svd.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("cannot read %1").arg(svdPath));
+    const SvdImport imported = importSvd(svd.readAll());
+    if (!imported.error.isEmpty()
+        || !insertLabelSets(readLabelFileText(path), QStringLiteral("bitlabels"), imported.sets))
+        fail(QStringLiteral("cannot write the sets of %1 to %2").arg(svdPath, path));
+    // The process that runs the programs must stay small (see spawnAndWait): it learns the
+    // number of sets from this file instead of reading them.
+    QFile count(path + QStringLiteral(".sets"));
+    if (!count.open(QIODevice::WriteOnly)
+        || count.write(QByteArray::number(imported.sets.size())) <= 0)
+        fail(QStringLiteral("cannot write %1").arg(count.fileName()));
+}
+
 QString formSize(const QString &formExe)
 {
     FILE *pipe = popen(QFile::encodeName(formExe).constData(), "r");
@@ -160,6 +180,10 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (argc == 4 && qstrcmp(argv[1], "--write-labels") == 0) {
         writeLabelFile(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+        return 0;
+    }
+    if (argc == 4 && qstrcmp(argv[1], "--write-svd-labels") == 0) {
+        writeImportedLabelFile(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
         return 0;
     }
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
@@ -221,6 +245,29 @@ int main(int argc, char **argv)
             fail(QStringLiteral("cannot write the label file of %1 sets").arg(sets));
         programs.push_back(
                 { QStringLiteral("K732-118, %1 sets").arg(sets), exe, {}, {}, sets, {}, {} });
+    }
+
+    {
+        // The whole RP2040 description imported, as a user who wants every register would.
+        const QString dir = work + QStringLiteral("/rp2040");
+        const QString exe = stageProgram(appExe, dir);
+        const QString file = dir + QLatin1Char('/') + QLatin1String(labelFileName);
+        double wallMs = 0;
+        double peakMiB = 0;
+        if (!spawnAndWait(
+                    QCoreApplication::applicationFilePath(),
+                    { QStringLiteral("--write-svd-labels"), file, QStringLiteral(RP2040_SVD) },
+                    &wallMs, &peakMiB))
+            fail(QStringLiteral("cannot import %1").arg(QStringLiteral(RP2040_SVD)));
+        QFile count(file + QStringLiteral(".sets"));
+        const int sets = count.open(QIODevice::ReadOnly) ? count.readAll().toInt() : 0;
+        programs.push_back({ QStringLiteral("K732-118, RP2040 import (%1 sets)").arg(sets),
+                             exe,
+                             {},
+                             {},
+                             sets,
+                             {},
+                             {} });
     }
 
     // In turn, with the order rotated each round, so that a slow spell of the machine falls on

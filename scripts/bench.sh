@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (the bench preset: release, bench/ only) and runs them: first the window's
-# per-event and label-loading costs in one process, then start-up as whole processes run in turn.
+# per-event and label-loading costs in one process, the label tool's check against the window's
+# reading, then start-up as whole processes run in turn.
 # An optional argument sets the number of start-up rounds (default 30).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -40,5 +41,9 @@ echo "$events" | awk -F, '
             else printf "| %s | %.2f | | |\n", row[i], ms[row[i]]
         }
     }'
+echo
+echo "check of a large label file against the window's own reading of it (median of 11 runs)"
+echo
+"$bin/bench_labelcheck"
 echo
 "$bin/bench_startup" "${1:-30}"
