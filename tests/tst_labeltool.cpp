@@ -106,6 +106,8 @@ void tst_LabelTool::initTestCase()
     QVERIFY(toFile(path(QStringLiteral("nul.ini")), QByteArray("[bitlabels]\nA\\b=0\n\0", 19)));
     QVERIFY(toFile(path(QStringLiteral("warn.ini")), "[bitlabels]\nA\\b=x\n"));
     QVERIFY(QDir(scratch.path()).mkdir(QStringLiteral("dir.ini")));
+    QFile big(path(QStringLiteral("big.ini"))); // sparse: costs no disk
+    QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(maxLabelFileSize + 1));
     QVERIFY(toFile(path(QStringLiteral("small.svd")), smallSvd));
     QVERIFY(toFile(path(QStringLiteral("cut.svd")), smallSvd.left(200)));
     QVERIFY(toFile(path(QStringLiteral("other.svd")), "<device><name>T</name></device>"));
@@ -180,6 +182,9 @@ void tst_LabelTool::commands_data()
             << "warn.ini:2: warning: the value \"x\"";
     QTest::newRow("check: a directory") << QStringList { "check", "@dir.ini" } << 2 << QByteArray()
                                         << "dir.ini: error: is a directory";
+    QTest::newRow("check: over the size limit")
+            << QStringList { "check", "@big.ini" } << 2 << QByteArray()
+            << "big.ini: error: is larger than 64 MiB";
     QTest::newRow("check: no such file") << QStringList { "check", "@none.ini" } << 2
                                          << QByteArray() << "none.ini: error: no such file";
 
