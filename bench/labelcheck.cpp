@@ -1,10 +1,10 @@
 // check of a 10,000-set label file against the window's own reading of the same file, in turn.
+#include "generatedlabels.h"
 #include "labeltool.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -22,19 +22,10 @@ constexpr int setCount = 10000;
     std::exit(1);
 }
 
-// As the toolkit writes a user's sets; the labels sort in another order than their bits.
 void writeLikeQt(const QString &path)
 {
-    QSettings settings(path, QSettings::IniFormat);
-    settings.beginGroup(labelGroup());
-    for (int set = 0; set < setCount; ++set) {
-        settings.beginGroup(QStringLiteral("Register %1").arg(set, 5, 10, QLatin1Char('0')));
-        for (int bit = 0; bit < 32; ++bit)
-            settings.setValue(QStringLiteral("Flag %1").arg(bit + 1), bit);
-        settings.endGroup();
-    }
-    settings.endGroup();
-    settings.sync();
+    if (!writeGeneratedLabelFile(path, setCount))
+        fail(QStringLiteral("cannot write %1").arg(path));
 }
 
 // The same sets as a person might write them: quoted values, which the window's one-pass reader

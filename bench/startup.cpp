@@ -1,12 +1,12 @@
 // Runs the start-up programs as whole processes, in turn, and reports wall time and peak memory
 // against the form alone, which is the floor the window's own widgets set.
+#include "generatedlabels.h"
 #include "svdimport.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QStringList>
 
 #include <algorithm>
@@ -123,21 +123,9 @@ QString stageProgram(const QString &source, const QString &dir)
     return target;
 }
 
-// Written through QSettings so that the file is exactly what the toolkit writes for a user's sets.
-// The labels sort in a different order from their bits, as real register names do.
 void writeLabelFile(const QString &path, int sets)
 {
-    QSettings settings(path, QSettings::IniFormat);
-    settings.beginGroup(QStringLiteral("bitlabels"));
-    for (int set = 0; set < sets; ++set) {
-        settings.beginGroup(QStringLiteral("Register %1").arg(set, 5, 10, QLatin1Char('0')));
-        for (int bit = 0; bit < 32; ++bit)
-            settings.setValue(QStringLiteral("Flag %1").arg(bit + 1), bit);
-        settings.endGroup();
-    }
-    settings.endGroup();
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
+    if (!writeGeneratedLabelFile(path, sets))
         fail(QStringLiteral("cannot write %1").arg(path));
 }
 

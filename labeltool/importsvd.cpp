@@ -94,7 +94,7 @@ int runImportSvd(const QStringList &arguments)
                 QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern)));
 
     // The target is looked at before the description is read: a wrong target costs nothing.
-    const QString svdPath = positional.first();
+    const QString &svdPath = positional.first();
     const QString target = parser.isSet(into) ? parser.value(into) : parser.value(output);
     LabelFileText targetText;
     QSet<QString> present;

@@ -29,7 +29,8 @@ QString unusableReason(const QString &path, const QByteArray &bytes)
     if (!info.isFile())
         return QStringLiteral("is not a regular file");
     if (info.size() > maxLabelFileSize)
-        return QStringLiteral("is larger than %1 MiB").arg(maxLabelFileSize / (1024 * 1024));
+        return QStringLiteral("is larger than %1 MiB")
+                .arg(maxLabelFileSize / (qint64(1024) * 1024));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot be read: %1").arg(file.errorString());
