@@ -24,13 +24,14 @@ int runLabelTool(const QStringList &arguments)
     parser.setApplicationDescription(QStringLiteral(
             "The 32 Bit Mask Calculator's label files, read as the window reads them.\n\n"
             "Commands (each has its own --help):\n"
-            "  check [FILE]                   report lines the window reads otherwise than "
-            "they seem to say\n"
-            "  show [FILE] [SET]              the sets, or the 32 boxes of one set\n"
-            "  decode [FILE] --set SET VALUE  the captions of the bits a value sets\n"
-            "  encode [FILE] --set SET LABEL...  the value of the named bits\n"
+            "  check [FILE]                       lines the window reads otherwise than they "
+            "seem to say\n"
+            "  show [FILE] [SET]                  the sets, or the 32 boxes of one set\n"
+            "  decode [FILE] --set SET VALUE      the captions of the bits a value sets\n"
+            "  encode [FILE] --set SET LABEL...   the value of the named bits\n"
             "  import-svd SVD [--only PATTERN]... [--into FILE | --output NEWFILE]\n"
-            "                                 label sets from a CMSIS-SVD register description\n\n"
+            "                                     label sets from a CMSIS-SVD register "
+            "description\n\n"
             "FILE defaults to K732-118.ini beside this program. Exit status: 0 done or clean, "
             "1 check found warnings, 2 usage error or a file that cannot be used."));
     parser.addHelpOption();
