@@ -4,7 +4,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-#include <functional>
 
 int runLabelTool(const QStringList &arguments)
 {

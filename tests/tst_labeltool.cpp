@@ -1,4 +1,5 @@
 // The label tool as a user runs it: arguments, output, exit status, and the files it writes.
+#include "childrun.h"
 #include "labelfile.h"
 #include "labelwindow.h"
 #include "svdimport.h"
@@ -71,20 +72,23 @@ private slots:
     void realDescriptions();
 
 private:
-    // Runs the tool copied into the scratch directory; "@name" arguments name files there.
-    Run run(const QStringList &arguments) const;
+    // Runs the tool copied into the scratch directory, after the prefix (a command that drops
+    // root's rights, say); "@name" arguments name files there.
+    Run run(const QStringList &arguments, const QStringList &prefix = {}) const;
     QString path(const QString &name) const { return scratch.filePath(name); }
 
     QTemporaryDir scratch;
 };
 
-Run tst_LabelTool::run(const QStringList &arguments) const
+Run tst_LabelTool::run(const QStringList &arguments, const QStringList &prefix) const
 {
     QStringList resolved;
     for (const QString &argument : arguments)
         resolved.append(argument.startsWith(u'@') ? path(argument.mid(1)) : argument);
     QProcess process;
-    process.start(path(QStringLiteral("K732-118-labels")), resolved);
+    QStringList command = prefix;
+    command << path(QStringLiteral("K732-118-labels")) << resolved;
+    process.start(command.takeFirst(), command);
     Run result;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         return result;
@@ -97,6 +101,10 @@ Run tst_LabelTool::run(const QStringList &arguments) const
 void tst_LabelTool::initTestCase()
 {
     QVERIFY(scratch.isValid());
+    // Reachable by the unprivileged user too.
+    QVERIFY(QFile::setPermissions(scratch.path(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                          | QFile::ReadOther | QFile::ExeOther));
     // A copy, so that the label file beside it (the default FILE) is this test's own.
     QVERIFY(QFile::copy(QStringLiteral(LABEL_TOOL), path(QStringLiteral("K732-118-labels"))));
     const QString example = QStringLiteral(EXAMPLE_DIR "/K732-118.ini");
@@ -106,6 +114,8 @@ void tst_LabelTool::initTestCase()
     QVERIFY(toFile(path(QStringLiteral("nul.ini")), QByteArray("[bitlabels]\nA\\b=0\n\0", 19)));
     QVERIFY(toFile(path(QStringLiteral("warn.ini")), "[bitlabels]\nA\\b=x\n"));
     QVERIFY(QDir(scratch.path()).mkdir(QStringLiteral("dir.ini")));
+    QVERIFY(toFile(path(QStringLiteral("unreadable.ini")), "[bitlabels]\nA\\b=0\n"));
+    QVERIFY(QFile::setPermissions(path(QStringLiteral("unreadable.ini")), {}));
     QFile big(path(QStringLiteral("big.ini"))); // sparse: costs no disk
     QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(maxLabelFileSize + 1));
     QVERIFY(toFile(path(QStringLiteral("small.svd")), smallSvd));
@@ -182,6 +192,9 @@ void tst_LabelTool::commands_data()
             << "warn.ini:2: warning: the value \"x\"";
     QTest::newRow("check: a directory") << QStringList { "check", "@dir.ini" } << 2 << QByteArray()
                                         << "dir.ini: error: is a directory";
+    QTest::newRow("check: unreadable")
+            << QStringList { "(unprivileged)", "check", "@unreadable.ini" } << 2 << QByteArray()
+            << "unreadable.ini: error: cannot be read";
     QTest::newRow("check: over the size limit")
             << QStringList { "check", "@big.ini" } << 2 << QByteArray()
             << "big.ini: error: is larger than 64 MiB";
@@ -215,8 +228,18 @@ void tst_LabelTool::commands()
     QFETCH(QByteArray, out);
     QFETCH(QString, err);
     const QByteArray example = fromFile(path(QStringLiteral("example.ini")));
+    QStringList prefix;
+    if (arguments.value(0) == QLatin1String("(unprivileged)")) {
+        arguments.removeFirst();
+#ifdef Q_OS_UNIX
+        if (!childrun::unprivilegedPrefix(&prefix))
+            QSKIP("runs as root without setpriv to drop root's rights");
+#else
+        QSKIP("file modes that deny reading are a Unix matter");
+#endif
+    }
 
-    const Run result = run(arguments);
+    const Run result = run(arguments, prefix);
     QCOMPARE(result.out, out);
     const QString errText = QString::fromUtf8(result.err);
     QVERIFY2(err.isEmpty() ? errText.isEmpty() : errText.contains(err), qPrintable(errText));
