@@ -4,6 +4,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <utility>
+
 
 int runLabelTool(const QStringList &arguments)
 {
