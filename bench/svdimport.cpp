@@ -49,7 +49,7 @@ void writePeripheralsCopy(const QByteArray &svd, QXmlStreamWriter &writer, const
             open.removeLast();
         } else if (reader.isCharacters() && open.size() == 2
                    && open.constLast() == QLatin1String("name")) {
-            writer.writeCharacters(reader.text() + suffix);
+            writer.writeCharacters(reader.text().toString() + suffix);
             continue;
         }
         writer.writeCurrentToken(reader);

@@ -7,7 +7,6 @@
 #include "qvmaskcalcwindow.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QFile>
 #include <QSet>
 #include <QSettings>
@@ -18,19 +17,6 @@
 #include <cstdint>
 
 namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
-        fail("cannot write the input file");
-    // The settings class keeps files it has read, by name, and reads one again only when its size
-    // or time stamp changed: every input gets a time stamp of its own.
-    static qint64 serial = 0;
-    const QDateTime stamp = QDateTime::fromSecsSinceEpoch(1000000000 + ++serial, Qt::UTC);
-    if (!file.setFileTime(stamp, QFileDevice::FileModificationTime))
-        fail("cannot set the input file's time stamp");
-}
 
 QByteArray readFile(const QString &path)
 {

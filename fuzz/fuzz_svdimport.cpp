@@ -8,7 +8,6 @@
 #include "svdimport.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QFile>
 #include <QMap>
 #include <QSet>
@@ -27,12 +26,16 @@ void checkSets(const SvdImport &import)
 {
     QSet<QString> names;
     for (const LabelSet &set : import.sets) {
-        if (set.name.isEmpty() || names.contains(set.name))
+        // Without case, as the settings class compares names on some systems.
+        const QString name = set.name.toCaseFolded();
+        if (name.isEmpty() || names.contains(name))
             fail("a set without a name, or a name given twice");
-        names.insert(set.name);
+        names.insert(name);
         if (set.labels.isEmpty() || set.labels.size() > 32)
             fail("a set without labels or with more than 32");
-        const QSet<QString> unique(set.labels.cbegin(), set.labels.cend());
+        QSet<QString> unique;
+        for (const QString &label : set.labels)
+            unique.insert(label.toCaseFolded());
         if (unique.size() != set.labels.size() || unique.contains(QString()))
             fail("a label given twice, or an empty label");
         if (set.labels.constLast() == QStringLiteral("(bit %1)").arg(set.labels.size() - 1))
@@ -40,19 +43,6 @@ void checkSets(const SvdImport &import)
     }
     if (import.registers < import.sets.size())
         fail("more sets than registers");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
-        fail("cannot write the label file");
-    // The settings class keeps files it has read, by name, and reads one again only when its size
-    // or time stamp changed: every input gets a time stamp of its own.
-    static qint64 serial = 0;
-    const QDateTime stamp = QDateTime::fromSecsSinceEpoch(1000000000 + ++serial, Qt::UTC);
-    if (!file.setFileTime(stamp, QFileDevice::FileModificationTime))
-        fail("cannot set the label file's time stamp");
 }
 
 void checkReadBack(const SvdImport &import)

@@ -413,7 +413,7 @@ private:
     const std::vector<Node> &peripherals;
     SvdImport &import;
     QHash<QString, const Node *> peripheralByName;
-    QSet<QString> setNames;
+    QSet<QString> setNames; // case-folded
     QSet<const Node *> unresolved; // said once each
     qint64 spent = 0;
     qint64 unsaid = 0; // lines beyond maxSkippedLines
@@ -447,8 +447,10 @@ bool Expander::spend(qint64 cost, const Node &at)
     if (spent <= maxSvdExpansion)
         return true;
     stopped = true;
-    import.error = QStringLiteral("the arrays expand to more than %1 elements and labels")
-                           .arg(maxSvdExpansion);
+    import.error = QStringLiteral("the arrays make more registers, fields and labels than any "
+                                  "device has (over %1, a register counting %2)")
+                           .arg(maxSvdExpansion)
+                           .arg(svdRegisterCost);
     import.line = at.line;
     import.column = 1;
     return false;
@@ -588,7 +590,7 @@ void Expander::expand(const std::vector<Node> &nodes, const QString &prefix, int
         if (!indicesOf(node, subject, &indices))
             continue;
         // The whole array at once: an array too large fails before any of it is built.
-        if (!spend(indices.count, node))
+        if (!spend(indices.count * (node.kind == Kind::Register ? svdRegisterCost : 1), node))
             return;
         for (qint64 k = 0; k < indices.count && !stopped; ++k) {
             QString name = node.name;
@@ -622,7 +624,10 @@ void Expander::expand(const std::vector<Node> &nodes, const QString &prefix, int
 void Expander::addRegister(const QString &setName, const Node &reg)
 {
     ++import.registers;
-    if (setNames.contains(setName)) {
+    // Compared without case, as the settings class compares names on Windows and macOS: a file
+    // written here must read alike there.
+    const QString setKey = setName.toCaseFolded();
+    if (setNames.contains(setKey)) {
         note(setName, QStringLiteral("a set of this name came from an earlier register; skipped"),
              reg);
         return;
@@ -698,13 +703,13 @@ void Expander::addRegister(const QString &setName, const Node &reg)
                 QString label = position.width == 1
                         ? name
                         : name + u'[' + QString::number(bit - lsb) + u']';
-                if (used.contains(label)) {
+                if (used.contains(label.toCaseFolded())) {
                     repeated.append(label);
                     continue;
                 }
                 if (!spend(1, field))
                     return;
-                used.insert(label);
+                used.insert(label.toCaseFolded());
                 slot = std::move(label);
             }
             if (!taken.isEmpty())
@@ -737,7 +742,7 @@ void Expander::addRegister(const QString &setName, const Node &reg)
         const QString &label = labels.at(std::size_t(bit));
         set.labels.append(label.isEmpty() ? QStringLiteral("(bit %1)").arg(bit) : label);
     }
-    setNames.insert(setName);
+    setNames.insert(setKey);
     import.sets.append(std::move(set));
 }
 

@@ -18,10 +18,12 @@ struct SvdImport
     qint64 column = 0;
 };
 
-// No real device comes near this many register, cluster, peripheral and field instances and
-// labels together; a description whose arrays expand beyond it is an error, so that a few bytes
-// of <dim> cannot cost minutes and gigabytes.
-inline constexpr qint64 maxSvdExpansion = qint64(2) * 1000 * 1000;
+// What a description may expand to: every peripheral, cluster and field instance and every label
+// counts 1, a register instance (a set, with its name and labels to be made) svdRegisterCost. No
+// real device comes near it (the RP2040 makes about 25,000); beyond it is an error, so that a few
+// bytes of <dim> cannot cost minutes and gigabytes.
+inline constexpr qint64 maxSvdExpansion = qint64(1000) * 1000;
+inline constexpr qint64 svdRegisterCost = 8;
 
 // Reads a CMSIS-SVD device description and maps each register to a label set.
 //
@@ -32,7 +34,8 @@ inline constexpr qint64 maxSvdExpansion = qint64(2) * 1000 * 1000;
 // <dimIncrement> bits (by the field's width when it is missing). The set has as many labels as its
 // highest labelled bit + 1, a bit that no field labels being "(bit N)". Where fields overlap, the
 // first in the file keeps the bit; a label equal to one already in the set is dropped; bits from 32
-// up are dropped. derivedFrom (a name, or a dotted path from the peripheral) gives an element
+// up are dropped. Labels and set names are compared without case, as the settings class compares
+// them on some systems. derivedFrom (a name, or a dotted path from the peripheral) gives an element
 // what it lacks: registers, fields, a bit position, an array. A set name produced twice keeps the
 // first register. Everything left out is said in skipped, with the line of its element (the first
 // 10,000 such lines, then how many more).

@@ -132,10 +132,13 @@ void tst_SvdImport::mapping_data()
                                              + field("W",
                                                      "<bitOffset>4</bitOffset><bitWidth>2"
                                                      "</bitWidth>")
-                                             + field("L", "<bitRange>[33:31]</bitRange>"))))
-            << QStringList { "P.R=(bit 0)|W[0]|W[1]|O[1]|(bit 4)|(bit 5)|" + gap(6, 30) + "|L[0]" }
+                                             + field("L", "<bitRange>[33:31]</bitRange>")
+                                             + field("E", "<bitOffset>6</bitOffset>")
+                                             + field("e", "<bitOffset>7</bitOffset>"))))
+            << QStringList { "P.R=(bit 0)|W[0]|W[1]|O[1]|(bit 4)|(bit 5)|E|" + gap(7, 30)
+                             + "|L[0]" }
             << QStringList { "\"O\" overlaps an earlier field on bit 2", "label W[0], W[1] repeats",
-                             "bits 32–33 dropped" };
+                             "bits 32–33 dropped", "label e repeats" };
     QTest::newRow("derivedFrom: registers, fields, bit positions, dotted paths")
             << device(peripheral("U0",
                                  reg("CTL", field("RX", "<lsb>0</lsb><msb>0</msb>"))
@@ -163,7 +166,7 @@ void tst_SvdImport::mapping_data()
             << device(peripheral(
                               "P",
                               reg("R", field("A", "<bitOffset>0</bitOffset>"))
-                                      + reg("R", field("B", "<bitOffset>0</bitOffset>"))
+                                      + reg("r", field("B", "<bitOffset>0</bitOffset>"))
                                       + "<register><name>EMPTY</name></register>"
                                       + reg("HIGH", field("A", "<bitOffset>32</bitOffset>"))
                                       + reg("a/b", field("A", "<bitOffset>0</bitOffset>"))
@@ -175,7 +178,7 @@ void tst_SvdImport::mapping_data()
                                                     + field("Q", "")))
                       + peripheral("\n  Q  ", reg(" T ", field(" U ", "<bitOffset>0</bitOffset>"))))
             << QStringList { "P.R=A", "P.S=(bit 0)|(bit 1)|N", "Q.T=U" }
-            << QStringList { "P.R: a set of this name came from an earlier register",
+            << QStringList { "P.r: a set of this name came from an earlier register",
                              "P.EMPTY: no fields",
                              "\"A\": bit 32 dropped",
                              "P.HIGH: no field bit below 32 left",
@@ -293,7 +296,7 @@ void tst_SvdImport::broken_data()
             << device("<peripheral><name>P%s</name><dim>1000000</dim><registers>\n"
                       "<register><name>R%s</name><dim>1000000</dim></register>"
                       "</registers></peripheral>")
-            << "expand to more than" << qint64(6) << qint64(1);
+            << "more registers, fields and labels than any device has" << qint64(6) << qint64(1);
 }
 
 void tst_SvdImport::broken()
