@@ -1,10 +1,12 @@
 // Runs the start-up programs as whole processes, in turn, and reports wall time and peak memory
 // against the form alone, which is the floor the window's own widgets set.
+#include "generatedlabels.h"
+#include "svdimport.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QStringList>
 
 #include <algorithm>
@@ -121,22 +123,28 @@ QString stageProgram(const QString &source, const QString &dir)
     return target;
 }
 
-// Written through QSettings so that the file is exactly what the toolkit writes for a user's sets.
-// The labels sort in a different order from their bits, as real register names do.
 void writeLabelFile(const QString &path, int sets)
 {
-    QSettings settings(path, QSettings::IniFormat);
-    settings.beginGroup(QStringLiteral("bitlabels"));
-    for (int set = 0; set < sets; ++set) {
-        settings.beginGroup(QStringLiteral("Register %1").arg(set, 5, 10, QLatin1Char('0')));
-        for (int bit = 0; bit < 32; ++bit)
-            settings.setValue(QStringLiteral("Flag %1").arg(bit + 1), bit);
-        settings.endGroup();
-    }
-    settings.endGroup();
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
+    if (!writeGeneratedLabelFile(path, sets))
         fail(QStringLiteral("cannot write %1").arg(path));
+}
+
+// The label sets of a whole register description, as import-svd writes them into a new file.
+void writeImportedLabelFile(const QString &path, const QString &svdPath)
+{
+    QFile svd(svdPath);
+    if (!svd.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("cannot read %1").arg(svdPath));
+    const SvdImport imported = importSvd(svd.readAll());
+    if (!imported.error.isEmpty()
+        || !insertLabelSets(readLabelFileText(path), QStringLiteral("bitlabels"), imported.sets))
+        fail(QStringLiteral("cannot write the sets of %1 to %2").arg(svdPath, path));
+    // The process that runs the programs must stay small (see spawnAndWait): it learns the
+    // number of sets from this file instead of reading them.
+    QFile count(path + QStringLiteral(".sets"));
+    if (!count.open(QIODevice::WriteOnly)
+        || count.write(QByteArray::number(imported.sets.size())) <= 0)
+        fail(QStringLiteral("cannot write %1").arg(count.fileName()));
 }
 
 QString formSize(const QString &formExe)
@@ -160,6 +168,10 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (argc == 4 && qstrcmp(argv[1], "--write-labels") == 0) {
         writeLabelFile(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+        return 0;
+    }
+    if (argc == 4 && qstrcmp(argv[1], "--write-svd-labels") == 0) {
+        writeImportedLabelFile(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
         return 0;
     }
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
@@ -223,6 +235,29 @@ int main(int argc, char **argv)
                 { QStringLiteral("K732-118, %1 sets").arg(sets), exe, {}, {}, sets, {}, {} });
     }
 
+    {
+        // The whole RP2040 description imported, as a user who wants every register would.
+        const QString dir = work + QStringLiteral("/rp2040");
+        const QString exe = stageProgram(appExe, dir);
+        const QString file = dir + QLatin1Char('/') + QLatin1String(labelFileName);
+        double wallMs = 0;
+        double peakMiB = 0;
+        if (!spawnAndWait(
+                    QCoreApplication::applicationFilePath(),
+                    { QStringLiteral("--write-svd-labels"), file, QStringLiteral(RP2040_SVD) },
+                    &wallMs, &peakMiB))
+            fail(QStringLiteral("cannot import %1").arg(QStringLiteral(RP2040_SVD)));
+        QFile count(file + QStringLiteral(".sets"));
+        const int sets = count.open(QIODevice::ReadOnly) ? count.readAll().toInt() : 0;
+        programs.push_back({ QStringLiteral("K732-118, RP2040 import (%1 sets)").arg(sets),
+                             exe,
+                             {},
+                             {},
+                             sets,
+                             {},
+                             {} });
+    }
+
     // In turn, with the order rotated each round, so that a slow spell of the machine falls on
     // every program alike.
     for (int round = 0; round < warmUpRounds + rounds; ++round) {
@@ -256,17 +291,18 @@ int main(int argc, char **argv)
                     wall, wall / formWall, quickest, quickest / formFastest, peak, peak / formPeak);
     }
 
-    std::printf("\nLarge label files against the default file (32 labels a set)\n\n");
-    std::printf(
-            "| sets | added ms, median | per set µs | added ms, fastest | per set µs | added MiB "
-            "|\n");
-    std::printf("|---:|---:|---:|---:|---:|---:|\n");
+    std::printf("\nLarge label files against the default file (generated: 32 labels a set; "
+                "RP2040: 1 to 32)\n\n");
+    std::printf("| label file | added ms, median | per set µs | added ms, fastest | per set µs | "
+                "added MiB |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|\n");
     for (const Program &program : programs) {
         if (program.labelSets < 100)
             continue;
         const double added = median(program.wallMs) - median(withDefault.wallMs);
         const double addedFastest = fastest(program.wallMs) - fastest(withDefault.wallMs);
-        std::printf("| %d | %.1f | %.1f | %.1f | %.1f | %.1f |\n", program.labelSets, added,
+        const QString file = program.name.mid(program.name.indexOf(QLatin1String(", ")) + 2);
+        std::printf("| %s | %.1f | %.1f | %.1f | %.1f | %.1f |\n", qPrintable(file), added,
                     added * 1000.0 / program.labelSets, addedFastest,
                     addedFastest * 1000.0 / program.labelSets,
                     median(program.peakMiB) - median(withDefault.peakMiB));

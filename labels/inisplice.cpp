@@ -18,12 +18,7 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\f' || c == '\v';
 }
 
-struct Line
-{
-    qsizetype begin; // first byte
-    qsizetype contentEnd; // first byte of the line break, or the end of the text
-    qsizetype end; // first byte after the line break
-};
+using Line = IniLine;
 
 QList<Line> splitLines(const QByteArray &text, qsizetype from)
 {
@@ -152,4 +147,9 @@ QByteArray insertIniLines(const QByteArray &text, const QString &section,
     QByteArray result = text;
     result.insert(at, added);
     return result;
+}
+
+QList<IniLine> splitIniLines(const QByteArray &text, qsizetype from)
+{
+    return splitLines(text, from);
 }

@@ -5,6 +5,17 @@
 #include <QList>
 #include <QString>
 
+// One line of INI text, as the toolkit splits it: at "\r\n", "\n" or "\r".
+struct IniLine
+{
+    qsizetype begin; // first byte
+    qsizetype contentEnd; // first byte of the line break, or the end of the text
+    qsizetype end; // first byte after the line break
+};
+
+// The lines of text from the byte from on (past a byte order mark, say).
+QList<IniLine> splitIniLines(const QByteArray &text, qsizetype from);
+
 // The key as the toolkit's INI writer puts it on disk: ASCII letters, digits, '_', '-' and '.'
 // as they are, '/' as '\', other UTF-16 units up to U+00FF as %XX and the rest as %UXXXX, in
 // upper-case hexadecimal ("Generic/Bit 1" becomes "Generic\Bit%201").

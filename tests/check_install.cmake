@@ -1,9 +1,11 @@
 # Installs a build into a scratch prefix and checks what a Linux desktop gets: the executable, the
-# desktop entry, the theme icon and the AppStream metadata, each valid and pointing at the others.
-# Run as: cmake -DBUILD_DIR=... -DPREFIX=... -DCONFIG=... -DAPP_ID=... -DEXECUTABLE=... -P <this>
+# desktop entry, the theme icon and the AppStream metadata, each valid and pointing at the others,
+# and the label tool beside the executable.
+# Run as: cmake -DBUILD_DIR=... -DPREFIX=... -DCONFIG=... -DAPP_ID=... -DEXECUTABLE=...
+#         -DTOOL_EXECUTABLE=... -P <this>
 cmake_minimum_required(VERSION 3.21)
 
-foreach(var BUILD_DIR PREFIX APP_ID EXECUTABLE)
+foreach(var BUILD_DIR PREFIX APP_ID EXECUTABLE TOOL_EXECUTABLE)
     if(NOT ${var})
         message(FATAL_ERROR "${var} is not set")
     endif()
@@ -35,6 +37,18 @@ endforeach()
 find_program(installed_exe "${EXECUTABLE}" PATHS "${PREFIX}/bin" NO_DEFAULT_PATH NO_CACHE)
 if(NOT installed_exe)
     message(FATAL_ERROR "no executable ${EXECUTABLE} in ${PREFIX}/bin")
+endif()
+
+# The tool's default label file is the one beside it, so it must sit beside the calculator, and
+# run from there without a display.
+find_program(installed_tool "${TOOL_EXECUTABLE}" PATHS "${PREFIX}/bin" NO_DEFAULT_PATH NO_CACHE)
+if(NOT installed_tool)
+    message(FATAL_ERROR "no executable ${TOOL_EXECUTABLE} beside ${EXECUTABLE} in ${PREFIX}/bin")
+endif()
+execute_process(COMMAND "${installed_tool}" --version
+    RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT result EQUAL 0 OR NOT output STREQUAL "${TOOL_EXECUTABLE} 100\n")
+    message(FATAL_ERROR "${installed_tool} --version: ${result} ${output}")
 endif()
 
 # The desktop looks the icon up by name in the theme's 64x64 folder: it must really be 64 x 64.

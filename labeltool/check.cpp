@@ -1,0 +1,561 @@
+// check: every line of a label file that makes the window show something other than it seems to
+// say.
+//
+// What the window shows comes from its own reader; the pass over the lines here only finds out
+// which line is behind each key, so that a finding can point at it.
+#include "inisplice.h"
+#include "labeldecoding.h"
+#include "labeltool.h"
+
+#include <QCommandLineParser>
+#include <QHash>
+#include <QSettings>
+#include <QStringDecoder>
+#include <QVariant>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// A label line of a set. Most lines are read where they are: the label and the value are decoded
+// only when a finding needs them. Lines of any other form are decoded at once.
+struct LabelLine
+{
+    qint64 line = 0;
+    qsizetype set = 0;
+    qsizetype labelBegin = 0; // the label's bytes in the file
+    qsizetype labelEnd = 0;
+    qsizetype valueBegin = 0; // the value's bytes in the file
+    qsizetype valueEnd = 0;
+    qsizetype decoded = -1; // index into the decoded lines, or -1
+};
+
+struct DecodedLine
+{
+    QString label;
+    QVariant value;
+};
+
+struct HeaderLine
+{
+    qint64 line = 0;
+    QString name;
+};
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\f' || c == '\v';
+}
+
+QByteArrayView trimmed(QByteArrayView bytes)
+{
+    while (!bytes.isEmpty() && isBlank(bytes.front()))
+        bytes = bytes.sliced(1);
+    while (!bytes.isEmpty() && isBlank(bytes.back()))
+        bytes.chop(1);
+    return bytes;
+}
+
+// A key or section name as the settings class reads it: '\' separates groups, %XX and %UXXXX
+// name a UTF-16 unit, other bytes are UTF-8.
+QString unescapedKey(QByteArrayView bytes)
+{
+    QString result;
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        const char c = bytes.at(i);
+        if (c == '\\') {
+            result += u'/';
+            ++i;
+            continue;
+        }
+        if (c == '%' && i + 1 < bytes.size()) {
+            qsizetype first = i + 1;
+            qsizetype digits = 2;
+            if (bytes.at(first) == 'U') {
+                ++first;
+                digits = 4;
+            }
+            if (first + digits <= bytes.size()) {
+                bool ok = false;
+                const uint code = bytes.sliced(first, digits).toByteArray().toUInt(&ok, 16);
+                if (ok) {
+                    result += QChar(char16_t(code));
+                    i = first + digits;
+                    continue;
+                }
+            }
+        }
+        qsizetype end = i + 1;
+        while (end < bytes.size() && bytes.at(end) != '\\' && bytes.at(end) != '%')
+            ++end;
+        result += QString::fromUtf8(bytes.sliced(i, end - i));
+        i = end;
+    }
+    return result;
+}
+
+QStringList keyParts(const QString &section, const QString &key)
+{
+    QStringList parts = section.split(u'/', Qt::SkipEmptyParts);
+    parts += key.split(u'/', Qt::SkipEmptyParts);
+    return parts;
+}
+
+int editDistance(const QString &a, const QString &b)
+{
+    QList<int> row(b.size() + 1);
+    for (qsizetype j = 0; j <= b.size(); ++j)
+        row[j] = int(j);
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = int(i);
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const int above = row[j];
+            row[j] = std::min({ row[j] + 1, row[j - 1] + 1,
+                                diagonal + (a.at(i - 1) == b.at(j - 1) ? 0 : 1) });
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+QString quoted(const QString &text)
+{
+    return u'"' + text + u'"';
+}
+
+class Checker
+{
+public:
+    explicit Checker(const OpenedLabelFile &file) : file(file), text(file.text.bytes) { }
+
+    LabelFileCheck run()
+    {
+        readLines();
+        groupBySet();
+        LabelFileCheck result;
+        result.shown = file.sets;
+        for (qsizetype k = 0; k < file.sets.names.size(); ++k)
+            checkSet(file.sets.names.at(k), file.sets.labels.at(k));
+        if (file.sets.names.isEmpty() && !hasLabelGroup)
+            checkSectionNames();
+        std::stable_sort(
+                warnings.begin(), warnings.end(),
+                [](const CheckWarning &a, const CheckWarning &b) { return a.line < b.line; });
+        result.warnings = warnings;
+        return result;
+    }
+
+private:
+    void warn(qint64 line, const QString &message) { warnings.append({ line, message }); }
+
+    QByteArrayView bytes(qsizetype begin, qsizetype end) const
+    {
+        return QByteArrayView(text).sliced(begin, end - begin);
+    }
+
+    QString labelOf(const LabelLine &line) const
+    {
+        return line.decoded >= 0 ? decoded.at(line.decoded).label
+                                 : unescapedKey(bytes(line.labelBegin, line.labelEnd));
+    }
+
+    QVariant valueOf(const LabelLine &line) const
+    {
+        return line.decoded >= 0
+                ? decoded.at(line.decoded).value
+                : QVariant(QString::fromUtf8(bytes(line.valueBegin, line.valueEnd)));
+    }
+
+    static QString valueText(const QVariant &value)
+    {
+        return value.metaType() == QMetaType::fromType<QStringList>()
+                ? value.toStringList().join(QStringLiteral(", "))
+                : value.toString();
+    }
+
+    qsizetype setIndex(const QString &name, qint64 lineNumber)
+    {
+        const auto found = setIds.constFind(name);
+        if (found != setIds.cend())
+            return *found;
+        setIds.insert(name, setFirstLines.size());
+        setFirstLines.append(lineNumber);
+        return setFirstLines.size() - 1;
+    }
+
+    // A plain "set\label=value" line in the group's own section: the set is looked up once for a
+    // run of its lines, and nothing else is decoded. False for any other line.
+    bool readPlainLine(qint64 lineNumber, qsizetype begin, QByteArrayView content)
+    {
+        if (!sectionIsGroup || content.startsWith('#') || content.contains(';'))
+            return false;
+        const qsizetype equals = content.indexOf('=');
+        if (equals < 0)
+            return false;
+        const QByteArrayView key = trimmed(content.first(equals));
+        QByteArrayView value = trimmed(content.sliced(equals + 1));
+        // A value in quotes is the text between them, as long as it holds no escape or list.
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.sliced(1, value.size() - 2);
+        qsizetype separator = 0;
+        while (separator < key.size() && key.at(separator) != '\\' && key.at(separator) != '/')
+            ++separator;
+        const QByteArrayView label = separator < key.size() ? key.sliced(separator + 1) : key;
+        if (separator == 0 || separator == key.size() || label.isEmpty() || label.contains('\\')
+            || label.contains('/') || label.contains("%2F") || label.contains("%2f")
+            || value.startsWith('@') || value.contains('"') || value.contains(',')
+            || value.contains('\\'))
+            return false;
+        const QByteArrayView set = key.first(separator);
+        if (set != lastSetBytes) {
+            const QString name = unescapedKey(set);
+            if (name.contains(u'/'))
+                return false;
+            lastSetBytes = set;
+            lastSet = setIndex(name, lineNumber);
+        }
+        const qsizetype keyBegin = begin + (key.data() - content.data());
+        const qsizetype valueBegin = begin + (value.data() - content.data());
+        lines.push_back({ lineNumber, lastSet, keyBegin + separator + 1, keyBegin + key.size(),
+                          valueBegin, valueBegin + value.size(), -1 });
+        return true;
+    }
+
+    void readLines()
+    {
+        const QList<IniLine> textLines =
+                splitIniLines(text, text.startsWith("\xef\xbb\xbf") ? 3 : 0);
+        lines.reserve(size_t(textLines.size()));
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString group = labelGroup();
+        QString section;
+        bool inGroup = false;
+        for (qsizetype i = 0; i < textLines.size(); ++i) {
+            const qint64 lineNumber = i + 1;
+            const IniLine &line = textLines.at(i);
+            QByteArrayView content = bytes(line.begin, line.contentEnd);
+            if (std::any_of(content.begin(), content.end(), [](char c) { return c & 0x80; })) {
+                const QString text = utf8.decode(content); // decoding is lazy until assigned
+                if (utf8.hasError()) {
+                    warn(lineNumber,
+                         QStringLiteral("bytes that are not valid UTF-8: the window shows each "
+                                        "as U+FFFD"));
+                    utf8.resetState();
+                }
+            }
+            content = trimmed(content);
+            if (content.isEmpty() || content.startsWith(';'))
+                continue;
+            if (readPlainLine(lineNumber, line.begin, content))
+                continue;
+            lastSetBytes = {};
+            if (content.startsWith('[')) {
+                qsizetype close = content.indexOf(']');
+                if (close < 0)
+                    close = content.size();
+                section = unescapedKey(trimmed(content.sliced(1, close - 1)));
+                headers.append({ lineNumber, section });
+                if (section.compare(QLatin1String("general"), Qt::CaseInsensitive) == 0)
+                    section.clear();
+                else if (section.compare(QLatin1String("%general"), Qt::CaseInsensitive) == 0)
+                    section = section.mid(1);
+                const QStringList parts = section.split(u'/', Qt::SkipEmptyParts);
+                inGroup = parts.value(0) == group;
+                sectionIsGroup = parts.size() == 1 && inGroup;
+                hasLabelGroup = hasLabelGroup || inGroup;
+                continue;
+            }
+            // A ';' outside quotes ends the line; a '\' at its end continues it on the next.
+            const qsizetype semicolon = content.indexOf(';');
+            const qsizetype equals = content.indexOf('=');
+            if (equals < 0 || (semicolon >= 0 && semicolon < equals)) {
+                if (inGroup)
+                    warn(lineNumber,
+                         QStringLiteral("the line has no '=' (or a ';' before it): it is ignored"));
+                continue;
+            }
+            const bool continued = content.endsWith('\\');
+            while (i + 1 < textLines.size()
+                   && bytes(textLines.at(i).begin, textLines.at(i).contentEnd).endsWith('\\'))
+                ++i;
+            readKeyLine(lineNumber, section, content, equals, continued);
+        }
+    }
+
+    // Any other key line, decoded whole, its value read by the settings class where it is more
+    // than plain text (quotes, lists, escapes, variants, continued lines).
+    void readKeyLine(qint64 lineNumber, const QString &section, QByteArrayView content,
+                     qsizetype equals, bool continued)
+    {
+        const QString group = labelGroup();
+        const QString key = unescapedKey(trimmed(content.first(equals)));
+        const QStringList parts = keyParts(section, key);
+        if (parts.value(0) != group || parts.size() < 2)
+            return;
+        hasLabelGroup = true;
+        QByteArrayView raw = content.sliced(equals + 1);
+        if (!raw.contains('"') && raw.indexOf(';') >= 0)
+            raw = raw.first(raw.indexOf(';'));
+        raw = trimmed(raw);
+        const bool hashLine = content.startsWith('#');
+        if (parts.size() == 2) {
+            warn(lineNumber,
+                 hashLine ? QStringLiteral("'#' starts no comment here: the line is the key %1 "
+                                           "directly under [%2], which is ignored")
+                                    .arg(quoted(parts.at(1)), group)
+                          : QStringLiteral("the key %1 directly under [%2] is ignored: a label is "
+                                           "written as set\\label=bit")
+                                    .arg(quoted(parts.at(1)), group));
+            return;
+        }
+        const qsizetype set = setIndex(parts.at(1), lineNumber);
+        if (parts.size() > 3) {
+            warn(lineNumber,
+                 QStringLiteral("%1 holds '/' or '\\', which separate groups: it is no label of "
+                                "set %2")
+                         .arg(quoted(parts.mid(2).join(u'/')), quoted(parts.at(1))));
+            return;
+        }
+        if (hashLine)
+            warn(lineNumber,
+                 QStringLiteral("'#' starts no comment here: the line is the label %1 of set %2")
+                         .arg(quoted(parts.at(2)), quoted(parts.at(1))));
+        QVariant value;
+        if (!continued && !raw.startsWith('@') && !raw.contains('"') && !raw.contains(',')
+            && !raw.contains('\\')) {
+            value = QString::fromUtf8(raw);
+        } else {
+            if (!settings)
+                settings = std::make_unique<QSettings>(file.text.path, QSettings::IniFormat);
+            value = settings->value(parts.join(u'/'));
+        }
+        lines.push_back({ lineNumber, set, 0, 0, 0, 0, decoded.size() });
+        decoded.append({ parts.at(2), value });
+    }
+
+    // The lines of each set together, each set's in file order.
+    void groupBySet()
+    {
+        setStarts.assign(size_t(setFirstLines.size()) + 1, 0);
+        for (const LabelLine &line : lines)
+            ++setStarts[size_t(line.set) + 1];
+        for (size_t k = 1; k < setStarts.size(); ++k)
+            setStarts[k] += setStarts[k - 1];
+        std::vector<size_t> next(setStarts.begin(), setStarts.end() - 1);
+        bySet.resize(lines.size());
+        for (const LabelLine &line : lines)
+            bySet[next[size_t(line.set)]++] = &line;
+    }
+
+    void checkSet(const QString &name, const QStringList &captions)
+    {
+        const qsizetype id = setIds.value(name, -1);
+        if (id < 0)
+            return;
+        const qint64 firstLine = setFirstLines.at(id);
+        const auto begin = bySet.cbegin() + qsizetype(setStarts[size_t(id)]);
+        const auto end = bySet.cbegin() + qsizetype(setStarts[size_t(id) + 1]);
+        const qsizetype count = captions.size();
+        effective.assign(begin, end);
+        // More lines than labels: a label given again, whose last line gives its value.
+        if (qsizetype(effective.size()) > count) {
+            QHash<QString, const LabelLine *> last;
+            for (auto it = begin; it != end; ++it)
+                last.insert(labelOf(**it), *it);
+            effective.clear();
+            for (auto it = begin; it != end; ++it) {
+                const QString label = labelOf(**it);
+                const LabelLine *winner = last.value(label);
+                if (winner == *it)
+                    effective.push_back(*it);
+                else
+                    warn((*it)->line,
+                         QStringLiteral("label %1 of set %2 is given again on line %3, whose "
+                                        "value wins")
+                                 .arg(quoted(label), quoted(name))
+                                 .arg(winner->line));
+            }
+        }
+        // Only a set read here exactly as the window read it is reasoned about line by line.
+        if (qsizetype(effective.size()) != count)
+            return;
+        if (count == 0) {
+            warn(firstLine,
+                 QStringLiteral("set %1 has no labels: every box shows \"Unused\"")
+                         .arg(quoted(name)));
+            return;
+        }
+
+        bits.assign(size_t(count), -1);
+        namers.assign(size_t(count), 0);
+        for (size_t i = 0; i < effective.size(); ++i) {
+            const LabelLine &line = *effective[i];
+            const QVariant value = valueOf(line);
+            // With no labels to fit, every decimal integer is out of range and anything else is 0.
+            if (labelBitIndex(value, 0) == 0)
+                warn(line.line,
+                     QStringLiteral("the value %1 of label %2 is no decimal integer: it counts as "
+                                    "bit 0")
+                             .arg(quoted(valueText(value)), quoted(labelOf(line))));
+            const qsizetype bit = labelBitIndex(value, count);
+            bits[i] = bit;
+            if (bit >= 0) {
+                ++namers[size_t(bit)];
+                continue;
+            }
+            const QString label = labelOf(line);
+            const qsizetype shownAt = captions.indexOf(label);
+            QString where = QStringLiteral("it names no bit");
+            if (shownAt >= 0)
+                where += QStringLiteral(" (it shows on bit %1 only because no label names that "
+                                        "bit)")
+                                 .arg(shownAt);
+            warn(line.line,
+                 QStringLiteral("the value %1 of label %2 is outside 0 … %3 for set %4 of %5 "
+                                "labels: %6")
+                         .arg(quoted(valueText(value)), quoted(label))
+                         .arg(count - 1)
+                         .arg(quoted(name))
+                         .arg(count)
+                         .arg(where));
+        }
+        for (qsizetype bit = 0; bit < count; ++bit) {
+            const int named = namers[size_t(bit)];
+            if (named == 0) {
+                warn(firstLine,
+                     QStringLiteral("bit %1 of set %2 is named by no label: it shows %3 instead")
+                             .arg(bit)
+                             .arg(quoted(name), quoted(captions.at(bit))));
+                continue;
+            }
+            const bool tooLong = bit < 32 && captions.at(bit).size() > longLabelLength;
+            if (named == 1 && !tooLong)
+                continue;
+            const LabelLine *shown = nullptr;
+            for (size_t i = 0; i < effective.size(); ++i) {
+                if (bits[i] != bit)
+                    continue;
+                const QString label = labelOf(*effective[i]);
+                if (label == captions.at(bit))
+                    shown = effective[i];
+                else
+                    warn(effective[i]->line,
+                         QStringLiteral("label %1 names bit %2 of set %3, as other labels do: "
+                                        "the bit shows %4")
+                                 .arg(quoted(label))
+                                 .arg(bit)
+                                 .arg(quoted(name), quoted(captions.at(bit))));
+            }
+            if (tooLong && shown)
+                warn(shown->line,
+                     QStringLiteral("label %1 of set %2 is %3 characters long: above %4 the "
+                                    "window may be wider than a 1024-pixel screen")
+                             .arg(quoted(captions.at(bit)), quoted(name))
+                             .arg(captions.at(bit).size())
+                             .arg(longLabelLength));
+        }
+        if (count > 32) {
+            QStringList hidden;
+            for (qsizetype bit = 32; bit < std::min<qsizetype>(count, 35); ++bit)
+                hidden.append(quoted(captions.at(bit)));
+            if (count > 35)
+                hidden.append(QStringLiteral("…"));
+            warn(firstLine,
+                 QStringLiteral("set %1 has %2 labels but the window has 32 bits: bits 32 … %3 "
+                                "(%4) are shown nowhere")
+                         .arg(quoted(name))
+                         .arg(count)
+                         .arg(count - 1)
+                         .arg(hidden.join(QStringLiteral(", "))));
+        }
+    }
+
+    // Without its own section the file shows no set, and the window adds its default set to it.
+    void checkSectionNames()
+    {
+        const QString group = labelGroup();
+        for (const HeaderLine &header : std::as_const(headers)) {
+            const QString name = header.name.split(u'/', Qt::SkipEmptyParts).value(0);
+            QString how;
+            if (name.compare(group, Qt::CaseInsensitive) == 0)
+                how = QStringLiteral("differs from [%1] only in case").arg(group);
+            else if (editDistance(name.toLower(), group) <= 2)
+                how = QStringLiteral("is not [%1]").arg(group);
+            else
+                continue;
+            warn(header.line,
+                 QStringLiteral("section [%1] %2: the window reads no set from it and adds its "
+                                "default set in a new [%3] section")
+                         .arg(header.name, how, group));
+        }
+    }
+
+    const OpenedLabelFile &file;
+    const QByteArray &text;
+    std::unique_ptr<QSettings> settings;
+    bool hasLabelGroup = false;
+    bool sectionIsGroup = false;
+    std::vector<LabelLine> lines;
+    QList<DecodedLine> decoded;
+    QHash<QString, qsizetype> setIds;
+    QList<qint64> setFirstLines; // by set index
+    QByteArrayView lastSetBytes; // the set part of the last plain line, and its set
+    qsizetype lastSet = 0;
+    std::vector<size_t> setStarts; // where each set's lines start in bySet
+    std::vector<const LabelLine *> bySet;
+    QList<HeaderLine> headers;
+    QList<CheckWarning> warnings;
+    // Scratch space of checkSet, kept from one set to the next.
+    std::vector<const LabelLine *> effective;
+    std::vector<qsizetype> bits;
+    std::vector<int> namers;
+};
+
+} // namespace
+
+LabelFileCheck checkLabelFile(const OpenedLabelFile &file)
+{
+    return Checker(file).run();
+}
+
+int runCheck(const QStringList &arguments)
+{
+    const QString command = QStringLiteral("check");
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+            QStringLiteral("Reports each line of a label file that makes the window show something "
+                           "other than the line seems to say, as FILE:LINE: warning: MESSAGE on "
+                           "standard error, then the number of sets and warnings.\nExit status: 0 "
+                           "clean, 1 warnings, 2 a file the window would not read."));
+    parser.addPositionalArgument(
+            QStringLiteral("FILE"),
+            QStringLiteral("The label file (default: K732-118.ini beside this program)."),
+            QStringLiteral("[FILE]"));
+    if (!parseCommandLine(parser, command, arguments))
+        return ExitUnusable;
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1)
+        return usageError(command, QStringLiteral("one FILE at most"));
+    const QString path = positional.value(0, defaultLabelFile());
+    const OpenedLabelFile file = openLabelFile(path);
+    if (!file.error.isEmpty())
+        return fileError(path, file.error);
+
+    const LabelFileCheck result = checkLabelFile(file);
+    for (const CheckWarning &warning : result.warnings)
+        printErr(QStringLiteral("%1:%2: warning: %3\n")
+                         .arg(path)
+                         .arg(warning.line)
+                         .arg(warning.message));
+    const qsizetype sets = result.shown.names.size();
+    const qsizetype count = result.warnings.size();
+    printOut(QStringLiteral("%1 %2, %3 %4\n")
+                     .arg(sets)
+                     .arg(sets == 1 ? QStringLiteral("set") : QStringLiteral("sets"))
+                     .arg(count)
+                     .arg(count == 1 ? QStringLiteral("warning") : QStringLiteral("warnings")));
+    return result.warnings.isEmpty() ? ExitClean : ExitFindings;
+}

@@ -1,0 +1,187 @@
+// import-svd: label sets from a register description, printed, written to a new file or added.
+#include "labeltool.h"
+#include "svdimport.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+
+namespace {
+
+// Real descriptions run to a few MiB; this leaves room for the largest and keeps a wrong file
+// from costing the memory.
+constexpr qint64 maxSvdFileSize = qint64(512) * 1024 * 1024;
+
+bool readSvd(const QString &path, QByteArray *bytes, QString *error)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        *error = QStringLiteral("no such file");
+        return false;
+    }
+    if (!info.isFile() || info.size() > maxSvdFileSize) {
+        *error = info.isFile() ? QStringLiteral("is larger than 512 MiB")
+                               : QStringLiteral("is not a regular file");
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot be read: %1").arg(file.errorString());
+        return false;
+    }
+    *bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *error = QStringLiteral("cannot be read: %1").arg(file.errorString());
+        return false;
+    }
+    return true;
+}
+
+// The text the toolkit's writer makes of the sets as a new file: what --output writes.
+bool newFileText(const QList<LabelSet> &sets, QByteArray *text)
+{
+    const QTemporaryDir scratch;
+    const QString path = scratch.filePath(QStringLiteral("new.ini"));
+    if (!scratch.isValid() || !insertLabelSets(readLabelFileText(path), labelGroup(), sets))
+        return false;
+    *text = readLabelFileText(path).bytes;
+    return true;
+}
+
+} // namespace
+
+int runImportSvd(const QStringList &arguments)
+{
+    const QString command = QStringLiteral("import-svd");
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+            "Makes one label set per register of a CMSIS-SVD device description that has a field "
+            "bit below 32, named PERIPHERAL.REGISTER. Prints the new label file, or writes it "
+            "with --output or adds its sets to a label file with --into. A summary goes to "
+            "standard error."));
+    const QCommandLineOption only(
+            QStringLiteral("only"),
+            QStringLiteral("Keep the sets whose names match the wildcard PATTERN ('GPIOA.*'); "
+                           "may be given several times."),
+            QStringLiteral("PATTERN"));
+    const QCommandLineOption into(
+            QStringLiteral("into"),
+            QStringLiteral("Add the sets to the existing label FILE, keeping every byte of it; "
+                           "a set whose name is already there is not added."),
+            QStringLiteral("FILE"));
+    const QCommandLineOption output(QStringLiteral("output"),
+                                    QStringLiteral("Write a new label file; an existing file is "
+                                                   "left alone."),
+                                    QStringLiteral("NEWFILE"));
+    parser.addOptions({ only, into, output });
+    parser.addPositionalArgument(QStringLiteral("SVD"),
+                                 QStringLiteral("The device description (.svd)."));
+    if (!parseCommandLine(parser, command, arguments))
+        return ExitUnusable;
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1)
+        return usageError(command, QStringLiteral("one SVD file is needed"));
+    if (parser.isSet(into) && parser.isSet(output))
+        return usageError(command, QStringLiteral("--into and --output exclude each other"));
+    if (parser.values(into).size() > 1 || parser.values(output).size() > 1)
+        return usageError(command, QStringLiteral("--into or --output once only"));
+    QList<QRegularExpression> patterns;
+    for (const QString &pattern : parser.values(only))
+        patterns.append(
+                QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern)));
+
+    // The target is looked at before the description is read: a wrong target costs nothing.
+    const QString &svdPath = positional.first();
+    const QString target = parser.isSet(into) ? parser.value(into) : parser.value(output);
+    LabelFileText targetText;
+    QSet<QString> present;
+    if (parser.isSet(into)) {
+        const OpenedLabelFile file = openLabelFile(target);
+        if (!file.error.isEmpty())
+            return fileError(target, file.error);
+        targetText = file.text;
+        present = QSet<QString>(file.sets.names.cbegin(), file.sets.names.cend());
+    } else if (parser.isSet(output)) {
+        targetText = readLabelFileText(target);
+        if (targetText.state != LabelFileState::Missing)
+            return fileError(target,
+                             QStringLiteral("exists: --output writes a new file only "
+                                            "(--into adds to a label file)"));
+    }
+
+    QByteArray xml;
+    QString error;
+    if (!readSvd(svdPath, &xml, &error))
+        return fileError(svdPath, error);
+    const SvdImport svd = importSvd(xml);
+    if (!svd.error.isEmpty()) {
+        printErr(QStringLiteral("%1:%2:%3: error: %4\n")
+                         .arg(svdPath)
+                         .arg(svd.line)
+                         .arg(svd.column)
+                         .arg(svd.error));
+        return ExitUnusable;
+    }
+
+    const auto wanted = [&patterns](const QString &name) {
+        return patterns.isEmpty()
+                || std::any_of(
+                        patterns.cbegin(), patterns.cend(),
+                        [&](const QRegularExpression &re) { return re.match(name).hasMatch(); });
+    };
+    QList<LabelSet> sets;
+    QStringList notes;
+    // A note that starts with a register's name is about that register: one left out by --only
+    // is not talked about.
+    for (const QString &note : svd.skipped) {
+        const qsizetype colon = note.indexOf(QLatin1String(": "));
+        if (colon < 0 || wanted(note.first(colon)))
+            notes.append(note);
+    }
+    qsizetype leftOut = 0;
+    for (const LabelSet &set : svd.sets) {
+        if (!wanted(set.name))
+            ++leftOut;
+        else if (present.contains(set.name))
+            notes.append(QStringLiteral("%1: already in %2, not added").arg(set.name, target));
+        else
+            sets.append(set);
+    }
+
+    const QString where = target.isEmpty() ? QStringLiteral("standard output") : target;
+    // With no set left nothing is written, which the summary says.
+    bool written = true;
+    QByteArray text;
+    if (!sets.isEmpty()) {
+        written = target.isEmpty() ? newFileText(sets, &text)
+                                   : insertLabelSets(targetText, labelGroup(), sets);
+    }
+
+    const qsizetype count = written ? sets.size() : 0;
+    QString summary = QStringLiteral("%1: %2 registers read, %3 %4 written to %5")
+                              .arg(svdPath)
+                              .arg(svd.registers)
+                              .arg(count)
+                              .arg(count == 1 ? QStringLiteral("set") : QStringLiteral("sets"))
+                              .arg(where);
+    if (!patterns.isEmpty())
+        summary += QStringLiteral(", %1 left out by --only").arg(leftOut);
+    summary += QStringLiteral(", %1 skipped or dropped%2\n")
+                       .arg(notes.size())
+                       .arg(sets.isEmpty() ? QStringLiteral(": nothing written") : QString());
+    for (const QString &note : std::as_const(notes))
+        summary += QStringLiteral("%1: note: %2\n").arg(svdPath, note);
+    printErr(summary);
+    if (!written)
+        return fileError(target.isEmpty() ? svdPath : target,
+                         QStringLiteral("not written: the settings class would not read the "
+                                        "sets back exactly, or the file cannot be written"));
+    if (target.isEmpty()) {
+        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+        std::fflush(stdout);
+    }
+    return ExitClean;
+}

@@ -1,0 +1,57 @@
+// show: the sets as the window's drop-down lists them, or the 32 boxes of one set.
+#include "labeltool.h"
+
+#include <QCommandLineParser>
+
+int runShow(const QStringList &arguments)
+{
+    const QString command = QStringLiteral("show");
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+            "Without SET, lists the sets in the order of the window's drop-down, one a line: the "
+            "name, a tab, the number of labels. With SET, prints its 32 boxes, bit 0 first: the "
+            "bit, a tab, the caption, a tab, enabled or disabled."));
+    parser.addPositionalArgument(
+            QStringLiteral("FILE"),
+            QStringLiteral("The label file (default: K732-118.ini beside this program). A single "
+                           "argument is FILE when it names an existing file or ends in .ini."),
+            QStringLiteral("[FILE]"));
+    parser.addPositionalArgument(QStringLiteral("SET"), QStringLiteral("A set name."),
+                                 QStringLiteral("[SET]"));
+    if (!parseCommandLine(parser, command, arguments))
+        return ExitUnusable;
+    QStringList positional = parser.positionalArguments();
+    if (positional.size() > 2)
+        return usageError(command, QStringLiteral("FILE and SET at most"));
+    QString path = defaultLabelFile();
+    if (positional.size() == 2 || (positional.size() == 1 && isFileArgument(positional.first())))
+        path = positional.takeFirst();
+
+    if (positional.isEmpty()) {
+        const OpenedLabelFile file = openLabelFile(path);
+        if (!file.error.isEmpty())
+            return fileError(path, file.error);
+        if (file.sets.names.isEmpty())
+            printErr(QStringLiteral("%1: note: no set: the window shows its default set and adds "
+                                    "it to the file\n")
+                             .arg(path));
+        const LabelSets sets = shownLabelSets(file.sets);
+        for (qsizetype k = 0; k < sets.names.size(); ++k)
+            printOut(
+                    QStringLiteral("%1\t%2\n").arg(sets.names.at(k)).arg(sets.labels.at(k).size()));
+        return ExitClean;
+    }
+
+    QStringList labels;
+    if (!findShownSet(path, positional.first(), &labels))
+        return ExitUnusable;
+    QString text;
+    for (int bit = 0; bit < 32; ++bit)
+        text += QStringLiteral("%1\t%2\t%3\n")
+                        .arg(bit)
+                        .arg(boxCaption(labels, bit),
+                             bit < labels.size() ? QStringLiteral("enabled")
+                                                 : QStringLiteral("disabled"));
+    printOut(text);
+    return ExitClean;
+}

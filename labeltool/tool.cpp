@@ -1,0 +1,50 @@
+// The label tool's first argument: a command, or --help and --version for the tool itself.
+#include "labeltool.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <utility>
+
+
+int runLabelTool(const QStringList &arguments)
+{
+    using Command = int (*)(const QStringList &);
+    static const std::pair<const char *, Command> commands[] = {
+        { "check", runCheck },          { "show", runShow },
+        { "decode", runDecode },        { "encode", runEncode },
+        { "import-svd", runImportSvd },
+    };
+    const QString first = arguments.value(1);
+    for (const auto &[name, run] : commands) {
+        if (first == QLatin1String(name))
+            return run(arguments.mid(1));
+    }
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+            "The 32 Bit Mask Calculator's label files, read as the window reads them.\n\n"
+            "Commands (each has its own --help):\n"
+            "  check [FILE]                       lines the window reads otherwise than they "
+            "seem to say\n"
+            "  show [FILE] [SET]                  the sets, or the 32 boxes of one set\n"
+            "  decode [FILE] --set SET VALUE      the captions of the bits a value sets\n"
+            "  encode [FILE] --set SET LABEL...   the value of the named bits\n"
+            "  import-svd SVD [--only PATTERN]... [--into FILE | --output NEWFILE]\n"
+            "                                     label sets from a CMSIS-SVD register "
+            "description\n\n"
+            "FILE defaults to K732-118.ini beside this program. Exit status: 0 done or clean, "
+            "1 check found warnings, 2 usage error or a file that cannot be used."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The command to run."));
+    if (!parser.parse(arguments))
+        return usageError(QString(), parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(ExitClean);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    if (first.isEmpty())
+        return usageError(QString(), QStringLiteral("a command is needed"));
+    return usageError(QString(), QStringLiteral("unknown command '%1'").arg(first));
+}
