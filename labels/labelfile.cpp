@@ -148,8 +148,10 @@ QString labelFileBesideExecutable()
     return QStringLiteral("%1/%2.ini").arg(dir, QCoreApplication::applicationName());
 }
 
-LabelSets readLabelSetsFromFile(const QString &path, const QString &group)
+LabelSets readLabelSetsFromFile(const QString &path, const QString &group, bool *overLimits)
 {
+    if (overLimits)
+        *overLimits = false;
     LabelFileText file;
     QByteArray bytes;
     if (readGuarded(path, &file, &bytes) != GuardedRead::Read || !isWithinLabelFileLimits(bytes))
@@ -167,8 +169,11 @@ LabelSets readLabelSetsFromFile(const QString &path, const QString &group)
         QSettings settings(copied ? copy : file.target, QSettings::IniFormat);
         sets = readLabelSets(settings, group);
     }
-    if (!isWithinLabelSetLimits(sets.names))
+    if (!isWithinLabelSetLimits(sets.names)) {
+        if (overLimits)
+            *overLimits = true;
         return {};
+    }
     return sets;
 }
 

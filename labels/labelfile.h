@@ -43,7 +43,9 @@ LabelSets readLabelSets(QSettings &settings, const QString &group);
 
 // The same from the file at path. Something other than a regular file (a directory, a pipe, a
 // device) is not opened; it, or a file beyond the limits (size, lines, sets), holds no set.
-LabelSets readLabelSetsFromFile(const QString &path, const QString &group);
+// overLimits, when given, tells whether the file was passed over for its sets' number or names.
+LabelSets readLabelSetsFromFile(const QString &path, const QString &group,
+                                bool *overLimits = nullptr);
 
 // A named label list, as a set is added to a file.
 struct LabelSet

@@ -34,8 +34,13 @@ QString unusableReason(const QString &path, const QByteArray &bytes)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot be read: %1").arg(file.errorString());
-    if (bytes.isEmpty() && file.read(maxLabelFileSize + 1).contains('\0'))
-        return QStringLiteral("holds a NUL byte: it is not a text file");
+    if (bytes.isEmpty()) {
+        const QByteArray text = file.read(maxLabelFileSize + 1);
+        if (text.contains('\0'))
+            return QStringLiteral("holds a NUL byte: it is not a text file");
+        if (!isWithinLabelFileLimits(text))
+            return QStringLiteral("has more than %1 lines").arg(maxLabelFileLines);
+    }
     return QStringLiteral("cannot be read whole");
 }
 
@@ -107,7 +112,13 @@ OpenedLabelFile openLabelFile(const QString &path)
     case LabelFileState::Text:
         break;
     }
-    file.sets = readLabelSetsFromFile(path, labelGroup());
+    bool overLimits = false;
+    file.sets = readLabelSetsFromFile(path, labelGroup(), &overLimits);
+    if (overLimits)
+        file.error = QStringLiteral("holds more than %1 sets, or more than %2 characters of set "
+                                    "names in all")
+                             .arg(maxLabelSets)
+                             .arg(maxLabelSetNamesLength);
     return file;
 }
 

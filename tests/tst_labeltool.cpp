@@ -118,6 +118,11 @@ void tst_LabelTool::initTestCase()
     QVERIFY(QFile::setPermissions(path(QStringLiteral("unreadable.ini")), {}));
     QFile big(path(QStringLiteral("big.ini"))); // sparse: costs no disk
     QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(maxLabelFileSize + 1));
+    QVERIFY(toFile(path(QStringLiteral("lines.ini")), QByteArray(maxLabelFileLines + 1, '\n')));
+    QByteArray manySets("[bitlabels]\n");
+    for (qsizetype k = 0; k <= maxLabelSets; ++k)
+        manySets += "S" + QByteArray::number(k) + "\\a=0\n";
+    QVERIFY(toFile(path(QStringLiteral("sets.ini")), manySets));
     QVERIFY(toFile(path(QStringLiteral("small.svd")), smallSvd));
     QVERIFY(toFile(path(QStringLiteral("cut.svd")), smallSvd.left(200)));
     QVERIFY(toFile(path(QStringLiteral("other.svd")), "<device><name>T</name></device>"));
@@ -197,7 +202,13 @@ void tst_LabelTool::commands_data()
             << "unreadable.ini: error: cannot be read";
     QTest::newRow("check: over the size limit")
             << QStringList { "check", "@big.ini" } << 2 << QByteArray()
-            << "big.ini: error: is larger than 64 MiB";
+            << "big.ini: error: is larger than 16 MiB";
+    QTest::newRow("check: over the line limit")
+            << QStringList { "check", "@lines.ini" } << 2 << QByteArray()
+            << "lines.ini: error: has more than 1000000 lines";
+    QTest::newRow("show: over the set limit")
+            << QStringList { "show", "@sets.ini" } << 2 << QByteArray()
+            << "sets.ini: error: holds more than 50000 sets";
     QTest::newRow("check: no such file") << QStringList { "check", "@none.ini" } << 2
                                          << QByteArray() << "none.ini: error: no such file";
 
