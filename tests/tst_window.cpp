@@ -216,7 +216,7 @@ void tst_Window::shortcutsTriggerTheActions()
     QFETCH(double, expected);
     QvMaskCalcWindow window;
     window.show();
-    QApplication::setActiveWindow(&window);
+    window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     auto *field = window.findChild<QDoubleSpinBox *>("sbMaskValue");
     field->setValue(start);
@@ -230,7 +230,7 @@ void tst_Window::quitClosesWithoutDeleting()
 {
     QPointer<QvMaskCalcWindow> window = new QvMaskCalcWindow;
     window->show();
-    QApplication::setActiveWindow(window);
+    window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window));
     window->findChild<QCheckBox *>("bit_0")->setFocus();
     QTest::keySequence(window, QKeySequence("Ctrl+Q"));
