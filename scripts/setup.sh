@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(cmake make g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core)
 if [ "${1:-}" = "--tests" ]; then
     packages+=(xvfb xauth xdotool libx11-dev binutils-mingw-w64-x86-64 desktop-file-utils appstream)
+    # dbus-run-session: the end-to-end test's own session bus.
+    packages+=(dbus-daemon)
     # The sanitizer and fuzzer build (clang, its runtimes, llvm-symbolizer for readable reports),
     # clang-tidy, and valgrind for the memcheck test.
     packages+=(clang libclang-rt-dev llvm clang-tidy valgrind)

@@ -7,7 +7,12 @@ program=$1
 wmdelete=$2
 title="32 Bit Mask Calculator"
 
-fail() { echo "FAIL: $*"; exit 1; }
+# The program's own output (a sanitizer's report, Qt's warnings) tells why it failed.
+fail() {
+    echo "FAIL: $*"
+    [ -s "${workdir:-}/program.log" ] && cat "$workdir/program.log"
+    exit 1
+}
 
 # A display number nobody uses; Xvfb reports the one it took through -displayfd.
 workdir=$(mktemp -d)
