@@ -24,7 +24,8 @@ fail() {
 
 # In a mount namespace of its own, every mount below goes away with the script, however it ends
 # (even killed outright); the trap below also undoes them one by one on every ordinary exit.
-if [ -z "${MASKCALC_IN_NAMESPACE:-}" ] && unshare --mount --propagation private true 2>/dev/null; then
+if [ -z "${MASKCALC_IN_NAMESPACE:-}" ] \
+    && unshare --mount --propagation private true 2>/dev/null; then
     MASKCALC_IN_NAMESPACE=1 exec unshare --mount --propagation private "$BASH" "$0" "$@"
 fi
 
