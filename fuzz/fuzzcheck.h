@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QString>
+#include <QTimeZone>
 #include <QtGlobal>
 
 #include <cstdio>
@@ -33,7 +34,7 @@ inline void writeFile(const QString &path, const QByteArray &bytes)
     // The settings class keeps files it has read, by name, and reads one again only when its size
     // or time stamp changed: every input gets a time stamp of its own.
     static qint64 serial = 0;
-    const QDateTime stamp = QDateTime::fromSecsSinceEpoch(1000000000 + ++serial, Qt::UTC);
+    const QDateTime stamp = QDateTime::fromSecsSinceEpoch(1000000000 + ++serial, QTimeZone::utc());
     if (!file.setFileTime(stamp, QFileDevice::FileModificationTime))
         fail("cannot set the input file's time stamp");
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building (and, with --tests, testing; with --screenshot,
-# photographing) the calculator needs.
+# photographing) the calculator needs; with --debian13, what scripts/test-debian13.sh needs.
 # Only what is missing is installed, through apt-get as root or through sudo.
 set -euo pipefail
 
@@ -9,9 +9,15 @@ if [ "${1:-}" = "--tests" ]; then
     packages+=(xvfb xauth xdotool libx11-dev binutils-mingw-w64-x86-64 desktop-file-utils appstream)
     # setfacl and setfattr, for the tests that the label file's ACL and attributes survive a write.
     packages+=(acl attr)
+    # dbus-run-session: the end-to-end test's own session bus.
+    packages+=(dbus-daemon)
     # The sanitizer and fuzzer build (clang, its runtimes, llvm-symbolizer for readable reports),
     # clang-tidy, and valgrind for the memcheck test.
     packages+=(clang libclang-rt-dev llvm clang-tidy valgrind)
+fi
+if [ "${1:-}" = "--debian13" ]; then
+    # scripts/test-debian13.sh: making a Debian 13 root file system.
+    packages=(debootstrap debian-archive-keyring)
 fi
 if [ "${1:-}" = "--screenshot" ]; then
     packages+=(xvfb xauth xdotool imagemagick)

@@ -1,7 +1,12 @@
 # Sourced by the scripts beside it: starts an X server of their own (DISPLAY), a private runtime
 # directory ($workdir), and takes both down when the script ends.
 
-fail() { echo "FAIL: $*"; exit 1; }
+# The program's own output (a sanitizer's report, Qt's warnings) tells why it failed.
+fail() {
+    echo "FAIL: $*"
+    [ -s "${workdir:-}/program.log" ] && cat "$workdir/program.log"
+    exit 1
+}
 
 # A display number nobody uses; Xvfb reports the one it took through -displayfd.
 workdir=$(mktemp -d)
