@@ -184,9 +184,13 @@ void tst_MaskSync::fieldShowsTheBoxesWhenLeft()
 {
     QFETCH(QStringList, keys);
     QFETCH(double, expected);
-    if (keys.contains("Ctrl+U") && QGuiApplication::platformName() != "xcb")
-        QSKIP("Only X11 binds Ctrl+U in the field (delete the line); elsewhere Uncheck All takes "
-              "it");
+    if (keys.contains("Ctrl+U") && QGuiApplication::platformName() != "xcb") {
+        // Not QSKIP: its empty "..." is an extension that clang's -Wpedantic reports.
+        QTest::qSkip("Only X11 binds Ctrl+U in the field (delete the line); elsewhere Uncheck All "
+                     "takes it",
+                     __FILE__, __LINE__);
+        return;
+    }
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window));
     field->setFocus();

@@ -245,9 +245,15 @@ void tst_Window::shortcutsTriggerTheActions()
     QFETCH(double, start);
     QFETCH(double, expected);
     QFETCH(QString, fieldText);
-    if (focus == "sbMaskValue" && sequence == "Ctrl+U" && QGuiApplication::platformName() != "xcb")
-        QSKIP("Only X11 binds Ctrl+U in a text field (delete the line); elsewhere the action takes "
-              "it");
+    if (focus == "sbMaskValue" && sequence == "Ctrl+U"
+        && QGuiApplication::platformName() != "xcb") {
+        // Not QSKIP: its empty "..." is an extension that clang's -Wpedantic reports.
+        QTest::qSkip(
+                "Only X11 binds Ctrl+U in a text field (delete the line); elsewhere the action "
+                "takes it",
+                __FILE__, __LINE__);
+        return;
+    }
 
     QvMaskCalcWindow window;
     window.show();
