@@ -124,7 +124,7 @@ bool isWithinLabelSetLimits(const QStringList &names)
     return length <= maxLabelSetNamesLength;
 }
 
-QString labelFileBesideExecutable()
+QString labelFileBesideExecutable(const QString &applicationName)
 {
     const QString dir = QCoreApplication::applicationDirPath();
     if (dir.isEmpty() || QDir::isRelativePath(dir))
@@ -145,7 +145,9 @@ QString labelFileBesideExecutable()
     }
 #endif
     // One substitution, so that a "%2" in the directory's name is never replaced.
-    return QStringLiteral("%1/%2.ini").arg(dir, QCoreApplication::applicationName());
+    return QStringLiteral("%1/%2.ini")
+            .arg(dir,
+                 applicationName.isEmpty() ? QCoreApplication::applicationName() : applicationName);
 }
 
 LabelSets readLabelSetsFromFile(const QString &path, const QString &group, bool *overLimits)

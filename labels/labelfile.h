@@ -33,9 +33,11 @@ bool isWithinLabelSetLimits(const QStringList &names);
 // Whether text is within both limits, as the settings class counts lines ("\n", "\r\n", "\r").
 bool isWithinLabelFileLimits(QByteArrayView text);
 
-// The label file beside the running executable, or an empty string when the directory's name
-// cannot be represented (not valid in the file name encoding): then there is no label file.
-QString labelFileBesideExecutable();
+// The label file beside the running executable, named after the application (or after
+// applicationName, for another program installed beside it), or an empty string when the
+// directory's name cannot be represented (not valid in the file name encoding): then there is no
+// label file.
+QString labelFileBesideExecutable(const QString &applicationName = QString());
 
 // Every named sub-group of group is a set; its keys are the labels and their values the bits.
 // Reads every set, whatever their number: the limits are for readLabelSetsFromFile to apply.

@@ -48,7 +48,15 @@ QString unusableReason(const QString &path, const QByteArray &bytes)
 
 QString defaultLabelFile()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/K732-118.ini");
+    const QString path = labelFileBesideExecutable(QStringLiteral("K732-118"));
+    if (path.isEmpty()) {
+        // Like the window, which then has no label file: nothing is opened anywhere.
+        printErr(QStringLiteral("%1: the name of this program's directory cannot be represented, "
+                                "so there is no label file beside it: give FILE\n")
+                         .arg(QCoreApplication::applicationName()));
+        std::exit(ExitUnusable);
+    }
+    return path;
 }
 
 void printOut(const QString &text)

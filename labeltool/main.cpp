@@ -7,6 +7,6 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("K732-118-labels"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("100"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(MASKCALC_VERSION));
     return runLabelTool(QCoreApplication::arguments());
 }

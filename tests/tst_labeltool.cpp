@@ -10,6 +10,11 @@
 
 #include <algorithm>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 const QByteArray smallSvd = R"(<?xml version="1.0" encoding="utf-8"?>
@@ -72,22 +77,24 @@ private slots:
     void realDescriptions();
 
 private:
-    // Runs the tool copied into the scratch directory, after the prefix (a command that drops
-    // root's rights, say); "@name" arguments name files there.
-    Run run(const QStringList &arguments, const QStringList &prefix = {}) const;
+    // Runs the tool copied into the scratch directory (or the copy at tool), after the prefix (a
+    // command that drops root's rights, say); "@name" arguments name files there.
+    Run run(const QStringList &arguments, const QStringList &prefix = {},
+            const QString &tool = {}) const;
     QString path(const QString &name) const { return scratch.filePath(name); }
 
     QTemporaryDir scratch;
 };
 
-Run tst_LabelTool::run(const QStringList &arguments, const QStringList &prefix) const
+Run tst_LabelTool::run(const QStringList &arguments, const QStringList &prefix,
+                       const QString &tool) const
 {
     QStringList resolved;
     for (const QString &argument : arguments)
         resolved.append(argument.startsWith(u'@') ? path(argument.mid(1)) : argument);
     QProcess process;
     QStringList command = prefix;
-    command << path(QStringLiteral("K732-118-labels")) << resolved;
+    command << (tool.isEmpty() ? path(QStringLiteral("K732-118-labels")) : tool) << resolved;
     process.start(command.takeFirst(), command);
     Run result;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
@@ -209,6 +216,9 @@ void tst_LabelTool::commands_data()
     QTest::newRow("show: over the set limit")
             << QStringList { "show", "@sets.ini" } << 2 << QByteArray()
             << "sets.ini: error: holds more than 50000 sets";
+    QTest::newRow("show: beside it, in a directory named in Latin-1")
+            << QStringList { "(latin1 directory)", "show" } << 2 << QByteArray()
+            << "cannot be represented";
     QTest::newRow("check: no such file") << QStringList { "check", "@none.ini" } << 2
                                          << QByteArray() << "none.ini: error: no such file";
 
@@ -257,7 +267,37 @@ void tst_LabelTool::commands()
 #endif
     }
 
-    const Run result = run(arguments, prefix);
+    QString tool;
+#ifdef Q_OS_LINUX
+    // A copy in a directory whose Latin-1 name is no valid UTF-8, started through a link.
+    const QByteArray latin1 = QFile::encodeName(path(QStringLiteral("Donn")))
+            + "\xe9"
+              "es";
+    const QByteArray latin1Tool = latin1 + "/K732-118-labels";
+    const auto removeLatin1 = qScopeGuard([&] {
+        ::unlink(latin1Tool.constData());
+        ::rmdir(latin1.constData());
+        QFile::remove(path(QStringLiteral("latin1")));
+    });
+    if (arguments.value(0) == QLatin1String("(latin1 directory)")) {
+        arguments.removeFirst();
+        QCOMPARE(::mkdir(latin1.constData(), 0755), 0);
+        QCOMPARE(::link(QFile::encodeName(path(QStringLiteral("K732-118-labels"))).constData(),
+                        latin1Tool.constData()),
+                 0);
+        QCOMPARE(::symlink(latin1.constData(),
+                           QFile::encodeName(path(QStringLiteral("latin1"))).constData()),
+                 0);
+        tool = path(QStringLiteral("latin1/K732-118-labels"));
+    }
+#else
+    if (arguments.value(0) == QLatin1String("(latin1 directory)")) {
+        QTest::qSkip("directory names in another encoding are a Linux matter", __FILE__, __LINE__);
+        return;
+    }
+#endif
+
+    const Run result = run(arguments, prefix, tool);
     QCOMPARE(result.out, out);
     const QString errText = QString::fromUtf8(result.err);
     QVERIFY2(err.isEmpty() ? errText.isEmpty() : errText.contains(err), qPrintable(errText));
