@@ -48,7 +48,7 @@ QString unusableReason(const QString &path, const QByteArray &bytes)
 
 QString defaultLabelFile()
 {
-    const QString path = labelFileBesideExecutable(QStringLiteral("K732-118"));
+    QString path = labelFileBesideExecutable(QStringLiteral("K732-118"));
     if (path.isEmpty()) {
         // Like the window, which then has no label file: nothing is opened anywhere.
         printErr(QStringLiteral("%1: the name of this program's directory cannot be represented, "
