@@ -30,8 +30,12 @@ void reportOutputError(int error)
     std::fflush(stderr);
 }
 
+bool wroteStandardOutput = false;
+
 void write(FILE *stream, const QByteArray &bytes)
 {
+    if (stream == stdout)
+        wroteStandardOutput = true;
     errno = 0;
     const size_t written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     if (written == size_t(bytes.size()) && std::fflush(stream) == 0 && !std::ferror(stream))
@@ -141,7 +145,9 @@ int finishOutput(int status)
 {
     // Every write was flushed and checked, but a file system may report a failure only at close.
     errno = 0;
-    if (std::ferror(stdout) || std::fclose(stdout) != 0) {
+    const bool failed = std::ferror(stdout) || std::fclose(stdout) != 0;
+    // A closed standard output is no failure for a command that had nothing to print there.
+    if (failed && (errno != EBADF || wroteStandardOutput)) {
         reportOutputError(errno != 0 ? errno : EIO);
         return ExitUnusable;
     }

@@ -63,7 +63,8 @@ QMap<QString, QByteArray> snapshot(const QString &dir)
     for (const QFileInfo &entry : entries) {
         QFile file(entry.filePath());
         files.insert(entry.fileName(),
-                     entry.isFile() && entry.size() < 1024 * 1024 && file.open(QIODevice::ReadOnly)
+                     entry.isFile() && entry.size() < qint64(1024) * 1024
+                                     && file.open(QIODevice::ReadOnly)
                              ? file.readAll()
                              : QByteArray());
     }
@@ -340,6 +341,9 @@ void tst_LabelTool::commands_data()
     QTest::newRow("import-svd: a pipe closed early ends the tool quietly")
             << QStringList { "(stdout a closed pipe)", "import-svd", "@small.svd" } << -SIGPIPE
             << QByteArray() << QString();
+    QTest::newRow("show: standard output closed")
+            << QStringList { "(stdout closed)", "show" } << 2 << QByteArray()
+            << "K732-118-labels: error writing standard output: Bad file descriptor\n";
     QTest::newRow("check: warnings to a full standard error")
             << QStringList { "(stderr /dev/full)", "check", "@warn.ini" } << 2 << QByteArray()
             << QString();
@@ -520,6 +524,8 @@ void tst_LabelTool::commands()
                 }
                 std::signal(SIGPIPE, ignored ? SIG_IGN : SIG_DFL);
             };
+        } else if (how == QLatin1String("(stdout closed)")) {
+            child.modifier = [] { ::close(STDOUT_FILENO); };
         } else if (how == QLatin1String("(bytes)")) {
             // QProcess passes arguments as UTF-8: the shell turns "\0351" into the byte 0xe9.
             child.prefix = QStringList { QStringLiteral("/bin/sh"), QStringLiteral("-c"),
