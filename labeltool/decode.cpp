@@ -11,7 +11,8 @@ int runDecode(const QStringList &arguments)
             "Prints VALUE in decimal, hexadecimal and binary (grouped by 4), then one line per "
             "set bit: the bit, a tab, its caption in SET. A backslash, tab, newline or carriage "
             "return in a caption is written \\\\, \\t, \\n or \\r, so that each row is one line."));
-    const QCommandLineOption setOption(QStringLiteral("set"), QStringLiteral("The set to use."),
+    const QCommandLineOption setOption(QStringLiteral("set"),
+                                       QStringLiteral("The set to use (given once)."),
                                        QStringLiteral("SET"));
     parser.addOption(setOption);
     parser.addPositionalArgument(

@@ -10,7 +10,8 @@ int runEncode(const QStringList &arguments)
     parser.setApplicationDescription(QStringLiteral(
             "Prints the value whose set bits are those that show the LABELs in SET, in decimal "
             "and in hexadecimal, one a line. A label shown on several boxes sets all of them."));
-    const QCommandLineOption setOption(QStringLiteral("set"), QStringLiteral("The set to use."),
+    const QCommandLineOption setOption(QStringLiteral("set"),
+                                       QStringLiteral("The set to use (given once)."),
                                        QStringLiteral("SET"));
     parser.addOption(setOption);
     parser.addPositionalArgument(

@@ -76,7 +76,8 @@ int runImportSvd(const QStringList &arguments)
     const QCommandLineOption into(
             QStringLiteral("into"),
             QStringLiteral("Add the sets to the existing label FILE, keeping every byte of it; "
-                           "a set whose name is already there is not added."),
+                           "a set whose name is already there is not added. Not -: standard "
+                           "input cannot be written."),
             QStringLiteral("FILE"));
     const QCommandLineOption output(QStringLiteral("output"),
                                     QStringLiteral("Write a new label file; an existing file is "

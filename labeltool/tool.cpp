@@ -33,9 +33,10 @@ int runLabelTool(const QStringList &arguments)
             "                                     label sets from a CMSIS-SVD register "
             "description\n\n"
             "FILE defaults to K732-118.ini beside this program; every message about a file names "
-            "its path. A FILE or SVD of - is standard input, --output - standard output. Exit "
-            "status: 0 done or clean, 1 check found warnings, 2 usage error, a file that cannot "
-            "be used, or output that cannot be written."));
+            "its path. A FILE or SVD of - is standard input (<stdin> in messages), --output - "
+            "standard output. A file name that is not valid UTF-8 is refused, never taken for "
+            "another. Exit status: 0 done or clean, 1 check found warnings, 2 usage error, a file "
+            "that cannot be used, or output that cannot be written."));
     // Not addHelpOption(): its --help-all would offer Qt's own options, which this tool has none
     // of.
     const QCommandLineOption help(QStringList { QStringLiteral("h"), QStringLiteral("help") },
