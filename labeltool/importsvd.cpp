@@ -17,6 +17,10 @@ constexpr qint64 maxSvdFileSize = qint64(512) * 1024 * 1024;
 
 bool readSvd(const QString &path, QByteArray *bytes, QString *error)
 {
+    if (path.isEmpty()) {
+        *error = QStringLiteral("an empty name is no file");
+        return false;
+    }
     if (!isUsableFileName(path)) {
         *error = unusableNameReason();
         return false;
@@ -99,6 +103,9 @@ int runImportSvd(const QStringList &arguments)
         return usageError(command, QStringLiteral("--into and --output exclude each other"));
     if (parser.values(into).size() > 1 || parser.values(output).size() > 1)
         return usageError(command, QStringLiteral("--into or --output once only"));
+    if ((parser.isSet(into) && parser.value(into).isEmpty())
+        || (parser.isSet(output) && parser.value(output).isEmpty()))
+        return usageError(command, QStringLiteral("an empty name is no file"));
     if (parser.isSet(into) && isStandardStream(parser.value(into)))
         return usageError(command,
                           QStringLiteral("--into needs a label file: standard input cannot be "

@@ -163,6 +163,8 @@ bool isStandardStream(const QString &argument)
 
 QString shownPath(const QString &path)
 {
+    if (path.isEmpty())
+        return QStringLiteral("''");
     return isStandardStream(path) ? QStringLiteral("<stdin>") : path;
 }
 
@@ -271,6 +273,10 @@ bool parseCommandLine(QCommandLineParser &parser, const QString &command,
 OpenedLabelFile openLabelFile(const QString &path)
 {
     OpenedLabelFile file;
+    if (path.isEmpty()) {
+        file.error = QStringLiteral("an empty name is no file");
+        return file;
+    }
     if (!isUsableFileName(path)) {
         file.error = unusableNameReason();
         return file;

@@ -38,7 +38,7 @@ int finishOutput(int status);
 
 // "-": standard input as FILE or SVD, standard output as --output.
 bool isStandardStream(const QString &argument);
-// A file's name in messages: its path, or "<stdin>".
+// A file's name in messages: its path, "<stdin>", or '' for an empty name.
 QString shownPath(const QString &path);
 // What standard input holds, read whole: false after filling error when it cannot be read or
 // holds more than limit bytes.
