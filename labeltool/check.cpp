@@ -140,7 +140,7 @@ public:
         result.shown = file.sets;
         for (qsizetype k = 0; k < file.sets.names.size(); ++k) {
             checkSet(file.sets.names.at(k), file.sets.labels.at(k));
-            checkControlCharacters(file.sets.names.at(k));
+            checkControlCharacters(file.sets.names.at(k), file.sets.labels.at(k));
         }
         if (file.sets.names.isEmpty() && !hasLabelGroup)
             checkSectionNames();
@@ -478,7 +478,7 @@ private:
 
     // A control character in a caption shows as nothing readable on its box, and in the tool's
     // rows it is escaped: almost always an escape in the file that was meant otherwise.
-    void checkControlCharacters(const QString &name)
+    void checkControlCharacters(const QString &name, const QStringList &captions)
     {
         const qsizetype id = setIds.value(name, -1);
         if (id < 0)
@@ -486,6 +486,10 @@ private:
         if (hasControlCharacter(name))
             warn(setFirstLines.at(id),
                  QStringLiteral("the name of set %1 holds a control character").arg(quoted(name)));
+        // The captions are decoded already; the lines are decoded again only for a set that
+        // shows such a label, so that plain files cost no more than before.
+        if (std::none_of(captions.cbegin(), captions.cend(), hasControlCharacter))
+            return;
         const auto begin = bySet.cbegin() + qsizetype(setStarts[size_t(id)]);
         const auto end = bySet.cbegin() + qsizetype(setStarts[size_t(id) + 1]);
         for (auto it = begin; it != end; ++it) {
