@@ -357,11 +357,6 @@ void tst_LabelTool::commands_data()
                                           << QByteArray() << undecodable;
     QTest::newRow("show: a lone Latin-1 argument that names a file")
             << QStringList { "(bytes)", "show", "@c\\0351" } << 2 << QByteArray() << undecodable;
-    QTest::newRow("check: a Latin-1 FILE") << QStringList { "(bytes)", "check", "@a\\0351.ini" }
-                                           << 2 << QByteArray() << undecodable;
-    QTest::newRow("decode: a Latin-1 FILE")
-            << QStringList { "(bytes)", "decode", "@a\\0351.ini", "--set", "Motor", "5" } << 2
-            << QByteArray() << undecodable;
     QTest::newRow("import-svd: --into a Latin-1 FILE")
             << QStringList { "(bytes)", "import-svd", "@small.svd", "--into", "@a\\0351.ini" } << 2
             << QByteArray() << undecodable;
@@ -397,9 +392,6 @@ void tst_LabelTool::commands_data()
             << "encode: --set once only";
     QTest::newRow("check: an empty FILE")
             << QStringList { "check", "" } << 2 << QByteArray() << "'': error: an empty name";
-    QTest::newRow("import-svd: an empty NEWFILE")
-            << QStringList { "import-svd", "@small.svd", "--output=" } << 2 << QByteArray()
-            << "import-svd: an empty name is no file";
     QTest::newRow("--help-all is not offered")
             << QStringList { "--help-all" } << 2 << QByteArray() << "Unknown option 'help-all'";
     QTest::newRow("show: the default FILE missing, named by its path")
@@ -469,8 +461,6 @@ void tst_LabelTool::commands_data()
     QTest::newRow("decode: a separator after 0x")
             << QStringList { "decode", "--set", "Motor", "0x_25" } << 2 << QByteArray()
             << "no value";
-    QTest::newRow("decode: two separators") << QStringList { "decode", "--set", "Motor", "3__7" }
-                                            << 2 << QByteArray() << "no value";
 }
 
 void tst_LabelTool::commands()
