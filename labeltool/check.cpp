@@ -121,9 +121,10 @@ int editDistance(const QString &a, const QString &b)
     return row[b.size()];
 }
 
+// Escaped like a field of the tool's rows: a warning stays one line whatever a label holds.
 QString quoted(const QString &text)
 {
-    return u'"' + text + u'"';
+    return u'"' + escapedField(text) + u'"';
 }
 
 class Checker
@@ -137,8 +138,10 @@ public:
         groupBySet();
         LabelFileCheck result;
         result.shown = file.sets;
-        for (qsizetype k = 0; k < file.sets.names.size(); ++k)
+        for (qsizetype k = 0; k < file.sets.names.size(); ++k) {
             checkSet(file.sets.names.at(k), file.sets.labels.at(k));
+            checkControlCharacters(file.sets.names.at(k), file.sets.labels.at(k));
+        }
         if (file.sets.names.isEmpty() && !hasLabelGroup)
             checkSectionNames();
         std::stable_sort(
@@ -473,6 +476,31 @@ private:
         }
     }
 
+    // A control character in a caption shows as nothing readable on its box, and in the tool's
+    // rows it is escaped: almost always an escape in the file that was meant otherwise.
+    void checkControlCharacters(const QString &name, const QStringList &captions)
+    {
+        const qsizetype id = setIds.value(name, -1);
+        if (id < 0)
+            return;
+        if (hasControlCharacter(name))
+            warn(setFirstLines.at(id),
+                 QStringLiteral("the name of set %1 holds a control character").arg(quoted(name)));
+        // The captions are decoded already; the lines are decoded again only for a set that
+        // shows such a label, so that plain files cost no more than before.
+        if (std::none_of(captions.cbegin(), captions.cend(), hasControlCharacter))
+            return;
+        const auto begin = bySet.cbegin() + qsizetype(setStarts[size_t(id)]);
+        const auto end = bySet.cbegin() + qsizetype(setStarts[size_t(id) + 1]);
+        for (auto it = begin; it != end; ++it) {
+            const QString label = labelOf(**it);
+            if (hasControlCharacter(label))
+                warn((*it)->line,
+                     QStringLiteral("label %1 of set %2 holds a control character")
+                             .arg(quoted(label), quoted(name)));
+        }
+    }
+
     // Without its own section the file shows no set, and the window adds its default set to it.
     void checkSectionNames()
     {
@@ -528,18 +556,22 @@ int runCheck(const QStringList &arguments)
     parser.setApplicationDescription(
             QStringLiteral("Reports each line of a label file that makes the window show something "
                            "other than the line seems to say, as FILE:LINE: warning: MESSAGE on "
-                           "standard error, then the number of sets and warnings.\nExit status: 0 "
-                           "clean, 1 warnings, 2 a file the window would not read."));
+                           "standard error (FILE is <stdin> for -; a backslash, tab, newline or "
+                           "carriage return in a label is written \\\\, \\t, \\n or \\r), then the "
+                           "number of sets and warnings on standard output.\nExit status: 0 "
+                           "clean, 1 warnings, 2 a file the window would not read, or output "
+                           "that cannot be written."));
     parser.addPositionalArgument(
             QStringLiteral("FILE"),
-            QStringLiteral("The label file (default: K732-118.ini beside this program)."),
+            QStringLiteral("The label file (default: K732-118.ini beside this program; - reads "
+                           "standard input)."),
             QStringLiteral("[FILE]"));
     if (!parseCommandLine(parser, command, arguments))
         return ExitUnusable;
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1)
         return usageError(command, QStringLiteral("one FILE at most"));
-    const QString path = positional.value(0, defaultLabelFile());
+    const QString path = positional.isEmpty() ? defaultLabelFile() : positional.first();
     const OpenedLabelFile file = openLabelFile(path);
     if (!file.error.isEmpty())
         return fileError(path, file.error);
@@ -547,7 +579,7 @@ int runCheck(const QStringList &arguments)
     const LabelFileCheck result = checkLabelFile(file);
     for (const CheckWarning &warning : result.warnings)
         printErr(QStringLiteral("%1:%2: warning: %3\n")
-                         .arg(path)
+                         .arg(shownPath(path))
                          .arg(warning.line)
                          .arg(warning.message));
     const qsizetype sets = result.shown.names.size();

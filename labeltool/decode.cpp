@@ -9,30 +9,42 @@ int runDecode(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
             "Prints VALUE in decimal, hexadecimal and binary (grouped by 4), then one line per "
-            "set bit: the bit, a tab, its caption in SET."));
-    const QCommandLineOption setOption(QStringLiteral("set"), QStringLiteral("The set to use."),
+            "set bit: the bit, a tab, its caption in SET. A backslash, tab, newline or carriage "
+            "return in a caption is written \\\\, \\t, \\n or \\r, so that each row is one line."));
+    const QCommandLineOption setOption(QStringLiteral("set"),
+                                       QStringLiteral("The set to use (given once)."),
                                        QStringLiteral("SET"));
     parser.addOption(setOption);
     parser.addPositionalArgument(
             QStringLiteral("FILE"),
-            QStringLiteral("The label file (default: K732-118.ini beside this program)."),
+            QStringLiteral("The label file (default: K732-118.ini beside this program; - reads "
+                           "standard input)."),
             QStringLiteral("[FILE]"));
     parser.addPositionalArgument(
             QStringLiteral("VALUE"),
-            QStringLiteral("0 … 4294967295 in decimal, 0x hexadecimal or 0b binary."));
+            QStringLiteral("0 … 4294967295 in decimal, 0x hexadecimal or 0b binary; '_' or ' may "
+                           "stand between two digits (0x8000_0000). A leading 0 is no octal: 010 "
+                           "is ten."));
     if (!parseCommandLine(parser, command, arguments))
         return ExitUnusable;
     const QStringList positional = parser.positionalArguments();
-    if (positional.isEmpty() || positional.size() > 2)
+    if (positional.size() > 2)
         return usageError(command, QStringLiteral("one VALUE, after an optional FILE"));
     if (!parser.isSet(setOption))
         return usageError(command, QStringLiteral("--set SET is needed"));
+    if (parser.values(setOption).size() > 1)
+        return usageError(command, QStringLiteral("--set once only"));
     quint32 value = 0;
+    // A lone FILE is no VALUE that fails to parse: the value is what is missing.
+    if (positional.isEmpty()
+        || (positional.size() == 1 && !parseMaskValue(positional.first(), &value)
+            && isFileArgument(positional.first())))
+        return usageError(command, QStringLiteral("a VALUE is needed"));
     if (!parseMaskValue(positional.constLast(), &value))
         return usageError(command,
                           QStringLiteral("'%1' is no value from 0 to 4294967295 (decimal, 0x "
                                          "hexadecimal or 0b binary)")
-                                  .arg(positional.constLast()));
+                                  .arg(escapedField(positional.constLast())));
     const QString path = positional.size() == 2 ? positional.first() : defaultLabelFile();
     QStringList labels;
     if (!findShownSet(path, parser.value(setOption), &labels))
@@ -47,7 +59,7 @@ int runDecode(const QStringList &arguments)
     QString text = QStringLiteral("%1\n%2\n").arg(value).arg(hexValue(value)) + binary + u'\n';
     for (int bit = 0; bit < 32; ++bit) {
         if ((value >> bit) & 1)
-            text += QStringLiteral("%1\t%2\n").arg(bit).arg(boxCaption(labels, bit));
+            text += QStringLiteral("%1\t%2\n").arg(bit).arg(escapedField(boxCaption(labels, bit)));
     }
     printOut(text);
     return ExitClean;

@@ -10,14 +10,15 @@ int runEncode(const QStringList &arguments)
     parser.setApplicationDescription(QStringLiteral(
             "Prints the value whose set bits are those that show the LABELs in SET, in decimal "
             "and in hexadecimal, one a line. A label shown on several boxes sets all of them."));
-    const QCommandLineOption setOption(QStringLiteral("set"), QStringLiteral("The set to use."),
+    const QCommandLineOption setOption(QStringLiteral("set"),
+                                       QStringLiteral("The set to use (given once)."),
                                        QStringLiteral("SET"));
     parser.addOption(setOption);
     parser.addPositionalArgument(
             QStringLiteral("FILE"),
-            QStringLiteral("The label file (default: K732-118.ini beside this program). The first "
-                           "of several arguments is FILE when it names an existing file or ends "
-                           "in .ini."),
+            QStringLiteral("The label file (default: K732-118.ini beside this program; - reads "
+                           "standard input). The first argument is FILE when it is -, names an "
+                           "existing file or ends in .ini."),
             QStringLiteral("[FILE]"));
     parser.addPositionalArgument(QStringLiteral("LABEL"), QStringLiteral("A caption of the set."),
                                  QStringLiteral("LABEL..."));
@@ -26,11 +27,12 @@ int runEncode(const QStringList &arguments)
     QStringList positional = parser.positionalArguments();
     if (!parser.isSet(setOption))
         return usageError(command, QStringLiteral("--set SET is needed"));
-    QString path = defaultLabelFile();
-    if (positional.size() > 1 && isFileArgument(positional.first()))
-        path = positional.takeFirst();
-    if (positional.isEmpty())
+    if (parser.values(setOption).size() > 1)
+        return usageError(command, QStringLiteral("--set once only"));
+    if (positional.isEmpty() || (positional.size() == 1 && isFileArgument(positional.first())))
         return usageError(command, QStringLiteral("at least one LABEL is needed"));
+    const QString path =
+            isFileArgument(positional.first()) ? positional.takeFirst() : defaultLabelFile();
     QStringList labels;
     if (!findShownSet(path, parser.value(setOption), &labels))
         return ExitUnusable;
@@ -45,9 +47,10 @@ int runEncode(const QStringList &arguments)
             }
         }
         if (!found)
-            return fileError(path,
-                             QStringLiteral("set \"%1\" shows no label \"%2\"")
-                                     .arg(parser.value(setOption), label));
+            return fileError(
+                    path,
+                    QStringLiteral("set \"%1\" shows no label \"%2\"")
+                            .arg(escapedField(parser.value(setOption)), escapedField(label)));
     }
     printOut(QStringLiteral("%1\n%2\n").arg(value).arg(hexValue(value)));
     return ExitClean;

@@ -17,9 +17,19 @@ constexpr qint64 maxSvdFileSize = qint64(512) * 1024 * 1024;
 
 bool readSvd(const QString &path, QByteArray *bytes, QString *error)
 {
+    if (path.isEmpty()) {
+        *error = QStringLiteral("an empty name is no file");
+        return false;
+    }
+    if (!isUsableFileName(path)) {
+        *error = unusableNameReason();
+        return false;
+    }
+    if (isStandardStream(path))
+        return readStandardInput(maxSvdFileSize, bytes, error);
     const QFileInfo info(path);
     if (!info.exists()) {
-        *error = QStringLiteral("no such file");
+        *error = QStringLiteral("no such file or directory");
         return false;
     }
     if (!info.isFile() || info.size() > maxSvdFileSize) {
@@ -60,8 +70,8 @@ int runImportSvd(const QStringList &arguments)
     parser.setApplicationDescription(QStringLiteral(
             "Makes one label set per register of a CMSIS-SVD device description that has a field "
             "bit below 32, named PERIPHERAL.REGISTER. Prints the new label file, or writes it "
-            "with --output or adds its sets to a label file with --into. A summary goes to "
-            "standard error."));
+            "with --output or adds its sets to a label file with --into. A summary and a note "
+            "for each register skipped or set dropped go to standard error."));
     const QCommandLineOption only(
             QStringLiteral("only"),
             QStringLiteral("Keep the sets whose names match the wildcard PATTERN ('GPIOA.*'); "
@@ -70,15 +80,20 @@ int runImportSvd(const QStringList &arguments)
     const QCommandLineOption into(
             QStringLiteral("into"),
             QStringLiteral("Add the sets to the existing label FILE, keeping every byte of it; "
-                           "a set whose name is already there is not added."),
+                           "a set whose name is already there is not added. Not -: standard "
+                           "input cannot be written."),
             QStringLiteral("FILE"));
     const QCommandLineOption output(QStringLiteral("output"),
                                     QStringLiteral("Write a new label file; an existing file is "
-                                                   "left alone."),
+                                                   "left alone. - is standard output."),
                                     QStringLiteral("NEWFILE"));
-    parser.addOptions({ only, into, output });
-    parser.addPositionalArgument(QStringLiteral("SVD"),
-                                 QStringLiteral("The device description (.svd)."));
+    const QCommandLineOption quiet(
+            QStringList { QStringLiteral("q"), QStringLiteral("quiet") },
+            QStringLiteral("Print neither the summary nor the notes; errors are still printed."));
+    parser.addOptions({ only, into, output, quiet });
+    parser.addPositionalArgument(
+            QStringLiteral("SVD"),
+            QStringLiteral("The device description (.svd); - reads standard input."));
     if (!parseCommandLine(parser, command, arguments))
         return ExitUnusable;
     const QStringList positional = parser.positionalArguments();
@@ -88,6 +103,13 @@ int runImportSvd(const QStringList &arguments)
         return usageError(command, QStringLiteral("--into and --output exclude each other"));
     if (parser.values(into).size() > 1 || parser.values(output).size() > 1)
         return usageError(command, QStringLiteral("--into or --output once only"));
+    if ((parser.isSet(into) && parser.value(into).isEmpty())
+        || (parser.isSet(output) && parser.value(output).isEmpty()))
+        return usageError(command, QStringLiteral("an empty name is no file"));
+    if (parser.isSet(into) && isStandardStream(parser.value(into)))
+        return usageError(command,
+                          QStringLiteral("--into needs a label file: standard input cannot be "
+                                         "written"));
     QList<QRegularExpression> patterns;
     for (const QString &pattern : parser.values(only))
         patterns.append(
@@ -95,7 +117,9 @@ int runImportSvd(const QStringList &arguments)
 
     // The target is looked at before the description is read: a wrong target costs nothing.
     const QString &svdPath = positional.first();
-    const QString target = parser.isSet(into) ? parser.value(into) : parser.value(output);
+    QString target = parser.isSet(into) ? parser.value(into) : parser.value(output);
+    if (isStandardStream(target))
+        target.clear();
     LabelFileText targetText;
     QSet<QString> present;
     if (parser.isSet(into)) {
@@ -104,12 +128,26 @@ int runImportSvd(const QStringList &arguments)
             return fileError(target, file.error);
         targetText = file.text;
         present = QSet<QString>(file.sets.names.cbegin(), file.sets.names.cend());
-    } else if (parser.isSet(output)) {
+    } else if (!target.isEmpty()) {
+        if (!isUsableFileName(target))
+            return fileError(target, unusableNameReason());
+        const QFileInfo info(target);
+        const QFileInfo dir(info.absolutePath());
+        if (!info.exists() && !info.isSymLink() && !dir.isDir())
+            return fileError(target,
+                             dir.exists() ? QStringLiteral("cannot be created: %1 is not a "
+                                                           "directory")
+                                                    .arg(info.path())
+                                          : QStringLiteral("cannot be created: the directory %1 "
+                                                           "does not exist")
+                                                    .arg(info.path()));
         targetText = readLabelFileText(target);
         if (targetText.state != LabelFileState::Missing)
             return fileError(target,
-                             QStringLiteral("exists: --output writes a new file only "
-                                            "(--into adds to a label file)"));
+                             info.exists() || info.isSymLink()
+                                     ? QStringLiteral("exists: --output writes a new file only "
+                                                      "(--into adds to a label file)")
+                                     : QStringLiteral("cannot be created here"));
     }
 
     QByteArray xml;
@@ -119,7 +157,7 @@ int runImportSvd(const QStringList &arguments)
     const SvdImport svd = importSvd(xml);
     if (!svd.error.isEmpty()) {
         printErr(QStringLiteral("%1:%2:%3: error: %4\n")
-                         .arg(svdPath)
+                         .arg(shownPath(svdPath))
                          .arg(svd.line)
                          .arg(svd.column)
                          .arg(svd.error));
@@ -160,9 +198,12 @@ int runImportSvd(const QStringList &arguments)
                                    : insertLabelSets(targetText, labelGroup(), sets);
     }
 
+    // The file first: a summary that says it was written comes only once it was.
+    if (written && target.isEmpty())
+        printOut(text);
     const qsizetype count = written ? sets.size() : 0;
     QString summary = QStringLiteral("%1: %2 registers read, %3 %4 written to %5")
-                              .arg(svdPath)
+                              .arg(shownPath(svdPath))
                               .arg(svd.registers)
                               .arg(count)
                               .arg(count == 1 ? QStringLiteral("set") : QStringLiteral("sets"))
@@ -173,15 +214,12 @@ int runImportSvd(const QStringList &arguments)
                        .arg(notes.size())
                        .arg(sets.isEmpty() ? QStringLiteral(": nothing written") : QString());
     for (const QString &note : std::as_const(notes))
-        summary += QStringLiteral("%1: note: %2\n").arg(svdPath, note);
-    printErr(summary);
+        summary += QStringLiteral("%1: note: %2\n").arg(shownPath(svdPath), note);
+    if (!parser.isSet(quiet))
+        printErr(summary);
     if (!written)
         return fileError(target.isEmpty() ? svdPath : target,
                          QStringLiteral("not written: the settings class would not read the "
                                         "sets back exactly, or the file cannot be written"));
-    if (target.isEmpty()) {
-        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
-        std::fflush(stdout);
-    }
     return ExitClean;
 }

@@ -3,19 +3,84 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace {
 
-void write(FILE *stream, const QString &text)
+// Standard error is where this would be said; when it is standard error that fails, there is
+// nowhere left to say it, and the exit status alone tells.
+void reportOutputError(int error)
 {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    const QByteArray line = QCoreApplication::applicationName().toUtf8()
+            + ": error writing standard output: " + std::strerror(error) + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    std::fflush(stderr);
+}
+
+bool wroteStandardOutput = false;
+
+void write(FILE *stream, const QByteArray &bytes)
+{
+    if (stream == stdout)
+        wroteStandardOutput = true;
+    errno = 0;
+    const size_t written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    if (written == size_t(bytes.size()) && std::fflush(stream) == 0 && !std::ferror(stream))
+        return;
+    const int error = errno != 0 ? errno : EIO;
+    if (stream == stdout)
+        reportOutputError(error);
+    std::exit(ExitUnusable);
+}
+
+struct UndecodableArgument
+{
+    QString decoded;
+    QByteArray bytes;
+};
+
+QList<UndecodableArgument> &undecodableArguments()
+{
+    static QList<UndecodableArgument> arguments;
+    return arguments;
+}
+
+// The bytes behind an argument that does not decode exactly, or null.
+const QByteArray *undecodableBytes(const QString &argument)
+{
+    for (const UndecodableArgument &undecodable : undecodableArguments()) {
+        // "--into=NAME" gives NAME as the option's value.
+        if (undecodable.decoded == argument || undecodable.decoded.endsWith(u'=' + argument))
+            return &undecodable.bytes;
+    }
+    return nullptr;
+}
+
+// Why a path that does not exist cannot be read or created: its directory is missing, or a part
+// of it is no directory.
+QString missingReason(const QFileInfo &info)
+{
+    const QFileInfo dir(info.absolutePath());
+    if (!dir.exists())
+        return QStringLiteral("no such file or directory: the directory %1 does not exist")
+                .arg(QDir::toNativeSeparators(info.path()));
+    if (!dir.isDir())
+        return QStringLiteral("no such file or directory: %1 is not a directory")
+                .arg(QDir::toNativeSeparators(info.path()));
+    return QStringLiteral("no such file or directory");
 }
 
 // Why readLabelFileText found the file unusable, in the words of the window's rules.
@@ -24,6 +89,8 @@ QString unusableReason(const QString &path, const QByteArray &bytes)
     const QFileInfo info(path);
     if (info.isSymLink() && !info.exists())
         return QStringLiteral("is a dangling symbolic link");
+    if (!info.exists())
+        return missingReason(info);
     if (info.isDir())
         return QStringLiteral("is a directory");
     if (!info.isFile())
@@ -54,19 +121,117 @@ QString defaultLabelFile()
         printErr(QStringLiteral("%1: the name of this program's directory cannot be represented, "
                                 "so there is no label file beside it: give FILE\n")
                          .arg(QCoreApplication::applicationName()));
-        std::exit(ExitUnusable);
+        std::exit(finishOutput(ExitUnusable));
     }
     return path;
 }
 
 void printOut(const QString &text)
 {
-    write(stdout, text);
+    write(stdout, text.toUtf8());
+}
+
+void printOut(const QByteArray &bytes)
+{
+    write(stdout, bytes);
 }
 
 void printErr(const QString &text)
 {
-    write(stderr, text);
+    write(stderr, text.toUtf8());
+}
+
+int finishOutput(int status)
+{
+    // Every write was flushed and checked, but a file system may report a failure only at close.
+    errno = 0;
+    const bool failed = std::ferror(stdout) || std::fclose(stdout) != 0;
+    // A closed standard output is no failure for a command that had nothing to print there.
+    if (failed && (errno != EBADF || wroteStandardOutput)) {
+        reportOutputError(errno != 0 ? errno : EIO);
+        return ExitUnusable;
+    }
+    if (std::fflush(stderr) != 0 || std::ferror(stderr))
+        return ExitUnusable;
+    return status;
+}
+
+bool isStandardStream(const QString &argument)
+{
+    return argument == u'-';
+}
+
+QString shownPath(const QString &path)
+{
+    if (path.isEmpty())
+        return QStringLiteral("''");
+    return isStandardStream(path) ? QStringLiteral("<stdin>") : path;
+}
+
+bool readStandardInput(qint64 limit, QByteArray *bytes, QString *error)
+{
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot be read: %1").arg(in.errorString());
+        return false;
+    }
+    *bytes = in.read(limit + 1);
+    if (in.error() != QFileDevice::NoError) {
+        *error = QStringLiteral("cannot be read: %1").arg(in.errorString());
+        return false;
+    }
+    if (bytes->size() > limit) {
+        *error = QStringLiteral("is larger than %1 MiB").arg(limit / (qint64(1024) * 1024));
+        return false;
+    }
+    return true;
+}
+
+void noteUndecodableArgument(const QString &decoded, const QByteArray &bytes)
+{
+    undecodableArguments().append({ decoded, bytes });
+}
+
+bool isUsableFileName(const QString &path)
+{
+    return !undecodableBytes(path);
+}
+
+QString unusableNameReason()
+{
+    return QStringLiteral("this name is not valid UTF-8 and cannot be used: it would name another "
+                          "file");
+}
+
+QString escapedField(const QString &text)
+{
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'\\':
+            escaped += QLatin1String("\\\\");
+            break;
+        case u'\t':
+            escaped += QLatin1String("\\t");
+            break;
+        case u'\n':
+            escaped += QLatin1String("\\n");
+            break;
+        case u'\r':
+            escaped += QLatin1String("\\r");
+            break;
+        default:
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+bool hasControlCharacter(const QString &text)
+{
+    return std::any_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 int usageError(const QString &command, const QString &message)
@@ -79,7 +244,7 @@ int usageError(const QString &command, const QString &message)
 
 int fileError(const QString &path, const QString &reason)
 {
-    printErr(QStringLiteral("%1: error: %2\n").arg(path, reason));
+    printErr(QStringLiteral("%1: error: %2\n").arg(shownPath(path), reason));
     return ExitUnusable;
 }
 
@@ -100,7 +265,7 @@ bool parseCommandLine(QCommandLineParser &parser, const QString &command,
                 QStringLiteral("Usage: %1").arg(QCoreApplication::arguments().constFirst()),
                 QStringLiteral("Usage: %1 %2").arg(QCoreApplication::applicationName(), command));
         printOut(text);
-        std::exit(ExitClean);
+        std::exit(finishOutput(ExitClean));
     }
     return true;
 }
@@ -108,10 +273,44 @@ bool parseCommandLine(QCommandLineParser &parser, const QString &command,
 OpenedLabelFile openLabelFile(const QString &path)
 {
     OpenedLabelFile file;
+    if (path.isEmpty()) {
+        file.error = QStringLiteral("an empty name is no file");
+        return file;
+    }
+    if (!isUsableFileName(path)) {
+        file.error = unusableNameReason();
+        return file;
+    }
+    if (isStandardStream(path)) {
+        // The window's reader reads a file: standard input goes into one, which check may read
+        // again, so it stays until the tool ends. Read once, it serves every later open.
+        static QTemporaryDir scratch;
+        static QString copy;
+        static QString copyError;
+        if (copy.isEmpty() && copyError.isEmpty()) {
+            QByteArray bytes;
+            const QString name = scratch.filePath(QStringLiteral("stdin.ini"));
+            QFile out(name);
+            if (!scratch.isValid())
+                copyError = QStringLiteral("cannot be read: no scratch directory for it");
+            else if (readStandardInput(maxLabelFileSize, &bytes, &copyError)) {
+                if (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size()
+                    && out.flush())
+                    copy = name;
+                else
+                    copyError = QStringLiteral("cannot be read: %1").arg(out.errorString());
+            }
+        }
+        if (!copyError.isEmpty()) {
+            file.error = copyError;
+            return file;
+        }
+        return openLabelFile(copy);
+    }
     file.text = readLabelFileText(path);
     switch (file.text.state) {
     case LabelFileState::Missing:
-        file.error = QStringLiteral("no such file");
+        file.error = QStringLiteral("no such file or directory");
         return file;
     case LabelFileState::Unusable:
         file.error = unusableReason(path, file.text.bytes);
@@ -150,9 +349,12 @@ bool findShownSet(const QString &path, const QString &name, QStringList *labels)
     const LabelSets sets = shownLabelSets(file.sets);
     const qsizetype k = sets.names.indexOf(name);
     if (k < 0) {
+        QStringList names;
+        for (const QString &known : sets.names)
+            names.append(escapedField(known));
         fileError(path,
                   QStringLiteral("no set \"%1\" (the sets are: %2)")
-                          .arg(name, sets.names.join(QStringLiteral(", "))));
+                          .arg(escapedField(name), names.join(QStringLiteral(", "))));
         return false;
     }
     *labels = sets.labels.at(k);
@@ -166,8 +368,19 @@ QString boxCaption(const QStringList &labels, int bit)
 
 bool isFileArgument(const QString &argument)
 {
-    return argument.endsWith(QLatin1String(".ini"), Qt::CaseInsensitive)
-            || QFileInfo::exists(argument);
+    if (isStandardStream(argument) || argument.endsWith(QLatin1String(".ini"), Qt::CaseInsensitive))
+        return true;
+    // An argument that does not decode exactly exists or not as the user's bytes say, never as
+    // the name it decodes to.
+    if (const QByteArray *bytes = undecodableBytes(argument)) {
+#ifdef Q_OS_UNIX
+        struct stat st = {};
+        return ::lstat(bytes->constData(), &st) == 0;
+#else
+        return false;
+#endif
+    }
+    return QFileInfo::exists(argument);
 }
 
 QString hexValue(quint32 value)
@@ -186,17 +399,28 @@ bool parseMaskValue(const QString &text, quint32 *value)
         base = 2;
         digits = digits.mid(2);
     }
-    // toULongLong would take blanks and a sign; a value is digits only.
-    if (digits.isEmpty() || digits.size() > 64)
-        return false;
-    for (const QChar c : digits) {
-        const bool digit = base == 16 ? c.isDigit() || (c.toLower() >= u'a' && c.toLower() <= u'f')
-                                      : c >= u'0' && c.unicode() < u'0' + base;
-        if (!digit || c.unicode() > 0x7f)
+    const auto isDigit = [base](QChar c) {
+        if (c.unicode() > 0x7f)
             return false;
+        return base == 16 ? c.isDigit() || (c.toLower() >= u'a' && c.toLower() <= u'f')
+                          : c >= u'0' && c.unicode() < u'0' + base;
+    };
+    // toULongLong would take blanks and a sign; a value is digits only, with a separator that
+    // groups them standing between two digits.
+    QString plain;
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        const QChar c = digits.at(i);
+        if ((c == u'_' || c == u'\'') && i > 0 && i + 1 < digits.size() && isDigit(digits.at(i - 1))
+            && isDigit(digits.at(i + 1)))
+            continue;
+        if (!isDigit(c))
+            return false;
+        plain += c;
     }
+    if (plain.isEmpty() || plain.size() > 64)
+        return false;
     bool ok = false;
-    const qulonglong number = digits.toULongLong(&ok, base);
+    const qulonglong number = plain.toULongLong(&ok, base);
     if (!ok || number > 0xffffffffULL)
         return false;
     *value = quint32(number);

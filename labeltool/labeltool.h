@@ -26,9 +26,37 @@ enum ExitCode : int {
 // side by side.
 QString defaultLabelFile();
 
-// UTF-8, unbuffered beyond the line, whatever the locale says.
+// UTF-8, unbuffered beyond the line, whatever the locale says. Output that cannot be written
+// (a full disk, a closed pipe whose SIGPIPE is ignored) ends the tool with ExitUnusable, after a
+// line on standard error where standard output failed: a result half written is no result.
 void printOut(const QString &text);
+void printOut(const QByteArray &bytes);
 void printErr(const QString &text);
+// Flushes and closes standard output: the status, or ExitUnusable (with its line on standard
+// error) when what was written did not all arrive.
+int finishOutput(int status);
+
+// "-": standard input as FILE or SVD, standard output as --output.
+bool isStandardStream(const QString &argument);
+// A file's name in messages: its path, "<stdin>", or '' for an empty name.
+QString shownPath(const QString &path);
+// What standard input holds, read whole: false after filling error when it cannot be read or
+// holds more than limit bytes.
+bool readStandardInput(qint64 limit, QByteArray *bytes, QString *error);
+
+// An argument whose bytes are not valid in the file name encoding decodes to another name (each
+// bad byte a U+FFFD): main() tells the tool about each, so that such a name is never opened.
+void noteUndecodableArgument(const QString &decoded, const QByteArray &bytes);
+// Whether path names exactly what the user gave, so that it may be opened or written.
+bool isUsableFileName(const QString &path);
+// Why a name that is not usable is refused.
+QString unusableNameReason();
+
+// A field of a tab-separated row: a backslash, tab, newline and carriage return as \\, \t, \n and
+// \r, so that every row stays one line of fields whatever a label holds.
+QString escapedField(const QString &text);
+// Whether text holds a control character (C0, DEL or C1).
+bool hasControlCharacter(const QString &text);
 
 // "K732-118-labels COMMAND: message" and a pointer to --help; returns ExitUnusable.
 int usageError(const QString &command, const QString &message);
@@ -43,7 +71,7 @@ bool parseCommandLine(QCommandLineParser &parser, const QString &command,
 // The label file as the window sees it: its text, and the sets its reader gives.
 struct OpenedLabelFile
 {
-    LabelFileText text;
+    LabelFileText text; // for "-", a copy of standard input that lives as long as the tool runs
     LabelSets sets;
     QString error; // why the window would not read it at all; empty when it was read
 };
@@ -57,13 +85,14 @@ LabelSets shownLabelSets(const LabelSets &sets);
 bool findShownSet(const QString &path, const QString &name, QStringList *labels);
 // The caption of a bit's box for that set's labels: the label, or "Unused" on a disabled box.
 QString boxCaption(const QStringList &labels, int bit);
-// Whether an optional leading FILE argument is a file rather than a set name or label: it names
-// something that exists, or ends in ".ini".
+// Whether an optional leading FILE argument is a file rather than a set name or label: it is "-",
+// names something that exists, or ends in ".ini".
 bool isFileArgument(const QString &argument);
 
 // 0x and eight upper-case hexadecimal digits.
 QString hexValue(quint32 value);
-// A 32-bit value as decimal, 0x hexadecimal or 0b binary; false for anything else.
+// A 32-bit value as decimal (a leading 0 is no octal), 0x hexadecimal or 0b binary, with '_' or
+// '\'' allowed between two digits ("0x8000_0000"); false for anything else.
 bool parseMaskValue(const QString &text, quint32 *value);
 
 // One finding of check, at a 1-based line of the file.

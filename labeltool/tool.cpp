@@ -6,7 +6,6 @@
 
 #include <utility>
 
-
 int runLabelTool(const QStringList &arguments)
 {
     using Command = int (*)(const QStringList &);
@@ -30,20 +29,36 @@ int runLabelTool(const QStringList &arguments)
             "  show [FILE] [SET]                  the sets, or the 32 boxes of one set\n"
             "  decode [FILE] --set SET VALUE      the captions of the bits a value sets\n"
             "  encode [FILE] --set SET LABEL...   the value of the named bits\n"
-            "  import-svd SVD [--only PATTERN]... [--into FILE | --output NEWFILE]\n"
+            "  import-svd SVD [--only PATTERN]... [--into FILE | --output NEWFILE] [--quiet]\n"
             "                                     label sets from a CMSIS-SVD register "
             "description\n\n"
-            "FILE defaults to K732-118.ini beside this program. Exit status: 0 done or clean, "
-            "1 check found warnings, 2 usage error or a file that cannot be used."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+            "FILE defaults to K732-118.ini beside this program; every message about a file names "
+            "its path. A FILE or SVD of - is standard input (<stdin> in messages), --output - "
+            "standard output. A file name that is not valid UTF-8 is refused, never taken for "
+            "another. Exit status: 0 done or clean, 1 check found warnings, 2 usage error, a file "
+            "that cannot be used, or output that cannot be written."));
+    // Not addHelpOption(): its --help-all would offer Qt's own options, which this tool has none
+    // of.
+    const QCommandLineOption help(QStringList { QStringLiteral("h"), QStringLiteral("help") },
+                                  QStringLiteral("Displays help on commandline options."));
+    parser.addOption(help);
+    const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The command to run."));
     if (!parser.parse(arguments))
         return usageError(QString(), parser.errorText());
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp(ExitClean);
-    if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
+    // Printed here rather than by the parser, which exits without telling whether they arrived.
+    if (parser.isSet(help)) {
+        QString text = parser.helpText();
+        text.replace(QStringLiteral("Usage: %1").arg(QCoreApplication::arguments().constFirst()),
+                     QStringLiteral("Usage: %1").arg(QCoreApplication::applicationName()));
+        printOut(text);
+        return ExitClean;
+    }
+    if (parser.isSet(version)) {
+        printOut(QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
+                                               QCoreApplication::applicationVersion()));
+        return ExitClean;
+    }
     if (first.isEmpty())
         return usageError(QString(), QStringLiteral("a command is needed"));
     return usageError(QString(), QStringLiteral("unknown command '%1'").arg(first));

@@ -123,6 +123,11 @@ void tst_LabelCheck::warnings_data()
     QTest::newRow("bytes that are not UTF-8, with CRLF and a byte order mark")
             << QByteArray("\xef\xbb\xbf[bitlabels]\r\nS\\A=0\r\nS\\\xff=1\r\n; \xc3(\r\n")
             << QStringList { "3: bytes that are not valid UTF-8", "4: bytes that are not valid" };
+    QTest::newRow("control characters in a set name and in labels")
+            << QByteArray("[bitlabels]\nT%09ab\\x%0Ay=0\nT%09ab\\plain=1\nT%09ab\\cr%0D=2\n")
+            << QStringList { "2: the name of set \"T\\tab\" holds a control character",
+                             "2: label \"x\\ny\" of set \"T\\tab\" holds a control",
+                             "4: label \"cr\\r\"" };
     QTest::newRow("a continued line counts from its first line")
             << QByteArray("[bitlabels]\nS\\A=x\\\n1\nS\\B=1\n")
             << QStringList { "2: of label \"A\" is no decimal" };
