@@ -278,9 +278,11 @@ public:
     bool take(int waitMs)
     {
         const QDeadlineTimer deadline(waitMs);
-        while (::flock(dir, LOCK_EX | LOCK_NB) != 0) {
+        for (bool first = true; ::flock(dir, LOCK_EX | LOCK_NB) != 0; first = false) {
             if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired())
                 return false;
+            if (first)
+                reached(GuardedWriteStep::LockBusy);
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         held = true;

@@ -30,6 +30,7 @@ enum class GuardedWriteStep {
     MetadataCopied,
     Synced,
     BeforeCheck, // where setLabelFileWriteHook's hook runs too, before the directory lock
+    LockBusy, // another writer holds the lock: once, before the wait for it
     Locked,
     Named,
     Renamed,
