@@ -186,31 +186,12 @@ void fillDisk(const QString &dir)
     }
 }
 
-// The steps a write can be stopped at, as the signal rows name them.
-const QMap<QString, GuardedWriteStep> &writeSteps()
+// The steps a write can be stopped at, in their order, as the signal rows name them.
+GuardedWriteStep writeStep(const QString &name)
 {
-    static const QMap<QString, GuardedWriteStep> steps {
-        { QStringLiteral("created"), GuardedWriteStep::ScratchCreated },
-        { QStringLiteral("written"), GuardedWriteStep::Written },
-        { QStringLiteral("metadata"), GuardedWriteStep::MetadataCopied },
-        { QStringLiteral("synced"), GuardedWriteStep::Synced },
-        { QStringLiteral("check"), GuardedWriteStep::BeforeCheck },
-        { QStringLiteral("locked"), GuardedWriteStep::Locked },
-        { QStringLiteral("named"), GuardedWriteStep::Named },
-        { QStringLiteral("renamed"), GuardedWriteStep::Renamed },
-    };
-    return steps;
-}
-
-const QMap<QString, int> &signalNumbers()
-{
-    static const QMap<QString, int> numbers {
-        { QStringLiteral("TERM"), SIGTERM },
-        { QStringLiteral("INT"), SIGINT },
-        { QStringLiteral("HUP"), SIGHUP },
-        { QStringLiteral("KILL"), SIGKILL },
-    };
-    return numbers;
+    static const QStringList steps { "created", "written", "metadata", "synced", "check",
+                                     "busy",    "locked",  "named",    "renamed" };
+    return GuardedWriteStep(steps.indexOf(name));
 }
 
 // A copy of this test on the current row, writing in dir, which says marker once it is where
@@ -250,6 +231,13 @@ void sayToParent(const char *marker)
     std::fflush(stdout);
 }
 
+void waitForParent()
+{
+    char go = 0;
+    while (::read(STDIN_FILENO, &go, 1) < 0 && errno == EINTR) {
+    }
+}
+
 // The child's part of a signal row: a write that stops at the step until the signal ends it.
 // The window installs no handlers, and neither may the test's own here.
 void writeUntilSignalled(const QStringList &fault)
@@ -257,7 +245,7 @@ void writeUntilSignalled(const QStringList &fault)
     for (const int number : { SIGTERM, SIGINT, SIGHUP })
         std::signal(number, SIG_DFL);
     setGuardedWriteNamedScratch(fault.contains(QStringLiteral("named-scratch")));
-    const GuardedWriteStep stop = writeSteps().value(fault.at(2));
+    const GuardedWriteStep stop = writeStep(fault.at(2));
     setGuardedWriteStepHook([stop](GuardedWriteStep step) {
         if (step != stop)
             return;
@@ -285,7 +273,10 @@ void signalledWrite(const QStringList &fault, const QString &dir, const QByteArr
     QByteArray output;
     QVERIFY2(startChild(&child, dir, "stopped\n", &output), output.constData());
     const qint64 pid = child.processId();
-    QCOMPARE(::kill(pid_t(pid), signalNumbers().value(fault.at(1))), 0);
+    const QMap<QString, int> numbers {
+        { "TERM", SIGTERM }, { "INT", SIGINT }, { "HUP", SIGHUP }, { "KILL", SIGKILL }
+    };
+    QCOMPARE(::kill(pid_t(pid), numbers.value(fault.at(1))), 0);
     QVERIFY(child.waitForFinished(60000));
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);
 
@@ -328,9 +319,7 @@ void holdDirectoryLock(const QString &fault)
             if (step != GuardedWriteStep::Locked)
                 return;
             sayToParent("holding\n");
-            char go = 0;
-            while (::read(STDIN_FILENO, &go, 1) < 0 && errno == EINTR) {
-            }
+            waitForParent();
         });
         QVERIFY(insertGeneric(dir + QStringLiteral("/K732-118.ini")));
         return;
@@ -342,9 +331,7 @@ void holdDirectoryLock(const QString &fault)
     // A stuck holder never lets go; the parent ends it.
     while (fault == QLatin1String("dir lock stuck"))
         ::pause();
-    char go = 0;
-    while (::read(STDIN_FILENO, &go, 1) < 0 && errno == EINTR) {
-    }
+    waitForParent();
     ::close(fd);
 }
 
