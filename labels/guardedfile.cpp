@@ -344,9 +344,9 @@ bool scratchWriter(const QByteArray &entry, const QByteArray &prefix, pid_t *pid
 // scratch file of a file system without unnamed ones, or the moment between naming and
 // renaming). Only the user's own regular files of the scratch pattern go, and only when their
 // writer is no longer running or they have not changed for an hour (a process id used again, or
-// a writer on another machine): no write takes that long. Done under the directory lock, which no
-// writer of the program holds then between naming its file and renaming it; skipped when the lock
-// is busy.
+// a writer on another machine): no write takes that long. Done holding the directory lock, so
+// that no writer of the program is between naming its file and renaming it; skipped when another
+// writer holds the lock.
 void removeStaleScratchFiles(int dir, const QByteArray &name)
 {
     DirectoryLock lock(dir);
