@@ -287,6 +287,7 @@ void signalledWrite(const QStringList &fault, const QString &dir, const QByteArr
     // write.
     const bool named = (fault.at(2) == QLatin1String("named") && !content.isNull())
             || (fault.contains(QStringLiteral("named-scratch"))
+                && fault.at(2) != QLatin1String("named")
                 && fault.at(2) != QLatin1String("renamed"));
     QStringList stale = directoryEntries(dir);
     stale.removeAll(QStringLiteral("K732-118.ini"));
@@ -759,6 +760,8 @@ void tst_BadInput::faults_data()
             << "signal KILL written named-scratch" << notes << false << false;
     QTest::newRow("named scratch file, TERM holding the lock")
             << "signal TERM locked named-scratch" << notes << false << false;
+    QTest::newRow("named scratch file, KILL once the missing file is created")
+            << "signal KILL named named-scratch" << none << false << true;
 
     QTest::newRow("the addition would pass the size limit")
             << "limit"
