@@ -713,6 +713,8 @@ void tst_BadInput::faults_data()
 
     QTest::newRow("executable in a Latin-1 directory") << "latin1" << none << false << false;
     // The lock on the directory needs it opened for reading.
+    QTest::newRow("stale scratch files go, files only like them stay")
+            << "lookalikes" << notes << false << true;
     QTest::newRow("a directory that may be written but not read")
             << "unreadable dir" << notes << true << false;
 
@@ -846,6 +848,7 @@ void tst_BadInput::faults()
             : content.isEmpty()    ? writtenByToolkit()
                                    : appendedSection(content);
     QMap<QString, QByteArray> untouched;
+    QStringList removed; // entries the write removes
     const QByteArray userSave("; mine\n[bitlabels]\nMine\\Run=0\n");
     const QString lock = path + QStringLiteral(".lock");
     if (fault == QLatin1String("disk full")) {
@@ -913,6 +916,37 @@ void tst_BadInput::faults()
     } else if (fault == QLatin1String("hard link")) {
         QCOMPARE(::link(file.constData(), QFile::encodeName(dir + "/second.ini").constData()), 0);
         untouched.insert(dir + QStringLiteral("/second.ini"), content);
+    } else if (fault == QLatin1String("lookalikes")) {
+        // Named like a stale scratch file, but each unlike one in some way: a running writer,
+        // upper-case digits, a leading zero, another name; a directory, a link, a second hard
+        // link, another user's file. Only the last one, a writer that cannot be running, goes.
+        const QString like = QStringLiteral(".K732-118.ini.scratch-");
+        const QString tag = QStringLiteral("-0123456789abcdef");
+        const QString bak = dir + QStringLiteral("/.K732-118.ini.bak");
+        for (const QString &other :
+             { bak, like + u'1' + tag, like + QStringLiteral("2147483647-0123456789ABCDEF"),
+               like + QStringLiteral("02147483647") + tag }) {
+            const QString otherPath = other.startsWith(u'/') ? other : dir + u'/' + other;
+            QVERIFY(writeFile(otherPath, "mine\n"));
+            untouched.insert(otherPath, "mine\n");
+        }
+        QVERIFY(QDir(dir).mkdir(like + QStringLiteral("2147483646") + tag));
+        QVERIFY(QFile::link(QStringLiteral("K732-118.ini"),
+                            dir + u'/' + like + QStringLiteral("2147483645") + tag));
+        QCOMPARE(::link(QFile::encodeName(bak).constData(),
+                        QFile::encodeName(dir + u'/' + like + QStringLiteral("2147483644") + tag)
+                                .constData()),
+                 0);
+        const QString others = dir + u'/' + like + QStringLiteral("2147483643") + tag;
+        QVERIFY(writeFile(others, "theirs\n"));
+        if (root)
+            QCOMPARE(::chown(QFile::encodeName(others).constData(), childrun::unprivilegedId,
+                             childrun::unprivilegedId),
+                     0);
+        else
+            removed.append(like + QStringLiteral("2147483643") + tag);
+        QVERIFY(writeFile(dir + u'/' + like + QStringLiteral("2147483642") + tag, "stale\n"));
+        removed.append(like + QStringLiteral("2147483642") + tag);
     } else if (fault == QLatin1String("dir lock winner")) {
         expected = appendedSection(content);
     } else if (fault == QLatin1String("unreadable dir")) {
@@ -1001,6 +1035,8 @@ void tst_BadInput::faults()
     QStringList entriesAfter = entriesBefore;
     if (!entriesAfter.contains(QStringLiteral("K732-118.ini")) && QFileInfo::exists(path))
         entriesAfter.append(QStringLiteral("K732-118.ini"));
+    for (const QString &entry : std::as_const(removed))
+        entriesAfter.removeAll(entry);
     entriesAfter.sort();
     QCOMPARE(directoryEntries(dir), entriesAfter);
 #endif
