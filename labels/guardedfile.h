@@ -19,6 +19,8 @@ GuardedRead readGuarded(const QString &path, LabelFileText *file, QByteArray *by
 // Creates file.target with bytes when file is Missing and the target is still missing; replaces
 // it when file is Empty or Text, the target is still the file that was read and its metadata
 // can be carried over. On any failure the old file stays as it was and nothing is left beside it.
+// The program's writers take turns for the final check and the rename (on Unix, a lock on the
+// directory, waited for at most two seconds: then the write is refused).
 bool writeGuarded(const LabelFileText &file, const QByteArray &bytes);
 
 // The steps of a write on Unix, in their order. Named comes where the new file gets its first
