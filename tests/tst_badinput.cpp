@@ -195,12 +195,15 @@ GuardedWriteStep writeStep(const QString &name)
 }
 
 // A copy of this test on the current row, writing in dir, which says marker once it is where
-// the parent wants it; output holds what it printed.
-bool startChild(QProcess *child, const QString &dir, const QByteArray &marker, QByteArray *output)
+// the parent wants it; output holds what it printed. What a killed child leaves in its temporary
+// directory goes with temp.
+bool startChild(QProcess *child, const QString &dir, const QTemporaryDir &temp,
+                const QByteArray &marker, QByteArray *output)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QString::fromLatin1(childVariable), QStringLiteral("1"));
     environment.insert(QString::fromLatin1(dirVariable), dir);
+    environment.insert(QStringLiteral("TMPDIR"), temp.path());
     child->setProcessEnvironment(environment);
     child->setProcessChannelMode(QProcess::MergedChannels);
     child->start(QCoreApplication::applicationFilePath(),
@@ -268,10 +271,11 @@ void signalledWrite(const QStringList &fault, const QString &dir, const QByteArr
     const QStringList entriesBefore = directoryEntries(dir);
     const QStringList metadataBefore = metadata(path);
 
+    const QTemporaryDir temp;
     QProcess child;
     const auto end = qScopeGuard([&] { endChild(&child); });
     QByteArray output;
-    QVERIFY2(startChild(&child, dir, "stopped\n", &output), output.constData());
+    QVERIFY2(startChild(&child, dir, temp, "stopped\n", &output), output.constData());
     const qint64 pid = child.processId();
     const QMap<QString, int> numbers {
         { "TERM", SIGTERM }, { "INT", SIGINT }, { "HUP", SIGHUP }, { "KILL", SIGKILL }
@@ -964,11 +968,12 @@ void tst_BadInput::faults()
     const QStringList metadataBefore = metadata(checked);
 
     bool result = false;
+    const QTemporaryDir holderTemp;
     QProcess holder;
     const auto endHolder = qScopeGuard([&] { endChild(&holder); });
     if (fault.startsWith(QLatin1String("dir lock "))) {
         QByteArray output;
-        QVERIFY2(startChild(&holder, dir, "holding\n", &output), output.constData());
+        QVERIFY2(startChild(&holder, dir, holderTemp, "holding\n", &output), output.constData());
         // Let go once this write finds the lock taken: a write that does not wait for it
         // renames while the other one still holds its text, which would be lost.
         bool letGo = fault == QLatin1String("dir lock stuck");
