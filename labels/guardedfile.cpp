@@ -1,11 +1,15 @@
 // Reading the label file once, with its identity, and replacing exactly that file or nothing.
 //
-// The user's file must survive a full disk, an edit or a swapped link during the write, and a
-// shared folder: the new text goes into a scratch file beside the resolved target, is synced and
-// given the old file's metadata, and is renamed over the target only if the target is still the
-// file that was read. Every call is checked; a failure anywhere removes the scratch file.
+// The user's file must survive a full disk, an edit or a swapped link during the write, a shared
+// folder and a write killed at any point: the new text goes into a scratch file beside the
+// resolved target (on Linux one without a name, which vanishes with a killed writer), is synced
+// and given the old file's metadata, and is renamed over the target only if the target is still
+// the file that was read. Every call is checked; a failure anywhere removes the scratch file.
+// The program's own writers take turns for the check and the rename, which another writer could
+// otherwise slip between.
 #include "guardedfile.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -14,10 +18,16 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
 #include <sys/xattr.h>
@@ -35,6 +45,18 @@ std::function<void()> &writeHook()
     return hook;
 }
 
+std::function<void(GuardedWriteStep)> &stepHook()
+{
+    static std::function<void(GuardedWriteStep)> hook;
+    return hook;
+}
+
+bool &namedScratchForced()
+{
+    static bool forced = false;
+    return forced;
+}
+
 void runWriteHook()
 {
     if (writeHook())
@@ -46,6 +68,16 @@ void runWriteHook()
 void setLabelFileWriteHook(std::function<void()> hook)
 {
     writeHook() = std::move(hook);
+}
+
+void setGuardedWriteStepHook(std::function<void(GuardedWriteStep)> hook)
+{
+    stepHook() = std::move(hook);
+}
+
+void setGuardedWriteNamedScratch(bool named)
+{
+    namedScratchForced() = named;
 }
 
 #ifdef Q_OS_UNIX
@@ -220,20 +252,249 @@ bool canReplace(int dir, const QByteArray &name, const struct stat &old)
             && ::faccessat(dir, name.constData(), W_OK, AT_EACCESS) == 0;
 }
 
-bool createIfStillMissing(int dir, const QByteArray &scratch, const QByteArray &name)
+void reached(GuardedWriteStep step)
 {
-#ifdef Q_OS_LINUX
-    if (::renameat2(dir, scratch.constData(), dir, name.constData(), RENAME_NOREPLACE) == 0)
+    if (step == GuardedWriteStep::BeforeCheck)
+        runWriteHook();
+    if (stepHook())
+        stepHook()(step);
+}
+
+// Long enough for another writer's check and rename, even on a busy machine; short enough that a
+// stuck or foreign holder never keeps the window from appearing for longer.
+constexpr int lockWaitMs = 2000;
+
+// Held by the program's writers from the final check of the target to its rename, so that none
+// of them renames between another one's check and rename. A lock on the file itself would not
+// do: the rename replaces it. The descriptor must be the writer's own open of the directory.
+class DirectoryLock
+{
+public:
+    explicit DirectoryLock(int dir) : dir(dir) { }
+    ~DirectoryLock() { release(); }
+    DirectoryLock(const DirectoryLock &) = delete;
+    DirectoryLock &operator=(const DirectoryLock &) = delete;
+    // A file system without locks gives no turns either: such a write is refused, as a timeout is.
+    bool take(int waitMs)
+    {
+        const QDeadlineTimer deadline(waitMs);
+        for (bool first = true; ::flock(dir, LOCK_EX | LOCK_NB) != 0; first = false) {
+            if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired())
+                return false;
+            if (first)
+                reached(GuardedWriteStep::LockBusy);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        held = true;
         return true;
-    // EEXIST: another start was first. Other errors: the file system may lack the flag.
-    if (errno != EINVAL && errno != ENOSYS)
+    }
+    void release()
+    {
+        if (std::exchange(held, false))
+            ::flock(dir, LOCK_UN);
+    }
+
+private:
+    int dir;
+    bool held = false;
+};
+
+// A scratch file's name tells whose it is: ".NAME.scratch-PID-" and 16 hexadecimal digits, a
+// pattern no one gives a file of their own.
+QByteArray scratchPrefix(const QByteArray &name)
+{
+    return '.' + name + ".scratch-";
+}
+
+QByteArray newScratchName(const QByteArray &name)
+{
+    return scratchPrefix(name) + QByteArray::number(qint64(::getpid())) + '-'
+            + QByteArray::number(QRandomGenerator::global()->generate64(), 16)
+                      .rightJustified(16, '0');
+}
+
+// The writer's process id, when entry is a scratch name of exactly that pattern.
+bool scratchWriter(const QByteArray &entry, const QByteArray &prefix, pid_t *pid)
+{
+    if (!entry.startsWith(prefix))
         return false;
-#endif
-    if (::linkat(dir, scratch.constData(), dir, name.constData(), 0) != 0)
+    const QByteArray rest = entry.mid(prefix.size());
+    const qsizetype dash = rest.indexOf('-');
+    const QByteArray digits = rest.left(dash);
+    const QByteArray tag = rest.mid(dash + 1);
+    if (dash < 1 || dash > 10 || digits.startsWith('0') || tag.size() != 16)
         return false;
-    ::unlinkat(dir, scratch.constData(), 0);
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    for (const char c : tag) {
+        if ((c < '0' || c > '9') && (c < 'a' || c > 'f'))
+            return false;
+    }
+    bool ok = false;
+    const qint64 value = digits.toLongLong(&ok);
+    if (!ok || value <= 0 || value > 0x7fffffff)
+        return false;
+    *pid = pid_t(value);
     return true;
 }
+
+// A write killed before its scratch file was renamed leaves that file behind (the named
+// scratch file of a file system without unnamed ones, or the moment between naming and
+// renaming). Only the user's own regular files of the scratch pattern go, and only when their
+// writer is no longer running or they have not changed for an hour (a process id used again, or
+// a writer on another machine): no write takes that long. Done holding the directory lock, so
+// that no writer of the program is between naming its file and renaming it; skipped when another
+// writer holds the lock.
+void removeStaleScratchFiles(int dir, const QByteArray &name)
+{
+    DirectoryLock lock(dir);
+    if (!lock.take(0))
+        return;
+    const int listing = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *const entries = listing < 0 ? nullptr : ::fdopendir(listing);
+    if (entries == nullptr) {
+        if (listing >= 0)
+            ::close(listing);
+        return;
+    }
+    const QByteArray prefix = scratchPrefix(name);
+    const time_t now = ::time(nullptr);
+    while (const dirent *entry = ::readdir(entries)) {
+        pid_t pid = 0;
+        struct stat st = {};
+        if (!scratchWriter(QByteArray(entry->d_name), prefix, &pid)
+            || ::fstatat(dir, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)
+            || st.st_uid != ::geteuid() || st.st_nlink != 1)
+            continue;
+        const bool writerGone = pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
+        if (writerGone || now - st.st_mtime > 3600)
+            ::unlinkat(dir, entry->d_name, 0);
+    }
+    ::closedir(entries);
+}
+
+// The new text's file: without a name where the file system allows that, so that a writer killed
+// at any point leaves nothing behind; otherwise a new scratch file beside the target. A name it
+// was given is removed again unless the file was renamed to the target.
+class ScratchFile
+{
+public:
+    ScratchFile(int dir, const QByteArray &name) : dir(dir), target(name) { }
+    ~ScratchFile()
+    {
+        if (!name.isEmpty())
+            ::unlinkat(dir, name.constData(), 0);
+    }
+    ScratchFile(const ScratchFile &) = delete;
+    ScratchFile &operator=(const ScratchFile &) = delete;
+
+    // Never readable by more than the old file: its mode is set once the text is in.
+    bool create(mode_t mode)
+    {
+#ifdef O_TMPFILE
+        if (!namedScratchForced()) {
+            fd.reset(::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+            if (fd.get() >= 0)
+                return true;
+            // Only a file system or kernel without unnamed files falls back to a named one.
+            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+                return false;
+        }
+#endif
+        for (int attempt = 0; attempt < 8 && fd.get() < 0; ++attempt) {
+            name = newScratchName(target);
+            fd.reset(::openat(dir, name.constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+            if (fd.get() < 0) {
+                name.clear();
+                if (errno != EEXIST)
+                    return false;
+            }
+        }
+        return fd.get() >= 0;
+    }
+
+    int descriptor() const
+    {
+        return fd.get();
+    }
+    bool isNamed() const
+    {
+        return !name.isEmpty();
+    }
+
+    // A delayed write error (NFS, some quotas) shows only at close. A file without a name must
+    // stay open until it has one, and the file systems that give such files report write errors
+    // at the sync already.
+    bool closeIfNamed()
+    {
+        return !isNamed() || fd.close();
+    }
+
+    // An existing target is replaced by a rename from a name beside it: that name is given only
+    // now, just before the rename.
+    bool nameBeside()
+    {
+#ifdef O_TMPFILE
+        for (int attempt = 0; attempt < 8 && name.isEmpty(); ++attempt) {
+            const QByteArray candidate = newScratchName(target);
+            if (linkUnnamed(candidate))
+                name = candidate;
+            else if (errno != EEXIST)
+                return false;
+        }
+#endif
+        return isNamed();
+    }
+
+    bool renameOverTarget()
+    {
+        if (::renameat(dir, name.constData(), dir, target.constData()) != 0)
+            return false;
+        name.clear();
+        return true;
+    }
+
+    // A missing target is created only if it is still missing: of several first starts at once
+    // exactly one writes it.
+    bool createTarget()
+    {
+        if (!isNamed())
+            return linkUnnamed(target);
+#ifdef Q_OS_LINUX
+        if (::renameat2(dir, name.constData(), dir, target.constData(), RENAME_NOREPLACE) == 0) {
+            name.clear();
+            return true;
+        }
+        // EEXIST: another start was first. Other errors: the file system may lack the flag.
+        if (errno != EINVAL && errno != ENOSYS)
+            return false;
+#endif
+        return ::linkat(dir, name.constData(), dir, target.constData(), 0) == 0;
+    }
+
+private:
+    // Fails when the name exists: linkat never replaces.
+    bool linkUnnamed(const QByteArray &as) const
+    {
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd.get());
+        if (::linkat(AT_FDCWD, self.constData(), dir, as.constData(), AT_SYMLINK_FOLLOW) == 0)
+            return true;
+#ifdef AT_EMPTY_PATH
+        // Without /proc, the descriptor itself, where the process is allowed to link by it.
+        if (errno == ENOENT)
+            return ::linkat(fd.get(), "", dir, as.constData(), AT_EMPTY_PATH) == 0;
+#endif
+        return false;
+    }
+
+    int dir;
+    QByteArray target;
+    FileDescriptor fd;
+    QByteArray name; // empty while the file has none (or once it is the target's)
+};
 
 } // namespace
 
@@ -287,10 +548,13 @@ bool writeGuarded(const LabelFileText &file, const QByteArray &bytes)
     if (file.state == LabelFileState::Unusable || slash < 0)
         return false;
     const QByteArray name = target.mid(slash + 1);
+    // Opened for reading, which the lock needs: a directory that may be written and entered but
+    // not read (mode 0300) gets no write, since other writers could not be kept out of it.
     const FileDescriptor dir(::open(slash == 0 ? "/" : target.left(slash).constData(),
                                     O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (dir.get() < 0)
         return false;
+    removeStaleScratchFiles(dir.get(), name);
 
     const bool replacing = file.state != LabelFileState::Missing;
     FileDescriptor old;
@@ -303,42 +567,47 @@ bool writeGuarded(const LabelFileText &file, const QByteArray &bytes)
             return false;
     }
 
-    // Never readable by more than the old file: its mode is set once the text is in. A new file
-    // gets the mode the umask allows, as any other program's would.
-    FileDescriptor scratch;
-    QByteArray scratchName;
-    for (int attempt = 0; attempt < 8 && scratch.get() < 0; ++attempt) {
-        scratchName =
-                '.' + name + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        scratch.reset(::openat(dir.get(), scratchName.constData(),
-                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                               replacing ? 0600 : 0666));
-        if (scratch.get() < 0 && errno != EEXIST)
-            return false;
-    }
-    if (scratch.get() < 0)
+    // A new file gets the mode the umask allows, as any other program's would.
+    ScratchFile scratch(dir.get(), name);
+    if (!scratch.create(replacing ? 0600 : 0666))
         return false;
+    reached(GuardedWriteStep::ScratchCreated);
+    if (!writeAll(scratch.descriptor(), bytes))
+        return false;
+    reached(GuardedWriteStep::Written);
+    if (replacing && !copyMetadata(old.get(), oldStat, scratch.descriptor()))
+        return false;
+    reached(GuardedWriteStep::MetadataCopied);
+    if (::fsync(scratch.descriptor()) != 0 || !scratch.closeIfNamed())
+        return false;
+    reached(GuardedWriteStep::Synced);
 
-    bool done = writeAll(scratch.get(), bytes)
-            && (!replacing || copyMetadata(old.get(), oldStat, scratch.get()))
-            && ::fsync(scratch.get()) == 0;
-    done = scratch.close() && done;
-    if (done) {
-        runWriteHook();
-        if (replacing) {
-            struct stat now = {};
-            done = ::fstatat(dir.get(), name.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0
-                    && isFileThatWasRead(now, file) && now.st_nlink == 1
-                    && ::renameat(dir.get(), scratchName.constData(), dir.get(), name.constData())
-                            == 0;
-        } else {
-            done = createIfStillMissing(dir.get(), scratchName, name);
-        }
-    }
-    if (!done) {
-        ::unlinkat(dir.get(), scratchName.constData(), 0);
+    reached(GuardedWriteStep::BeforeCheck);
+    DirectoryLock lock(dir.get());
+    if (!lock.take(lockWaitMs))
         return false;
+    reached(GuardedWriteStep::Locked);
+    if (replacing) {
+        // Checked under the lock: a writer of the program that replaced the file meanwhile has
+        // released it by now, and this write then refuses instead of undoing that one.
+        struct stat now = {};
+        if (::fstatat(dir.get(), name.constData(), &now, AT_SYMLINK_NOFOLLOW) != 0
+            || !isFileThatWasRead(now, file) || now.st_nlink != 1)
+            return false;
+        if (!scratch.isNamed()) {
+            if (!scratch.nameBeside())
+                return false;
+            reached(GuardedWriteStep::Named);
+        }
+        if (!scratch.renameOverTarget())
+            return false;
+        reached(GuardedWriteStep::Renamed);
+    } else {
+        if (!scratch.createTarget())
+            return false;
+        reached(GuardedWriteStep::Named);
     }
+    lock.release();
     // The new name is on disk too; the file was written either way.
     ::fsync(dir.get());
     return true;

@@ -19,4 +19,28 @@ GuardedRead readGuarded(const QString &path, LabelFileText *file, QByteArray *by
 // Creates file.target with bytes when file is Missing and the target is still missing; replaces
 // it when file is Empty or Text, the target is still the file that was read and its metadata
 // can be carried over. On any failure the old file stays as it was and nothing is left beside it.
+// The program's writers take turns for the final check and the rename (on Unix, a lock on the
+// directory, waited for at most two seconds: then the write is refused).
 bool writeGuarded(const LabelFileText &file, const QByteArray &bytes);
+
+// The steps of a write on Unix, in their order. Named comes where the new file gets its first
+// name (the target's, for a missing file, or a scratch name beside an existing one), Renamed
+// after the rename over an existing file.
+enum class GuardedWriteStep {
+    ScratchCreated,
+    Written,
+    MetadataCopied,
+    Synced,
+    BeforeCheck, // where setLabelFileWriteHook's hook runs too, before the directory lock
+    LockBusy, // another writer holds the lock: once, before the wait for it
+    Locked,
+    Named,
+    Renamed,
+};
+
+// For tests only: called at each step of a write, to stop or disturb it there.
+void setGuardedWriteStepHook(std::function<void(GuardedWriteStep)> hook);
+
+// For tests only: gives the scratch file its name from the start, as where the file system has no
+// unnamed files.
+void setGuardedWriteNamedScratch(bool named);

@@ -1,6 +1,7 @@
 // Hostile and broken label files: for each, which sets the window offers, which labels they
 // carry, and exactly what the file holds afterwards.
 #include "childrun.h"
+#include "guardedfile.h"
 #include "labelfile.h"
 #include "labelwindow.h"
 
@@ -16,7 +17,9 @@
 #include <vector>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -181,6 +184,160 @@ void fillDisk(const QString &dir)
     const QByteArray byte(1, 'f');
     while (filler.write(byte) == 1 && filler.flush()) {
     }
+}
+
+// The steps a write can be stopped at, in their order, as the signal rows name them.
+GuardedWriteStep writeStep(const QString &name)
+{
+    static const QStringList steps { "created", "written", "metadata", "synced", "check",
+                                     "busy",    "locked",  "named",    "renamed" };
+    return GuardedWriteStep(steps.indexOf(name));
+}
+
+// A copy of this test on the current row, writing in dir, which says marker once it is where
+// the parent wants it; output holds what it printed. What a killed child leaves in its temporary
+// directory goes with temp.
+bool startChild(QProcess *child, const QString &dir, const QTemporaryDir &temp,
+                const QByteArray &marker, QByteArray *output)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(childVariable), QStringLiteral("1"));
+    environment.insert(QString::fromLatin1(dirVariable), dir);
+    environment.insert(QStringLiteral("TMPDIR"), temp.path());
+    child->setProcessEnvironment(environment);
+    child->setProcessChannelMode(QProcess::MergedChannels);
+    child->start(QCoreApplication::applicationFilePath(),
+                 { QStringLiteral("faults:%1").arg(QString::fromUtf8(QTest::currentDataTag())) });
+    output->clear();
+    while (!output->contains(marker)) {
+        if (!child->waitForReadyRead(60000)) {
+            *output += child->readAll();
+            return false;
+        }
+        *output += child->readAll();
+    }
+    return true;
+}
+
+// Ends the child however it stands, so that nothing warns about a process still running.
+void endChild(QProcess *child)
+{
+    if (child->state() != QProcess::NotRunning) {
+        child->kill();
+        child->waitForFinished();
+    }
+}
+
+void sayToParent(const char *marker)
+{
+    std::fputs(marker, stdout);
+    std::fflush(stdout);
+}
+
+void waitForParent()
+{
+    char go = 0;
+    while (::read(STDIN_FILENO, &go, 1) < 0 && errno == EINTR) {
+    }
+}
+
+// The child's part of a signal row: a write that stops at the step until the signal ends it.
+// The window installs no handlers, and neither may the test's own here.
+void writeUntilSignalled(const QStringList &fault)
+{
+    for (const int number : { SIGTERM, SIGINT, SIGHUP })
+        std::signal(number, SIG_DFL);
+    setGuardedWriteNamedScratch(fault.contains(QStringLiteral("named-scratch")));
+    const GuardedWriteStep stop = writeStep(fault.at(2));
+    setGuardedWriteStepHook([stop](GuardedWriteStep step) {
+        if (step != stop)
+            return;
+        sayToParent("stopped\n");
+        while (true)
+            ::pause();
+    });
+    insertGeneric(qEnvironmentVariable(dirVariable) + QStringLiteral("/K732-118.ini"));
+    QFAIL("the write ended without reaching the step");
+}
+
+// A write in another process stopped at a step by a real signal: the file is the old one or
+// the whole new one, and nothing is left beside it that the next write does not remove.
+void signalledWrite(const QStringList &fault, const QString &dir, const QByteArray &content,
+                    bool written)
+{
+    const QString path = dir + QStringLiteral("/K732-118.ini");
+    const QByteArray before = content.isNull() ? QByteArray("<no readable file>") : content;
+    const QByteArray after = content.isNull() ? writtenByToolkit() : appendedSection(content);
+    const QStringList entriesBefore = directoryEntries(dir);
+    const QStringList metadataBefore = metadata(path);
+
+    const QTemporaryDir temp;
+    QProcess child;
+    const auto end = qScopeGuard([&] { endChild(&child); });
+    QByteArray output;
+    QVERIFY2(startChild(&child, dir, temp, "stopped\n", &output), output.constData());
+    const qint64 pid = child.processId();
+    const QMap<QString, int> numbers {
+        { "TERM", SIGTERM }, { "INT", SIGINT }, { "HUP", SIGHUP }, { "KILL", SIGKILL }
+    };
+    QCOMPARE(::kill(pid_t(pid), numbers.value(fault.at(1))), 0);
+    QVERIFY(child.waitForFinished(60000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+    QCOMPARE(readFile(path), written ? after : before);
+    if (!metadataBefore.isEmpty())
+        QCOMPARE(metadata(path), metadataBefore);
+    // Only a scratch file that had a name when its writer died stays, and only until the next
+    // write.
+    const bool named = (fault.at(2) == QLatin1String("named") && !content.isNull())
+            || (fault.contains(QStringLiteral("named-scratch"))
+                && fault.at(2) != QLatin1String("named")
+                && fault.at(2) != QLatin1String("renamed"));
+    QStringList stale = directoryEntries(dir);
+    stale.removeAll(QStringLiteral("K732-118.ini"));
+    for (const QString &entry : std::as_const(entriesBefore))
+        stale.removeAll(entry);
+    QCOMPARE(stale.size(), named ? 1 : 0);
+    if (named)
+        QVERIFY2(
+                stale.constFirst().startsWith(QStringLiteral(".K732-118.ini.scratch-%1-").arg(pid)),
+                qPrintable(stale.constFirst()));
+
+    QCOMPARE(insertGeneric(path), !written);
+    QCOMPARE(readFile(path), after);
+    QStringList entriesAfter = entriesBefore;
+    if (!entriesAfter.contains(QStringLiteral("K732-118.ini")))
+        entriesAfter.append(QStringLiteral("K732-118.ini"));
+    entriesAfter.sort();
+    QCOMPARE(directoryEntries(dir), entriesAfter);
+}
+
+// The child's part of a lock row: it holds the directory lock the way the program's writers do,
+// while the parent's write waits for it.
+void holdDirectoryLock(const QString &fault)
+{
+    const QString dir = qEnvironmentVariable(dirVariable);
+    if (fault == QLatin1String("dir lock winner")) {
+        // A whole write of its own, holding the lock between its check and its rename until the
+        // parent's write has its text ready.
+        setGuardedWriteStepHook([](GuardedWriteStep step) {
+            if (step != GuardedWriteStep::Locked)
+                return;
+            sayToParent("holding\n");
+            waitForParent();
+        });
+        QVERIFY(insertGeneric(dir + QStringLiteral("/K732-118.ini")));
+        return;
+    }
+    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::flock(fd, LOCK_EX), 0);
+    sayToParent("holding\n");
+    // A stuck holder never lets go; the parent ends it.
+    while (fault == QLatin1String("dir lock stuck"))
+        ::pause();
+    waitForParent();
+    ::close(fd);
 }
 
 // The executable in a directory named in Latin-1, started through a link of a valid name.
@@ -559,6 +716,58 @@ void tst_BadInput::faults_data()
     QTest::newRow("own file, unprivileged") << "own" << notes << true << true;
 
     QTest::newRow("executable in a Latin-1 directory") << "latin1" << none << false << false;
+    // The lock on the directory needs it opened for reading.
+    QTest::newRow("stale scratch files go, files only like them stay")
+            << "lookalikes" << notes << false << true;
+    QTest::newRow("a directory that may be written but not read")
+            << "unreadable dir" << notes << true << false;
+
+    // Another writer holds the directory lock while this write comes to its check.
+    QTest::newRow("another writer replaces the file under the lock: this one refuses")
+            << "dir lock winner" << notes << false << false;
+    QTest::newRow("the lock held for a moment: waited for")
+            << "dir lock brief" << notes << false << true;
+    QTest::newRow("the lock held for ever: refused after the bounded wait")
+            << "dir lock stuck" << notes << false << false;
+    QTest::newRow("the lock held for ever, no file") << "dir lock stuck" << none << false << false;
+
+    // A write in another process ended by a signal at one of its steps; written: the file is
+    // the new one afterwards.
+    const struct
+    {
+        const char *signal;
+        const char *step;
+        const char *row;
+        bool missing;
+        bool written;
+    } signalled[] = {
+        { "KILL", "created", "once the scratch file is created", false, false },
+        { "KILL", "written", "once the text is written", false, false },
+        { "KILL", "metadata", "once the metadata is copied", false, false },
+        { "KILL", "synced", "once the text is synced", false, false },
+        { "KILL", "check", "before the final check", false, false },
+        { "KILL", "locked", "holding the lock", false, false },
+        { "KILL", "named", "between naming and renaming", false, false },
+        { "KILL", "renamed", "after the rename", false, true },
+        { "KILL", "named", "once the missing file is created", true, true },
+        { "KILL", "locked", "holding the lock, no file", true, false },
+        { "TERM", "created", "once the scratch file is created", false, false },
+        { "INT", "synced", "once the text is synced", false, false },
+        { "HUP", "named", "between naming and renaming", false, false },
+        { "TERM", "renamed", "after the rename", false, true },
+    };
+    for (const auto &row : signalled) {
+        QTest::addRow("%s %s", row.signal, row.row)
+                << QStringLiteral("signal %1 %2").arg(row.signal, row.step)
+                << (row.missing ? none : notes) << false << row.written;
+    }
+    // Where the file system has no unnamed files, the scratch file has a name from the start.
+    QTest::newRow("named scratch file, KILL once the text is written")
+            << "signal KILL written named-scratch" << notes << false << false;
+    QTest::newRow("named scratch file, TERM holding the lock")
+            << "signal TERM locked named-scratch" << notes << false << false;
+    QTest::newRow("named scratch file, KILL once the missing file is created")
+            << "signal KILL named named-scratch" << none << false << true;
 
     QTest::newRow("the addition would pass the size limit")
             << "limit"
@@ -582,7 +791,11 @@ void tst_BadInput::faults()
     QFETCH(bool, written);
 
     if (qEnvironmentVariableIsSet(childVariable)) {
-        if (fault == QLatin1String("latin1")) {
+        if (fault.startsWith(QLatin1String("signal "))) {
+            writeUntilSignalled(fault.split(u' '));
+        } else if (fault.startsWith(QLatin1String("dir lock "))) {
+            holdDirectoryLock(fault);
+        } else if (fault == QLatin1String("latin1")) {
             QVERIFY(labelFileBesideExecutable().isEmpty());
             QvMaskCalcWindow window;
             verifyDefaultOnly(window);
@@ -627,6 +840,10 @@ void tst_BadInput::faults()
     const QByteArray file = QFile::encodeName(path);
     if (!content.isNull())
         QVERIFY(writeFile(path, content));
+    if (fault.startsWith(QLatin1String("signal "))) {
+        signalledWrite(fault.split(u' '), dir, content, written);
+        return;
+    }
 
     // What the label file (or what is checked in its place) must hold afterwards, and files
     // that must stay as they are.
@@ -635,6 +852,7 @@ void tst_BadInput::faults()
             : content.isEmpty()    ? writtenByToolkit()
                                    : appendedSection(content);
     QMap<QString, QByteArray> untouched;
+    QStringList removed; // entries the write removes
     const QByteArray userSave("; mine\n[bitlabels]\nMine\\Run=0\n");
     const QString lock = path + QStringLiteral(".lock");
     if (fault == QLatin1String("disk full")) {
@@ -702,6 +920,42 @@ void tst_BadInput::faults()
     } else if (fault == QLatin1String("hard link")) {
         QCOMPARE(::link(file.constData(), QFile::encodeName(dir + "/second.ini").constData()), 0);
         untouched.insert(dir + QStringLiteral("/second.ini"), content);
+    } else if (fault == QLatin1String("lookalikes")) {
+        // Named like a stale scratch file, but each unlike one in some way: a running writer,
+        // upper-case digits, a leading zero, another name; a directory, a link, a second hard
+        // link, another user's file. Only the last one, a writer that cannot be running, goes.
+        const QString like = QStringLiteral(".K732-118.ini.scratch-");
+        const QString tag = QStringLiteral("-0123456789abcdef");
+        const QString bak = dir + QStringLiteral("/.K732-118.ini.bak");
+        for (const QString &other :
+             { bak, like + u'1' + tag, like + QStringLiteral("2147483647-0123456789ABCDEF"),
+               like + QStringLiteral("02147483647") + tag }) {
+            const QString otherPath = other.startsWith(u'/') ? other : dir + u'/' + other;
+            QVERIFY(writeFile(otherPath, "mine\n"));
+            untouched.insert(otherPath, "mine\n");
+        }
+        QVERIFY(QDir(dir).mkdir(like + QStringLiteral("2147483646") + tag));
+        QVERIFY(QFile::link(QStringLiteral("K732-118.ini"),
+                            dir + u'/' + like + QStringLiteral("2147483645") + tag));
+        QCOMPARE(::link(QFile::encodeName(bak).constData(),
+                        QFile::encodeName(dir + u'/' + like + QStringLiteral("2147483644") + tag)
+                                .constData()),
+                 0);
+        const QString others = dir + u'/' + like + QStringLiteral("2147483643") + tag;
+        QVERIFY(writeFile(others, "theirs\n"));
+        if (root)
+            QCOMPARE(::chown(QFile::encodeName(others).constData(), childrun::unprivilegedId,
+                             childrun::unprivilegedId),
+                     0);
+        else
+            removed.append(like + QStringLiteral("2147483643") + tag);
+        QVERIFY(writeFile(dir + u'/' + like + QStringLiteral("2147483642") + tag, "stale\n"));
+        removed.append(like + QStringLiteral("2147483642") + tag);
+    } else if (fault == QLatin1String("dir lock winner")) {
+        expected = appendedSection(content);
+    } else if (fault == QLatin1String("unreadable dir")) {
+        QCOMPARE(::chown(file.constData(), childrun::unprivilegedId, childrun::unprivilegedId), 0);
+        QCOMPARE(::chmod(QFile::encodeName(dir).constData(), 0333), 0);
     } else if (fault == QLatin1String("user's file") || fault == QLatin1String("own")) {
         QCOMPARE(::chown(file.constData(), childrun::unprivilegedId, childrun::unprivilegedId), 0);
     } else if (fault == QLatin1String("team")) {
@@ -714,7 +968,38 @@ void tst_BadInput::faults()
     const QStringList metadataBefore = metadata(checked);
 
     bool result = false;
-    if (unprivileged) {
+    const QTemporaryDir holderTemp;
+    QProcess holder;
+    const auto endHolder = qScopeGuard([&] { endChild(&holder); });
+    if (fault.startsWith(QLatin1String("dir lock "))) {
+        QByteArray output;
+        QVERIFY2(startChild(&holder, dir, holderTemp, "holding\n", &output), output.constData());
+        // Let go once this write finds the lock taken: a write that does not wait for it
+        // renames while the other one still holds its text, which would be lost.
+        bool letGo = fault == QLatin1String("dir lock stuck");
+        const auto letGoNow = [&] {
+            letGo = true;
+            holder.write("g");
+            holder.waitForBytesWritten();
+        };
+        setGuardedWriteStepHook([&](GuardedWriteStep step) {
+            if (step == GuardedWriteStep::LockBusy && !letGo)
+                letGoNow();
+        });
+        // A set of its own, so that its text cannot pass for the winner's.
+        result = insertLabelSets(readLabelFileText(path), bitLabelsGroup,
+                                 { { QStringLiteral("Loser"), { QStringLiteral("a") } } });
+        if (fault != QLatin1String("dir lock stuck")) {
+            if (!letGo)
+                letGoNow();
+            QVERIFY(holder.waitForFinished(60000));
+            output += holder.readAll();
+            QVERIFY2(holder.exitStatus() == QProcess::NormalExit && holder.exitCode() == 0,
+                     output.constData());
+        }
+        if (fault == QLatin1String("dir lock brief"))
+            expected = content + "\n[bitlabels]\nLoser\\a=0\n";
+    } else if (unprivileged) {
         qputenv(dirVariable, QFile::encodeName(dir));
         QByteArray output;
         result = childrun::runCurrentTest(prefix, program, childVariable, &output);
@@ -743,6 +1028,7 @@ void tst_BadInput::faults()
         result = insertGeneric(path);
     }
     setLabelFileWriteHook({});
+    setGuardedWriteStepHook({});
 
     QCOMPARE(result, written);
     QCOMPARE(readFile(checked), expected.isNull() ? QByteArray("<no readable file>") : expected);
@@ -754,6 +1040,8 @@ void tst_BadInput::faults()
     QStringList entriesAfter = entriesBefore;
     if (!entriesAfter.contains(QStringLiteral("K732-118.ini")) && QFileInfo::exists(path))
         entriesAfter.append(QStringLiteral("K732-118.ini"));
+    for (const QString &entry : std::as_const(removed))
+        entriesAfter.removeAll(entry);
     entriesAfter.sort();
     QCOMPARE(directoryEntries(dir), entriesAfter);
 #endif
