@@ -6,6 +6,7 @@
 #include <QXmlStreamReader>
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -21,6 +22,54 @@ constexpr qint64 maxNumber = qint64(1) << 40;
 constexpr qsizetype maxSkippedLines = 10000;
 
 enum class Kind { Peripheral, Cluster, Register, Field };
+
+// What the register values need beyond the labels, read only for them: the text as written,
+// numbers being read when they are used.
+struct EnumeratedValueNode
+{
+    QString name;
+    QString description;
+    QString value;
+    bool isDefault = false;
+    qint64 line = 0;
+};
+
+struct EnumerationNode
+{
+    QString name;
+    QString usage;
+    QString derivedFrom;
+    std::vector<EnumeratedValueNode> values;
+    qint64 line = 0;
+};
+
+// The register properties an element gives its registers (or a register itself).
+struct Properties
+{
+    QString size;
+    QString access;
+    QString resetValue;
+    QString resetMask;
+
+    void inherit(const Properties &outer)
+    {
+        for (auto member : { &Properties::size, &Properties::access, &Properties::resetValue,
+                             &Properties::resetMask }) {
+            if ((this->*member).isEmpty())
+                this->*member = outer.*member;
+        }
+    }
+};
+
+struct Detail
+{
+    QString description;
+    QString address; // baseAddress of a peripheral, addressOffset of a cluster or register
+    QString modifiedWriteValues;
+    QString readAction;
+    Properties properties;
+    std::vector<EnumerationNode> enumerations;
+};
 
 // What an element of the description says that matters for labels. Numbers not given are -1;
 // a number given but unreadable is said in problem, and the element is then left out.
@@ -38,6 +87,9 @@ struct Node
     qint64 line = 0;
     const Node *parent = nullptr; // the peripheral, cluster or register that holds it
     std::vector<Node> children; // registers and clusters of a peripheral or cluster; fields
+    std::unique_ptr<Detail> detail; // only when the register values are read
+    bool unwanted = false; // a peripheral whose registers are not asked for
+    bool registersSkipped = false; // and were not read
 };
 
 QString quoted(const QString &text)
@@ -185,11 +237,27 @@ class TreeReader
 {
 public:
     explicit TreeReader(const QByteArray &bytes) : xml(bytes) { }
+    // Reads the detail of the register values too, of the peripherals that wanted takes (all of
+    // them without it) and those named in also.
+    TreeReader(const QByteArray &bytes, SvdPeripheralFilter wanted, const void *context,
+               const QSet<QString> &also)
+        : xml(bytes), detailed(true), wanted(wanted), context(context), also(also)
+    {
+    }
 
     // The peripherals, or an error set in import.
     std::vector<Node> read(SvdImport &import);
+    const Properties &deviceProperties() const { return device; }
 
 private:
+    bool readDetail(Node &node, QStringView tag);
+    void readEnumeration(Node &node);
+    bool skipsRegisters(const Node &peripheral) const
+    {
+        return detailed && wanted && !peripheral.name.isEmpty() && !also.contains(peripheral.name)
+                && !wanted(peripheral.name, context);
+    }
+
     bool nextChild();
     QString text() { return xml.readElementText(QXmlStreamReader::SkipChildElements); }
     qint64 number(Node &node, QLatin1String what);
@@ -197,6 +265,11 @@ private:
     void fail(SvdImport &import, const QString &error, qint64 line, qint64 column);
 
     QXmlStreamReader xml;
+    bool detailed = false;
+    SvdPeripheralFilter wanted = nullptr;
+    const void *context = nullptr;
+    QSet<QString> also;
+    Properties device;
 };
 
 // Reads up to the next child element of the current one (true) or past its end (false).
@@ -230,6 +303,8 @@ void TreeReader::readNode(Node &node, int depth, SvdImport &import)
 {
     node.line = xml.lineNumber();
     node.derivedFrom = xml.attributes().value(QLatin1String("derivedFrom")).trimmed().toString();
+    if (detailed)
+        node.detail = std::make_unique<Detail>();
     qint64 msb = -1;
     qint64 bitOffset = -1;
     qint64 bitWidth = -1;
@@ -242,6 +317,12 @@ void TreeReader::readNode(Node &node, int depth, SvdImport &import)
         } else if (tag == QLatin1String("dimIndex")) {
             node.dimIndex = text();
         } else if (node.kind == Kind::Peripheral && tag == QLatin1String("registers")) {
+            // Still read as XML, which must be well-formed throughout, but nothing is kept.
+            if (skipsRegisters(node)) {
+                node.registersSkipped = true;
+                xml.skipCurrentElement();
+                continue;
+            }
             while (nextChild()) {
                 const QStringView inner = xml.name();
                 const bool isCluster = inner == QLatin1String("cluster");
@@ -299,7 +380,7 @@ void TreeReader::readNode(Node &node, int depth, SvdImport &import)
             } else if (node.problem.isEmpty()) {
                 node.problem = QStringLiteral("<bitRange> %1 is not [msb:lsb]").arg(quoted(range));
             }
-        } else {
+        } else if (!detailed || !readDetail(node, tag)) {
             xml.skipCurrentElement();
         }
     }
@@ -318,6 +399,74 @@ void TreeReader::readNode(Node &node, int depth, SvdImport &import)
     }
     if (node.lsb >= 0 && node.width == 0 && node.problem.isEmpty())
         node.problem = QStringLiteral("its width is 0");
+}
+
+// Whether the element was one of the detail of register values (and is then read).
+bool TreeReader::readDetail(Node &node, QStringView tag)
+{
+    Detail &detail = *node.detail;
+    const bool isField = node.kind == Kind::Field;
+    if (tag == QLatin1String("description")) {
+        detail.description = text().simplified();
+    } else if (tag
+               == QLatin1String(node.kind == Kind::Peripheral ? "baseAddress" : "addressOffset")) {
+        detail.address = text();
+    } else if (tag == QLatin1String("access")) {
+        detail.properties.access = text().trimmed();
+    } else if (!isField && tag == QLatin1String("size")) {
+        detail.properties.size = text();
+    } else if (!isField && tag == QLatin1String("resetValue")) {
+        detail.properties.resetValue = text();
+    } else if (!isField && tag == QLatin1String("resetMask")) {
+        detail.properties.resetMask = text();
+    } else if (tag == QLatin1String("modifiedWriteValues")) {
+        detail.modifiedWriteValues = text().trimmed();
+    } else if (tag == QLatin1String("readAction")) {
+        detail.readAction = text().trimmed();
+    } else if (!isField && tag == QLatin1String("dimIncrement")) {
+        node.dimIncrement = number(node, QLatin1String("dimIncrement"));
+    } else if (isField && tag == QLatin1String("enumeratedValues")) {
+        readEnumeration(node);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void TreeReader::readEnumeration(Node &node)
+{
+    EnumerationNode &enumeration = node.detail->enumerations.emplace_back();
+    enumeration.line = xml.lineNumber();
+    enumeration.derivedFrom =
+            xml.attributes().value(QLatin1String("derivedFrom")).trimmed().toString();
+    while (nextChild()) {
+        const QStringView tag = xml.name();
+        if (tag == QLatin1String("name")) {
+            enumeration.name = text().trimmed();
+        } else if (tag == QLatin1String("usage")) {
+            enumeration.usage = text().trimmed();
+        } else if (tag == QLatin1String("enumeratedValue")) {
+            EnumeratedValueNode &value = enumeration.values.emplace_back();
+            value.line = xml.lineNumber();
+            while (nextChild()) {
+                const QStringView inner = xml.name();
+                if (inner == QLatin1String("name"))
+                    value.name = text().trimmed();
+                else if (inner == QLatin1String("description"))
+                    value.description = text().simplified();
+                else if (inner == QLatin1String("value"))
+                    value.value = text().trimmed();
+                else if (inner == QLatin1String("isDefault"))
+                    value.isDefault =
+                            QStringList { QStringLiteral("true"), QStringLiteral("1") }.contains(
+                                    text().trimmed());
+                else
+                    xml.skipCurrentElement();
+            }
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
 }
 
 void TreeReader::fail(SvdImport &import, const QString &error, qint64 line, qint64 column)
@@ -364,14 +513,28 @@ std::vector<Node> TreeReader::read(SvdImport &import)
     bool listed = false;
     while (nextChild()) {
         if (xml.name() != QLatin1String("peripherals")) {
-            xml.skipCurrentElement();
+            const QStringView tag = xml.name();
+            if (!detailed)
+                xml.skipCurrentElement();
+            else if (tag == QLatin1String("size"))
+                device.size = text();
+            else if (tag == QLatin1String("access"))
+                device.access = text();
+            else if (tag == QLatin1String("resetValue"))
+                device.resetValue = text();
+            else if (tag == QLatin1String("resetMask"))
+                device.resetMask = text();
+            else
+                xml.skipCurrentElement();
             continue;
         }
         listed = true;
         while (nextChild()) {
             if (xml.name() == QLatin1String("peripheral")) {
-                peripherals.emplace_back().kind = Kind::Peripheral;
-                readNode(peripherals.back(), 0, import);
+                Node &peripheral = peripherals.emplace_back();
+                peripheral.kind = Kind::Peripheral;
+                readNode(peripheral, 0, import);
+                peripheral.unwanted = skipsRegisters(peripheral);
             } else {
                 xml.skipCurrentElement();
             }
@@ -390,12 +553,24 @@ std::vector<Node> TreeReader::read(SvdImport &import)
     return peripherals;
 }
 
-// Turns the element tree into label sets.
+// Where the registers of an element instance lie and what they inherit (register values only).
+struct Scope
+{
+    quint64 address = 0;
+    Properties properties;
+};
+
+// Turns the element tree into label sets, or into the registers with their values.
 class Expander
 {
 public:
     Expander(const std::vector<Node> &peripherals, SvdImport &import);
-    void run();
+    Expander(const std::vector<Node> &peripherals, SvdImport &import, SvdRegisters *model)
+        : Expander(peripherals, import)
+    {
+        this->model = model;
+    }
+    void run(const Properties &device = {});
 
 private:
     const Node *base(const Node &node);
@@ -407,8 +582,20 @@ private:
     bool indicesOf(const Node &node, const QString &subject, Indices *indices);
     bool spend(qint64 cost, const Node &at);
     void note(const QString &subject, const QString &why, const Node &at);
-    void expand(const std::vector<Node> &nodes, const QString &prefix, int depth);
+    void expand(const std::vector<Node> &nodes, const QString &prefix, int depth,
+                const Scope &scope);
     void addRegister(const QString &setName, const Node &reg);
+
+    // The register values.
+    template<typename Get>
+    QString derivedText(const Node &node, Get get);
+    Properties propertiesOf(const Node &node);
+    Scope instanceScope(const Node &node, const Scope &outer, qint64 k);
+    const EnumerationNode *findEnumeration(const Node &owner, const QString &derivedFrom) const;
+    QList<SvdEnumeration> enumerationsOf(const Node &field, const QString &subject);
+    std::optional<quint64> modelNumber(const QString &text, const QString &what,
+                                       const QString &subject, const Node &at);
+    void addModelRegister(const QString &name, const Node &reg, const Scope &scope);
 
     const std::vector<Node> &peripherals;
     SvdImport &import;
@@ -418,6 +605,7 @@ private:
     qint64 spent = 0;
     qint64 unsaid = 0; // lines beyond maxSkippedLines
     bool stopped = false;
+    SvdRegisters *model = nullptr;
 };
 
 Expander::Expander(const std::vector<Node> &peripherals, SvdImport &import)
@@ -576,10 +764,11 @@ bool Expander::indicesOf(const Node &node, const QString &subject, Indices *indi
     return true;
 }
 
-void Expander::expand(const std::vector<Node> &nodes, const QString &prefix, int depth)
+void Expander::expand(const std::vector<Node> &nodes, const QString &prefix, int depth,
+                      const Scope &scope)
 {
     for (const Node &node : nodes) {
-        if (node.kind == Kind::Field)
+        if (node.kind == Kind::Field || (model && node.unwanted))
             continue;
         const QString subject = prefix.isEmpty() ? node.name : prefix + u'.' + node.name;
         if (!node.problem.isEmpty()) {
@@ -602,8 +791,12 @@ void Expander::expand(const std::vector<Node> &nodes, const QString &prefix, int
                 note(full, problem + QStringLiteral("; left out"), node);
                 continue;
             }
+            const Scope inner = model ? instanceScope(node, scope, k) : Scope();
             if (node.kind == Kind::Register) {
-                addRegister(full, node);
+                if (model)
+                    addModelRegister(full, node, inner);
+                else
+                    addRegister(full, node);
                 continue;
             }
             const std::vector<Node> &children = childrenOf(node);
@@ -616,7 +809,7 @@ void Expander::expand(const std::vector<Node> &nodes, const QString &prefix, int
                              .arg(maxClusterDepth),
                      node);
             else
-                expand(children, full, depth + 1);
+                expand(children, full, depth + 1, inner);
         }
     }
 }
@@ -746,11 +939,261 @@ void Expander::addRegister(const QString &setName, const Node &reg)
     import.sets.append(std::move(set));
 }
 
-void Expander::run()
+void Expander::run(const Properties &device)
 {
-    expand(peripherals, QString(), 0);
+    Scope top;
+    top.properties = device;
+    expand(peripherals, QString(), 0, top);
     if (unsaid > 0)
         import.skipped.append(QStringLiteral("… and %1 more lines like these").arg(unsaid));
+}
+
+// The first text that get gives along the element's derivation.
+template<typename Get>
+QString Expander::derivedText(const Node &node, Get get)
+{
+    const Node *from = &node;
+    for (int k = 0; from && k <= maxDerivation; ++k) {
+        if (from->detail) {
+            QString text = get(*from->detail);
+            if (!text.isEmpty())
+                return text;
+        }
+        from = base(*from);
+    }
+    return {};
+}
+
+Properties Expander::propertiesOf(const Node &node)
+{
+    Properties properties;
+    const Node *from = &node;
+    for (int k = 0; from && k <= maxDerivation; ++k) {
+        if (from->detail)
+            properties.inherit(from->detail->properties);
+        from = base(*from);
+    }
+    return properties;
+}
+
+Scope Expander::instanceScope(const Node &node, const Scope &outer, qint64 k)
+{
+    Scope scope;
+    scope.properties = propertiesOf(node);
+    scope.properties.inherit(outer.properties);
+    const QString subject = node.name;
+    const std::optional<quint64> offset =
+            modelNumber(derivedText(node, [](const Detail &d) { return d.address; }),
+                        node.kind == Kind::Peripheral ? QStringLiteral("baseAddress")
+                                                      : QStringLiteral("addressOffset"),
+                        subject, node);
+    qint64 increment = node.dimIncrement;
+    for (const Node *from = base(node); increment < 0 && from; from = base(*from))
+        increment = from->dimIncrement;
+    // Addresses wrap as the bus would; a description that makes them wrap is wrong anyway.
+    scope.address =
+            outer.address + offset.value_or(0) + quint64(qMax<qint64>(increment, 0)) * quint64(k);
+    return scope;
+}
+
+std::optional<quint64> Expander::modelNumber(const QString &text, const QString &what,
+                                             const QString &subject, const Node &at)
+{
+    if (text.trimmed().isEmpty())
+        return std::nullopt;
+    quint64 value = 0;
+    quint64 care = 0;
+    if (parseSvdValue(text, &value, &care) && care == ~quint64(0))
+        return value;
+    note(subject,
+         QStringLiteral("<%1> %2 is no number; taken as missing").arg(what, quoted(text.trimmed())),
+         at);
+    return std::nullopt;
+}
+
+// The container that derivedFrom names: a plain name among the field's own containers, then its
+// register's fields', then anywhere in its peripheral; a dotted one as FIELDPATH.NAME.
+const EnumerationNode *Expander::findEnumeration(const Node &owner,
+                                                 const QString &derivedFrom) const
+{
+    const auto named = [](const Node &field, QStringView name) -> const EnumerationNode * {
+        if (!field.detail)
+            return nullptr;
+        for (const EnumerationNode &e : field.detail->enumerations) {
+            if (e.name == name && !e.name.isEmpty())
+                return &e;
+        }
+        return nullptr;
+    };
+    const Node *top = &owner;
+    while (top->parent)
+        top = top->parent;
+    const qsizetype dot = derivedFrom.lastIndexOf(u'.');
+    if (dot > 0) {
+        const QList<QStringView> path = QStringView(derivedFrom).left(dot).split(u'.');
+        const QStringView name = QStringView(derivedFrom).mid(dot + 1);
+        const Node *field = findPath(nullptr, path, Kind::Field);
+        if (!field)
+            field = findPath(top, path, Kind::Field);
+        return field ? named(*field, name) : nullptr;
+    }
+    if (const EnumerationNode *e = named(owner, derivedFrom))
+        return e;
+    if (owner.parent) {
+        for (const Node &field : owner.parent->children) {
+            if (const EnumerationNode *e = named(field, derivedFrom))
+                return e;
+        }
+    }
+    // Depth first through the peripheral, no deeper than the reader went.
+    std::vector<const Node *> pending { top };
+    while (!pending.empty()) {
+        const Node *node = pending.back();
+        pending.pop_back();
+        if (node->kind == Kind::Field) {
+            if (const EnumerationNode *e = named(*node, derivedFrom))
+                return e;
+        }
+        for (auto child = node->children.crbegin(); child != node->children.crend(); ++child)
+            pending.push_back(&*child);
+    }
+    return nullptr;
+}
+
+QList<SvdEnumeration> Expander::enumerationsOf(const Node &field, const QString &subject)
+{
+    const Node *from = &field;
+    for (int k = 0; k < maxDerivation && from->detail && from->detail->enumerations.empty(); ++k) {
+        const Node *next = base(*from);
+        if (!next)
+            break;
+        from = next;
+    }
+    QList<SvdEnumeration> out;
+    if (!from->detail)
+        return out;
+    for (const EnumerationNode &own : from->detail->enumerations) {
+        const EnumerationNode *source = &own;
+        for (int k = 0;
+             k < maxDerivation && source->values.empty() && !source->derivedFrom.isEmpty(); ++k) {
+            const EnumerationNode *next = findEnumeration(*from, source->derivedFrom);
+            if (!next || next == source) {
+                note(subject,
+                     QStringLiteral("enumeratedValues derivedFrom %1 names no such "
+                                    "enumeratedValues; left out")
+                             .arg(quoted(source->derivedFrom)),
+                     *from);
+                break;
+            }
+            source = next;
+        }
+        SvdEnumeration enumeration;
+        enumeration.name = own.name.isEmpty() ? source->name : own.name;
+        enumeration.usage = !own.usage.isEmpty() ? own.usage
+                : !source->usage.isEmpty()       ? source->usage
+                                                 : QStringLiteral("read-write");
+        for (const EnumeratedValueNode &value : source->values) {
+            SvdEnumeratedValue entry;
+            entry.name = value.name;
+            entry.description = value.description;
+            entry.isDefault = value.isDefault;
+            if (!value.isDefault && !parseSvdValue(value.value, &entry.value, &entry.care)) {
+                note(subject,
+                     QStringLiteral("enumerated value %1: the value %2 is no number; left out")
+                             .arg(quoted(value.name), quoted(value.value)),
+                     *from);
+                continue;
+            }
+            enumeration.values.append(entry);
+        }
+        if (!enumeration.values.isEmpty())
+            out.append(enumeration);
+    }
+    return out;
+}
+
+void Expander::addModelRegister(const QString &name, const Node &reg, const Scope &scope)
+{
+    SvdRegister out;
+    out.name = name;
+    out.address = scope.address;
+    out.line = reg.line;
+    const Properties &properties = scope.properties;
+    if (const std::optional<quint64> size =
+                modelNumber(properties.size, QStringLiteral("size"), name, reg)) {
+        if (*size < 1 || *size > 64) {
+            note(name,
+                 QStringLiteral("a size of %1 bits is none a value can have; left out").arg(*size),
+                 reg);
+            return;
+        }
+        out.size = int(*size);
+    }
+    if (!properties.access.isEmpty())
+        out.access = properties.access;
+    out.resetValue =
+            modelNumber(properties.resetValue, QStringLiteral("resetValue"), name, reg).value_or(0)
+            & out.valueMask();
+    out.resetMask = modelNumber(properties.resetMask, QStringLiteral("resetMask"), name, reg)
+                            .value_or(out.valueMask())
+            & out.valueMask();
+    out.description = derivedText(reg, [](const Detail &d) { return d.description; });
+    out.modifiedWriteValues =
+            derivedText(reg, [](const Detail &d) { return d.modifiedWriteValues; });
+    out.readAction = derivedText(reg, [](const Detail &d) { return d.readAction; });
+
+    for (const Node &field : childrenOf(reg)) {
+        const Node &position = positionOf(field);
+        QString problem = field.problem.isEmpty() ? position.problem : field.problem;
+        if (problem.isEmpty() && position.lsb < 0)
+            problem = QStringLiteral("no bit position");
+        if (!problem.isEmpty()) {
+            note(name, QStringLiteral("field %1: %2; left out").arg(quoted(field.name), problem),
+                 field);
+            continue;
+        }
+        Indices indices;
+        if (!indicesOf(field, name + u'.' + field.name, &indices))
+            continue;
+        const qint64 step = field.dimIncrement >= 0 ? field.dimIncrement : position.width;
+        qint64 count = indices.count;
+        if (step > 0)
+            count = qMin(count, position.lsb >= 64 ? 1 : (64 - position.lsb + step - 1) / step + 1);
+        if (!spend(count, field))
+            return;
+        SvdField common;
+        common.description = derivedText(field, [](const Detail &d) { return d.description; });
+        common.access = derivedText(field, [](const Detail &d) { return d.properties.access; });
+        if (common.access.isEmpty())
+            common.access = out.access;
+        common.modifiedWriteValues =
+                derivedText(field, [](const Detail &d) { return d.modifiedWriteValues; });
+        if (common.modifiedWriteValues.isEmpty())
+            common.modifiedWriteValues = out.modifiedWriteValues;
+        common.readAction = derivedText(field, [](const Detail &d) { return d.readAction; });
+        if (common.readAction.isEmpty())
+            common.readAction = out.readAction;
+        common.enumerations = enumerationsOf(field, name + u'.' + field.name);
+        common.width = int(position.width);
+        common.line = field.line;
+        for (qint64 k = 0; k < count; ++k) {
+            const qint64 lsb = position.lsb + k * step;
+            SvdField instance = common;
+            instance.name = field.name;
+            if (indices.array)
+                instance.name.replace(QLatin1String("%s"), indices.at(k));
+            if (lsb + position.width > 64) {
+                note(name,
+                     QStringLiteral("field %1 reaches beyond bit 63; left out")
+                             .arg(quoted(instance.name)),
+                     field);
+                continue;
+            }
+            instance.lsb = int(lsb);
+            out.fields.append(std::move(instance));
+        }
+    }
+    model->registers.append(std::move(out));
 }
 
 } // namespace
@@ -768,4 +1211,155 @@ SvdImport importSvd(const QByteArray &xml)
         import.skipped.clear();
     }
     return import;
+}
+
+const SvdEnumeratedValue *SvdEnumeration::match(quint64 value) const
+{
+    const SvdEnumeratedValue *fallback = nullptr;
+    for (const SvdEnumeratedValue &entry : values) {
+        if (entry.isDefault) {
+            if (!fallback)
+                fallback = &entry;
+        } else if ((value & entry.care) == (entry.value & entry.care)) {
+            return &entry;
+        }
+    }
+    return fallback;
+}
+
+quint64 SvdField::mask() const
+{
+    const quint64 ones = width >= 64 ? ~quint64(0) : (quint64(1) << width) - 1;
+    return ones << lsb;
+}
+
+const SvdEnumeration *SvdField::enumeration(bool write) const
+{
+    const QLatin1String side = write ? QLatin1String("write") : QLatin1String("read");
+    for (const SvdEnumeration &e : enumerations) {
+        if (e.usage == side || e.usage == QLatin1String("read-write"))
+            return &e;
+    }
+    return nullptr;
+}
+
+bool parseSvdValue(QStringView text, quint64 *value, quint64 *care)
+{
+    text = text.trimmed();
+    if (text.startsWith(u'+'))
+        text = text.mid(1);
+    int base = 10;
+    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        base = 16;
+        text = text.mid(2);
+    } else if (text.startsWith(u'#')) {
+        base = 2;
+        text = text.mid(1);
+    } else if (text.startsWith(QLatin1String("0b"), Qt::CaseInsensitive)) {
+        base = 2;
+        text = text.mid(2);
+    }
+    if (text.isEmpty() || text.size() > 64 + 16)
+        return false;
+    quint64 number = 0;
+    quint64 cared = 0;
+    int binaryDigits = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.toLower().unicode();
+        if (u == '_' && base == 2)
+            continue;
+        const bool dontCare = base == 2 && u == 'x';
+        int digit = 16;
+        if (u >= '0' && u <= '9')
+            digit = u - '0';
+        else if (u >= 'a' && u <= 'f')
+            digit = u - 'a' + 10;
+        if (!dontCare && digit >= base)
+            return false;
+        if (base == 2) {
+            if (++binaryDigits > 64)
+                return false;
+            number = (number << 1) | quint64(dontCare ? 0 : digit);
+            cared = (cared << 1) | quint64(dontCare ? 0 : 1);
+            continue;
+        }
+        if (number > (~quint64(0) - quint64(digit)) / quint64(base))
+            return false;
+        number = number * quint64(base) + quint64(digit);
+    }
+    if (base == 2 && binaryDigits == 0)
+        return false;
+    *value = number;
+    if (care)
+        *care = base == 2
+                ? cared | ~(binaryDigits >= 64 ? ~quint64(0) : (quint64(1) << binaryDigits) - 1)
+                : ~quint64(0);
+    return true;
+}
+
+namespace {
+
+// The first part of a dotted derivedFrom, or all of a peripheral's: the peripherals an element
+// of a wanted one needs read.
+void collectNeeded(const Node &node, QSet<QString> *needed)
+{
+    if (node.kind == Kind::Peripheral && !node.derivedFrom.isEmpty())
+        needed->insert(node.derivedFrom);
+    const auto dotted = [needed](const QString &derivedFrom) {
+        const qsizetype dot = derivedFrom.indexOf(u'.');
+        if (dot > 0)
+            needed->insert(derivedFrom.left(dot));
+    };
+    if (node.kind != Kind::Peripheral)
+        dotted(node.derivedFrom);
+    if (node.detail) {
+        for (const EnumerationNode &e : node.detail->enumerations)
+            dotted(e.derivedFrom);
+    }
+    for (const Node &child : node.children)
+        collectNeeded(child, needed);
+}
+
+} // namespace
+
+SvdRegisters readSvdRegisters(const QByteArray &xml, SvdPeripheralFilter wanted,
+                              const void *context)
+{
+    SvdRegisters registers;
+    SvdImport import;
+    QSet<QString> also;
+    std::vector<Node> peripherals;
+    Properties device;
+    // Another pass only when a wanted peripheral derives from one whose registers were passed by.
+    for (int pass = 0; pass <= maxDerivation; ++pass) {
+        import = SvdImport();
+        TreeReader reader(xml, wanted, context, also);
+        peripherals = reader.read(import);
+        device = reader.deviceProperties();
+        if (!import.error.isEmpty() || !wanted)
+            break;
+        QSet<QString> needed;
+        for (const Node &peripheral : peripherals) {
+            if (!peripheral.unwanted)
+                collectNeeded(peripheral, &needed);
+        }
+        const qsizetype before = also.size();
+        for (const Node &peripheral : peripherals) {
+            if (peripheral.registersSkipped && needed.contains(peripheral.name))
+                also.insert(peripheral.name);
+        }
+        if (also.size() == before)
+            break;
+    }
+    if (import.error.isEmpty())
+        Expander(peripherals, import, &registers).run(device);
+    if (!import.error.isEmpty()) {
+        registers.registers.clear();
+        registers.error = import.error;
+        registers.line = import.line;
+        registers.column = import.column;
+        return registers;
+    }
+    registers.notes = import.skipped;
+    return registers;
 }

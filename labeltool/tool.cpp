@@ -6,14 +6,17 @@
 
 #include <utility>
 
-
 int runLabelTool(const QStringList &arguments)
 {
     using Command = int (*)(const QStringList &);
     static const std::pair<const char *, Command> commands[] = {
-        { "check", runCheck },          { "show", runShow },
-        { "decode", runDecode },        { "encode", runEncode },
+        { "check", runCheck },
+        { "show", runShow },
+        { "decode", runDecode },
+        { "encode", runEncode },
         { "import-svd", runImportSvd },
+        { "reg", runReg },
+        { "find", runFind },
     };
     const QString first = arguments.value(1);
     for (const auto &[name, run] : commands) {
@@ -32,9 +35,14 @@ int runLabelTool(const QStringList &arguments)
             "  encode [FILE] --set SET LABEL...   the value of the named bits\n"
             "  import-svd SVD [--only PATTERN]... [--into FILE | --output NEWFILE]\n"
             "                                     label sets from a CMSIS-SVD register "
-            "description\n\n"
+            "description\n"
+            "  reg SVD REGISTER VALUE [--diff VALUE2] | FIELD=VALUE...\n"
+            "                                     a register's value field by field, or one "
+            "composed\n"
+            "  find SVD PATTERN [--text]          registers and fields by name\n\n"
             "FILE defaults to K732-118.ini beside this program. Exit status: 0 done or clean, "
-            "1 check found warnings, 2 usage error or a file that cannot be used."));
+            "1 check found warnings (reg: bits no field covers are set; find: nothing matches), 2 "
+            "usage error or a file that cannot be used."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The command to run."));
