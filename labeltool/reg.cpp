@@ -360,7 +360,7 @@ int runReg(const QStringList &arguments)
     for (const quint64 given : { value, other, start }) {
         if (given & ~reg->valueMask())
             return usageError(command,
-                              QStringLiteral("%1 does not fit %2, a %3-bit register")
+                              QStringLiteral("%1 does not fit %2, whose size is %3 bits")
                                       .arg(hexDigits(given, 1), reg->name)
                                       .arg(reg->size));
     }

@@ -95,6 +95,22 @@ QStringList nearestNames(const QStringList &names, const QString &wanted)
         if (distance <= limit || related)
             candidates.push_back({ distance <= limit ? distance : limit + 1 + distance, k });
     }
+    // Nothing near: those that share the longest beginning, if it is more than a letter.
+    if (candidates.empty()) {
+        qsizetype longest = 1;
+        for (qsizetype k = 0; k < names.size(); ++k) {
+            const QString name = names.at(k).toCaseFolded();
+            qsizetype shared = 0;
+            while (shared < qMin(name.size(), key.size()) && name.at(shared) == key.at(shared))
+                ++shared;
+            if (shared > longest) {
+                longest = shared;
+                candidates.clear();
+            }
+            if (shared == longest && shared > 1)
+                candidates.push_back({ 0, k });
+        }
+    }
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const Candidate &a, const Candidate &b) { return a.rank < b.rank; });
     QStringList nearest;
