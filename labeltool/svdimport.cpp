@@ -1338,10 +1338,20 @@ SvdRegisters readSvdRegisters(const QByteArray &xml, SvdPeripheralFilter wanted,
         device = reader.deviceProperties();
         if (!import.error.isEmpty() || !wanted)
             break;
+        // What the wanted ones need, and what that needs in turn (a derived peripheral without
+        // registers of its own passes the need on to its own base).
         QSet<QString> needed;
-        for (const Node &peripheral : peripherals) {
-            if (!peripheral.unwanted)
-                collectNeeded(peripheral, &needed);
+        QSet<const Node *> collected;
+        for (bool grew = true; grew;) {
+            grew = false;
+            for (const Node &peripheral : peripherals) {
+                if ((!peripheral.unwanted || needed.contains(peripheral.name))
+                    && !collected.contains(&peripheral)) {
+                    collected.insert(&peripheral);
+                    collectNeeded(peripheral, &needed);
+                    grew = true;
+                }
+            }
         }
         const qsizetype before = also.size();
         for (const Node &peripheral : peripherals) {
