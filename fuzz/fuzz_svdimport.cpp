@@ -1,6 +1,8 @@
 // Fuzzes the register-description reader: the input bytes are the description. What it returns
 // must hold together, and every set it emits, written into a label file as the tool writes it,
-// must read back through the window's reader with exactly its labels.
+// must read back through the window's reader with exactly its labels. The same bytes read for
+// register values must fail alike, give registers and fields that fit their sizes, decode
+// without fault, and give a peripheral's registers alike whether it alone is read or all.
 #include "fuzzcheck.h"
 #include "inisplice.h"
 #include "labelfile.h"
@@ -45,6 +47,67 @@ void checkSets(const SvdImport &import)
         fail("more sets than registers");
 }
 
+bool sameFirstPart(const QString &name, const void *context)
+{
+    // An array's name ("P%s") cannot be told from its instances without expanding it.
+    return name.contains(QLatin1String("%s"))
+            || name.trimmed().toCaseFolded() == *static_cast<const QString *>(context);
+}
+
+QString firstPart(const QString &registerName)
+{
+    return registerName.section(u'.', 0, 0).toCaseFolded();
+}
+
+void checkRegisters(const QByteArray &xml, const SvdImport &import)
+{
+    const SvdRegisters model = readSvdRegisters(xml);
+    // Fields up to bit 63 and no labels: the expansion limit may fall otherwise, nothing else.
+    const QLatin1String limit("the arrays make more");
+    const bool limited = model.error.contains(limit) || import.error.contains(limit);
+    if (!limited
+        && (model.error != import.error || model.line != import.line
+            || model.column != import.column))
+        fail("the register values read fails otherwise than the import");
+    if (!model.error.isEmpty() || !import.error.isEmpty())
+        return;
+    if (model.registers.size() > import.registers)
+        fail("more registers with values than register instances");
+    for (const SvdRegister &reg : model.registers) {
+        if (reg.size < 1 || reg.size > 64 || (reg.resetValue & ~reg.valueMask())
+            || (reg.resetMask & ~reg.valueMask()))
+            fail("a register's size, reset value or mask out of bounds");
+        for (const SvdField &field : reg.fields) {
+            if (field.width < 1 || field.lsb < 0 || field.lsb + field.width > 64)
+                fail("a field beyond 64 bits");
+            // Every value the field can hold decodes, in both directions.
+            const quint64 value = field.valueIn(reg.resetValue ^ ~quint64(0));
+            for (const bool write : { false, true }) {
+                if (const SvdEnumeration *enumeration = field.enumeration(write))
+                    enumeration->match(value);
+            }
+        }
+    }
+    if (model.registers.isEmpty())
+        return;
+    const QString first = firstPart(model.registers.constFirst().name);
+    const SvdRegisters wanted = readSvdRegisters(xml, sameFirstPart, &first);
+    if (!wanted.error.isEmpty())
+        return; // the whole read stayed within the limits, so this one fails only on them
+    QStringList whole;
+    QStringList part;
+    for (const SvdRegister &reg : model.registers) {
+        if (firstPart(reg.name) == first)
+            whole.append(reg.name + u'@' + QString::number(reg.address));
+    }
+    for (const SvdRegister &reg : wanted.registers) {
+        if (firstPart(reg.name) == first)
+            part.append(reg.name + u'@' + QString::number(reg.address));
+    }
+    if (whole != part)
+        fail("a peripheral read alone gives other registers than when all are read");
+}
+
 void checkReadBack(const SvdImport &import)
 {
     static QTemporaryDir dir;
@@ -72,8 +135,10 @@ void checkReadBack(const SvdImport &import)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const SvdImport import = importSvd(
-            QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size)));
+    const QByteArray xml =
+            QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    const SvdImport import = importSvd(xml);
+    checkRegisters(xml, import);
     if (!import.error.isEmpty()) {
         if (!import.sets.isEmpty() || import.line < 1 || import.column < 1)
             fail("an error with sets, or without its place");

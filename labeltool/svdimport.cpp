@@ -90,6 +90,11 @@ struct Node
     std::unique_ptr<Detail> detail; // only when the register values are read
     bool unwanted = false; // a peripheral whose registers are not asked for
     bool registersSkipped = false; // and were not read
+    // Where the content of the <registers> passed by lies: UTF-16 offsets after its start tag
+    // and after its end tag, and the line of its start tag.
+    qint64 registersFrom = -1;
+    qint64 registersTo = -1;
+    qint64 registersLine = 0;
 };
 
 QString quoted(const QString &text)
@@ -247,6 +252,9 @@ public:
 
     // The peripherals, or an error set in import.
     std::vector<Node> read(SvdImport &import);
+    // Reads a <registers> element alone into the peripheral, its first line being the given one
+    // of the whole file; false when it cannot be read alone.
+    bool readRegistersAlone(Node &peripheral, qint64 firstLine, SvdImport &import);
     const Properties &deviceProperties() const { return device; }
 
 private:
@@ -262,6 +270,8 @@ private:
     QString text() { return xml.readElementText(QXmlStreamReader::SkipChildElements); }
     qint64 number(Node &node, QLatin1String what);
     void readNode(Node &node, int depth, SvdImport &import);
+    void readRegisters(Node &node, int depth, SvdImport &import);
+    qint64 line() const { return xml.lineNumber() + lineOffset; }
     void fail(SvdImport &import, const QString &error, qint64 line, qint64 column);
 
     QXmlStreamReader xml;
@@ -270,6 +280,7 @@ private:
     const void *context = nullptr;
     QSet<QString> also;
     Properties device;
+    qint64 lineOffset = 0;
 };
 
 // Reads up to the next child element of the current one (true) or past its end (false).
@@ -301,7 +312,7 @@ qint64 TreeReader::number(Node &node, QLatin1String what)
 
 void TreeReader::readNode(Node &node, int depth, SvdImport &import)
 {
-    node.line = xml.lineNumber();
+    node.line = line();
     node.derivedFrom = xml.attributes().value(QLatin1String("derivedFrom")).trimmed().toString();
     if (detailed)
         node.detail = std::make_unique<Detail>();
@@ -320,26 +331,20 @@ void TreeReader::readNode(Node &node, int depth, SvdImport &import)
             // Still read as XML, which must be well-formed throughout, but nothing is kept.
             if (skipsRegisters(node)) {
                 node.registersSkipped = true;
+                node.registersLine = line();
+                node.registersFrom = xml.characterOffset();
                 xml.skipCurrentElement();
+                node.registersTo = xml.characterOffset();
                 continue;
             }
-            while (nextChild()) {
-                const QStringView inner = xml.name();
-                const bool isCluster = inner == QLatin1String("cluster");
-                if (isCluster || inner == QLatin1String("register")) {
-                    node.children.emplace_back().kind = isCluster ? Kind::Cluster : Kind::Register;
-                    readNode(node.children.back(), depth + 1, import);
-                } else {
-                    xml.skipCurrentElement();
-                }
-            }
+            readRegisters(node, depth, import);
         } else if (node.kind == Kind::Cluster
                    && (tag == QLatin1String("register") || tag == QLatin1String("cluster"))) {
             if (depth >= maxClusterDepth) {
                 import.skipped.append(QStringLiteral("an element nested deeper than %1 clusters "
                                                      "is left out (line %2)")
                                               .arg(maxClusterDepth)
-                                              .arg(xml.lineNumber()));
+                                              .arg(line()));
                 xml.skipCurrentElement();
                 continue;
             }
@@ -401,6 +406,31 @@ void TreeReader::readNode(Node &node, int depth, SvdImport &import)
         node.problem = QStringLiteral("its width is 0");
 }
 
+void TreeReader::readRegisters(Node &node, int depth, SvdImport &import)
+{
+    while (nextChild()) {
+        const QStringView inner = xml.name();
+        const bool isCluster = inner == QLatin1String("cluster");
+        if (isCluster || inner == QLatin1String("register")) {
+            node.children.emplace_back().kind = isCluster ? Kind::Cluster : Kind::Register;
+            readNode(node.children.back(), depth + 1, import);
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+}
+
+bool TreeReader::readRegistersAlone(Node &peripheral, qint64 firstLine, SvdImport &import)
+{
+    lineOffset = firstLine - 1;
+    if (!nextChild() || xml.name() != QLatin1String("registers"))
+        return false;
+    readRegisters(peripheral, 0, import);
+    while (!xml.atEnd())
+        xml.readNext();
+    return !xml.hasError();
+}
+
 // Whether the element was one of the detail of register values (and is then read).
 bool TreeReader::readDetail(Node &node, QStringView tag)
 {
@@ -436,7 +466,7 @@ bool TreeReader::readDetail(Node &node, QStringView tag)
 void TreeReader::readEnumeration(Node &node)
 {
     EnumerationNode &enumeration = node.detail->enumerations.emplace_back();
-    enumeration.line = xml.lineNumber();
+    enumeration.line = line();
     enumeration.derivedFrom =
             xml.attributes().value(QLatin1String("derivedFrom")).trimmed().toString();
     while (nextChild()) {
@@ -447,7 +477,7 @@ void TreeReader::readEnumeration(Node &node)
             enumeration.usage = text().trimmed();
         } else if (tag == QLatin1String("enumeratedValue")) {
             EnumeratedValueNode &value = enumeration.values.emplace_back();
-            value.line = xml.lineNumber();
+            value.line = line();
             while (nextChild()) {
                 const QStringView inner = xml.name();
                 if (inner == QLatin1String("name"))
@@ -1299,6 +1329,52 @@ bool parseSvdValue(QStringView text, quint64 *value, quint64 *care)
 
 namespace {
 
+// The byte of UTF-8 text at which a UTF-16 offset into it lies, or -1.
+qint64 utf8Offset(const QByteArray &bytes, qint64 units)
+{
+    qint64 at = 0;
+    qint64 counted = 0;
+    while (counted < units && at < bytes.size()) {
+        const auto c = uchar(bytes.at(at));
+        const int length = c < 0x80 ? 1
+                : (c >> 5) == 6     ? 2
+                : (c >> 4) == 14    ? 3
+                : (c >> 3) == 30    ? 4
+                                    : 1;
+        counted += length == 4 ? 2 : 1;
+        at += length;
+    }
+    return counted == units && at <= bytes.size() ? at : -1;
+}
+
+// Reads the registers of a peripheral that the first pass went by, from their own bytes: no
+// second pass over the whole file. False when those bytes cannot be told or read alone (another
+// encoding, a namespace prefix declared outside them …).
+bool readSkippedRegisters(const QByteArray &xml, Node &peripheral)
+{
+    const qsizetype declarationEnd = xml.indexOf("?>");
+    const QByteArray declaration =
+            xml.startsWith("<?xml") && declarationEnd > 0 ? xml.left(declarationEnd) : QByteArray();
+    if (declaration.contains("encoding") && !declaration.toLower().contains("utf-8"))
+        return false;
+    const qint64 from = utf8Offset(xml, peripheral.registersFrom);
+    const qint64 to = utf8Offset(xml, peripheral.registersTo);
+    const QByteArray end("</registers>");
+    if (from < 1 || to < from + end.size() || xml.at(from - 1) != '>'
+        || xml.mid(to - end.size(), end.size()) != end)
+        return false;
+    const QByteArray alone = "<registers>" + xml.mid(from, to - from);
+    SvdImport import;
+    TreeReader reader(alone, nullptr, nullptr, {});
+    Node read;
+    read.kind = Kind::Peripheral;
+    if (!reader.readRegistersAlone(read, peripheral.registersLine, import))
+        return false;
+    peripheral.children = std::move(read.children);
+    peripheral.registersSkipped = false;
+    return true;
+}
+
 // The first part of a dotted derivedFrom, or all of a peripheral's: the peripherals an element
 // of a wanted one needs read.
 void collectNeeded(const Node &node, QSet<QString> *needed)
@@ -1330,14 +1406,19 @@ SvdRegisters readSvdRegisters(const QByteArray &xml, SvdPeripheralFilter wanted,
     QSet<QString> also;
     std::vector<Node> peripherals;
     Properties device;
-    // Another pass only when a wanted peripheral derives from one whose registers were passed by.
-    for (int pass = 0; pass <= maxDerivation; ++pass) {
-        import = SvdImport();
-        TreeReader reader(xml, wanted, context, also);
-        peripherals = reader.read(import);
-        device = reader.deviceProperties();
-        if (!import.error.isEmpty() || !wanted)
-            break;
+    // A wanted peripheral may derive from one whose registers were passed by: those are read from
+    // their own bytes, or else in another pass over the whole file.
+    bool readWhole = true;
+    for (int passes = 0; passes <= maxDerivation;) {
+        if (readWhole) {
+            ++passes;
+            import = SvdImport();
+            TreeReader reader(xml, wanted, context, also);
+            peripherals = reader.read(import);
+            device = reader.deviceProperties();
+            if (!import.error.isEmpty() || !wanted)
+                break;
+        }
         // What the wanted ones need, and what that needs in turn (a derived peripheral without
         // registers of its own passes the need on to its own base).
         QSet<QString> needed;
@@ -1354,12 +1435,21 @@ SvdRegisters readSvdRegisters(const QByteArray &xml, SvdPeripheralFilter wanted,
             }
         }
         const qsizetype before = also.size();
-        for (const Node &peripheral : peripherals) {
-            if (peripheral.registersSkipped && needed.contains(peripheral.name))
+        bool alone = true;
+        for (Node &peripheral : peripherals) {
+            if (peripheral.registersSkipped && needed.contains(peripheral.name)) {
                 also.insert(peripheral.name);
+                alone = alone && readSkippedRegisters(xml, peripheral);
+            }
         }
         if (also.size() == before)
             break;
+        readWhole = !alone;
+        if (alone) {
+            setParents(peripherals, nullptr);
+            for (Node &peripheral : peripherals)
+                peripheral.unwanted = peripheral.unwanted && !also.contains(peripheral.name);
+        }
     }
     if (import.error.isEmpty())
         Expander(peripherals, import, &registers).run(device);

@@ -332,6 +332,24 @@ void tst_SvdImport::wantedPeripherals_data()
                       + peripheral("C", reg("R", field)))
             << "A" << qsizetype(1)
             << "A.R|0|32|read-write|0|ffffffff|||F|0|2|read-write|||read-write|ON=1/";
+    // Registers passed by are read again from their own bytes, where they can be read alone.
+    const QByteArray later = "<peripheral derivedFrom=\"C\"><name>A</name></peripheral>";
+    QTest::newRow("a base read again, a namespace prefix declared outside it")
+            << QByteArray("<device xmlns:v=\"urn:v\"><peripherals>"
+                          + peripheral("C", reg("R", field))
+                          + "<peripheral><name>D</name><registers><v:x/></registers></peripheral>"
+                          + later + "</peripherals></device>")
+                       .replace("<fields>", "<v:note/>\n<fields>")
+            << "A" << qsizetype(1)
+            << "A.R|0|32|read-write|0|ffffffff|||F|0|2|read-write|||read-write|ON=1/";
+    QTest::newRow("a base read again, in another encoding")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<device><peripherals>"
+                          + peripheral("C", reg("R", field))
+                                    .replace("<fields>",
+                                             "<description>\xe9t\xe9\n</description><fields>")
+                          + later + "</peripherals></device>")
+            << "A" << qsizetype(1)
+            << "A.R|0|32|read-write|0|ffffffff|||F|0|2|read-write|||read-write|ON=1/";
     QTest::newRow("enumerated values by path from another peripheral")
             << device(peripheral("A",
                                  reg("R",
