@@ -636,6 +636,8 @@ private:
     qint64 unsaid = 0; // lines beyond maxSkippedLines
     bool stopped = false;
     SvdRegisters *model = nullptr;
+    // Each field element's containers, resolved once however many register instances it has.
+    QHash<const Node *, QList<SvdEnumeration>> enumerationCache;
 };
 
 Expander::Expander(const std::vector<Node> &peripherals, SvdImport &import)
@@ -1092,6 +1094,8 @@ const EnumerationNode *Expander::findEnumeration(const Node &owner,
 
 QList<SvdEnumeration> Expander::enumerationsOf(const Node &field, const QString &subject)
 {
+    if (const auto cached = enumerationCache.constFind(&field); cached != enumerationCache.cend())
+        return *cached;
     const Node *from = &field;
     for (int k = 0; k < maxDerivation && from->detail && from->detail->enumerations.empty(); ++k) {
         const Node *next = base(*from);
@@ -1139,6 +1143,7 @@ QList<SvdEnumeration> Expander::enumerationsOf(const Node &field, const QString 
         if (!enumeration.values.isEmpty())
             out.append(enumeration);
     }
+    enumerationCache.insert(&field, out);
     return out;
 }
 
