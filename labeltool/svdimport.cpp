@@ -271,6 +271,7 @@ private:
     qint64 number(Node &node, QLatin1String what);
     void readNode(Node &node, int depth, SvdImport &import);
     void readRegisters(Node &node, int depth, SvdImport &import);
+    bool readDeviceProperty(QStringView tag);
     qint64 line() const { return xml.lineNumber() + lineOffset; }
     void fail(SvdImport &import, const QString &error, qint64 line, qint64 column);
 
@@ -404,6 +405,25 @@ void TreeReader::readNode(Node &node, int depth, SvdImport &import)
     }
     if (node.lsb >= 0 && node.width == 0 && node.problem.isEmpty())
         node.problem = QStringLiteral("its width is 0");
+}
+
+// Whether the element was one of the register properties the device gives every register (and
+// is then read).
+bool TreeReader::readDeviceProperty(QStringView tag)
+{
+    QString *property = nullptr;
+    if (tag == QLatin1String("size"))
+        property = &device.size;
+    else if (tag == QLatin1String("access"))
+        property = &device.access;
+    else if (tag == QLatin1String("resetValue"))
+        property = &device.resetValue;
+    else if (tag == QLatin1String("resetMask"))
+        property = &device.resetMask;
+    if (!property)
+        return false;
+    *property = text().trimmed();
+    return true;
 }
 
 void TreeReader::readRegisters(Node &node, int depth, SvdImport &import)
@@ -543,18 +563,7 @@ std::vector<Node> TreeReader::read(SvdImport &import)
     bool listed = false;
     while (nextChild()) {
         if (xml.name() != QLatin1String("peripherals")) {
-            const QStringView tag = xml.name();
-            if (!detailed)
-                xml.skipCurrentElement();
-            else if (tag == QLatin1String("size"))
-                device.size = text();
-            else if (tag == QLatin1String("access"))
-                device.access = text();
-            else if (tag == QLatin1String("resetValue"))
-                device.resetValue = text();
-            else if (tag == QLatin1String("resetMask"))
-                device.resetMask = text();
-            else
+            if (!detailed || !readDeviceProperty(xml.name()))
                 xml.skipCurrentElement();
             continue;
         }
@@ -1412,11 +1421,10 @@ SvdRegisters readSvdRegisters(const QByteArray &xml, SvdPeripheralFilter wanted,
     std::vector<Node> peripherals;
     Properties device;
     // A wanted peripheral may derive from one whose registers were passed by: those are read from
-    // their own bytes, or else in another pass over the whole file.
+    // their own bytes, or else in a second pass over the whole file that reads every peripheral.
     bool readWhole = true;
-    for (int passes = 0; passes <= maxDerivation;) {
+    for (;;) {
         if (readWhole) {
-            ++passes;
             import = SvdImport();
             TreeReader reader(xml, wanted, context, also);
             peripherals = reader.read(import);
@@ -1439,22 +1447,29 @@ SvdRegisters readSvdRegisters(const QByteArray &xml, SvdPeripheralFilter wanted,
                 }
             }
         }
-        const qsizetype before = also.size();
+        bool more = false;
         bool alone = true;
         for (Node &peripheral : peripherals) {
-            if (peripheral.registersSkipped && needed.contains(peripheral.name)) {
+            // Not wanted by the name it had at <registers>, but by the one it ends with.
+            const bool renamed = !peripheral.unwanted;
+            if (alone && peripheral.registersSkipped
+                && (renamed || needed.contains(peripheral.name))) {
+                more = true;
                 also.insert(peripheral.name);
-                alone = alone && readSkippedRegisters(xml, peripheral);
+                alone = readSkippedRegisters(xml, peripheral);
             }
         }
-        if (also.size() == before)
+        if (!more)
             break;
         readWhole = !alone;
-        if (alone) {
-            setParents(peripherals, nullptr);
-            for (Node &peripheral : peripherals)
-                peripheral.unwanted = peripheral.unwanted && !also.contains(peripheral.name);
+        if (readWhole) {
+            wanted = nullptr;
+            continue;
         }
+        // Each round reads at least one peripheral's registers, so the rounds come to an end.
+        setParents(peripherals, nullptr);
+        for (Node &peripheral : peripherals)
+            peripheral.unwanted = peripheral.unwanted && !also.contains(peripheral.name);
     }
     if (import.error.isEmpty())
         Expander(peripherals, import, &registers).run(device);
