@@ -59,7 +59,8 @@ int runFind(const QStringList &arguments)
     for (const SvdRegister &reg : std::as_const(registers.registers)) {
         const QString address = hexDigits(reg.address, 32);
         if (matches(reg.name, reg.name.mid(reg.name.lastIndexOf(u'.') + 1), reg.description))
-            out += QStringLiteral("%1\t%2\t%3 bits\n").arg(address, reg.name).arg(reg.size);
+            out += QStringLiteral("%1\t%2\t%3 bits\n")
+                           .arg(address, reg.name, QString::number(reg.size));
         for (const SvdField &field : reg.fields) {
             const QString full = reg.name + u'.' + field.name;
             if (matches(full, field.name, field.description))

@@ -9,19 +9,20 @@
 namespace {
 
 // Whether a peripheral of that name (as the file writes it, "GPIO%s" for an array) can hold the
-// register asked for, whose first part (case-folded) the context points to.
+// register asked for, whose name (case-folded) the context points to. Too many is harmless: the
+// peripheral is only read in full.
 bool holdsRegister(const QString &peripheral, const void *context)
 {
-    const QString &first = *static_cast<const QString *>(context);
+    const QString &wanted = *static_cast<const QString *>(context);
     if (!peripheral.contains(QLatin1String("%s")))
-        return peripheral.trimmed().toCaseFolded() == first;
-    QStringList parts = peripheral.trimmed().split(QLatin1String("%s"));
+        return wanted.startsWith(peripheral.toCaseFolded() + u'.');
+    QStringList parts = peripheral.split(QLatin1String("%s"));
     for (QString &part : parts)
         part = QRegularExpression::escape(part);
     const QRegularExpression pattern(
-            QStringLiteral("\\A%1\\z").arg(parts.join(QLatin1String(".+"))),
+            QStringLiteral("\\A%1\\.").arg(parts.join(QLatin1String(".+"))),
             QRegularExpression::CaseInsensitiveOption);
-    return pattern.match(first).hasMatch();
+    return pattern.match(wanted).hasMatch();
 }
 
 QString enumeratedName(const SvdField &field, quint64 value, bool write)
@@ -38,17 +39,15 @@ QString valueColumns(const SvdField &field, quint64 registerValue, bool write)
 {
     const quint64 value = field.valueIn(registerValue);
     return QStringLiteral("%1\t%2\t%3")
-            .arg(hexDigits(value, field.width))
-            .arg(value)
-            .arg(enumeratedName(field, value, write));
+            .arg(hexDigits(value, field.width), QString::number(value),
+                 enumeratedName(field, value, write));
 }
 
 QString headerLine(const SvdRegister &reg, const QString &last)
 {
     return QStringLiteral("%1\t%2\t%3 bits\t%4\treset %5 mask %6\t%7\n")
-            .arg(reg.name, hexDigits(reg.address, 32))
-            .arg(reg.size)
-            .arg(accessText(reg.access, reg.modifiedWriteValues, reg.readAction),
+            .arg(reg.name, hexDigits(reg.address, 32), QString::number(reg.size),
+                 accessText(reg.access, reg.modifiedWriteValues, reg.readAction),
                  hexDigits(reg.resetValue, reg.size), hexDigits(reg.resetMask, reg.size), last);
 }
 
@@ -96,9 +95,8 @@ bool warnUncovered(const QString &path, const SvdRegister &reg, const QList<SvdF
     }
     const bool one = bits.size() == 1;
     printErr(QStringLiteral("%1:%2: warning: %3: %4 sets %5 %6, which no field covers\n")
-                     .arg(path)
-                     .arg(reg.line)
-                     .arg(reg.name, which, one ? QStringLiteral("bit") : QStringLiteral("bits"),
+                     .arg(path, QString::number(reg.line), reg.name, which,
+                          one ? QStringLiteral("bit") : QStringLiteral("bits"),
                           bits.join(QLatin1String(", "))));
     return true;
 }
@@ -177,9 +175,8 @@ bool fieldValue(const SvdRegister &reg, const SvdField &field, const QString &gi
     if (!given.isEmpty() && given.front().isDigit()) {
         if (!parseRegisterValue(given, value) || *value > largest) {
             *error = QStringLiteral("%1: %2 does not fit field %3, %4 bits wide (0 … %5)")
-                             .arg(reg.name, given, field.name)
-                             .arg(field.width)
-                             .arg(largest);
+                             .arg(reg.name, given, field.name, QString::number(field.width),
+                                  QString::number(largest));
             return false;
         }
         return true;
@@ -326,9 +323,9 @@ int runReg(const QStringList &arguments)
     quint64 address = 0;
     const bool byAddress = !registerName.isEmpty() && registerName.front().isDigit()
             && parseRegisterValue(registerName, &address);
-    const QString first = registerName.section(u'.', 0, 0).toCaseFolded();
+    const QString folded = registerName.toCaseFolded();
     SvdRegisters registers;
-    if (!loadSvdRegisters(path, byAddress ? nullptr : holdsRegister, &first, &registers))
+    if (!loadSvdRegisters(path, byAddress ? nullptr : holdsRegister, &folded, &registers))
         return ExitUnusable;
     const SvdRegister *reg = nullptr;
     QStringList alike;
@@ -359,10 +356,10 @@ int runReg(const QStringList &arguments)
                          .arg(path, alike.join(QLatin1String(", ")), hexDigits(address, 32)));
     for (const quint64 given : { value, other, start }) {
         if (given & ~reg->valueMask())
-            return usageError(command,
-                              QStringLiteral("%1 does not fit %2, whose size is %3 bits")
-                                      .arg(hexDigits(given, 1), reg->name)
-                                      .arg(reg->size));
+            return usageError(
+                    command,
+                    QStringLiteral("%1 does not fit %2, whose size is %3 bits")
+                            .arg(hexDigits(given, 1), reg->name, QString::number(reg->size)));
     }
     if (composing)
         return compose(path, *reg, parser.isSet(from) ? start : reg->resetValue, rest);

@@ -67,10 +67,8 @@ bool loadSvdRegisters(const QString &path, SvdPeripheralFilter wanted, const voi
     *registers = readSvdRegisters(bytes, wanted, context);
     if (!registers->error.isEmpty()) {
         printErr(QStringLiteral("%1:%2:%3: error: %4\n")
-                         .arg(path)
-                         .arg(registers->line)
-                         .arg(registers->column)
-                         .arg(registers->error));
+                         .arg(path, QString::number(registers->line),
+                              QString::number(registers->column), registers->error));
         return false;
     }
     return true;

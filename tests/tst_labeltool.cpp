@@ -193,6 +193,13 @@ void tst_LabelTool::initTestCase()
     QVERIFY(toFile(path(QStringLiteral("sets.ini")), manySets));
     QVERIFY(toFile(path(QStringLiteral("small.svd")), smallSvd));
     QVERIFY(toFile(path(QStringLiteral("values.svd")), valuesSvd));
+    QVERIFY(toFile(path(QStringLiteral("array.svd")),
+                   "<device><peripherals><peripheral><name>TIM%s</name><dim>2</dim>"
+                   "<dimIndex>1,2</dimIndex><dimIncrement>0x400</dimIncrement>"
+                   "<baseAddress>0x40000000</baseAddress><registers><register><name>CR</name>"
+                   "<addressOffset>4</addressOffset><fields><field><name>EN</name>"
+                   "<bitOffset>0</bitOffset></field></fields></register></registers>"
+                   "</peripheral></peripherals></device>"));
     QVERIFY(toFile(path(QStringLiteral("cut.svd")), smallSvd.left(200)));
     QVERIFY(toFile(path(QStringLiteral("other.svd")), "<device><name>T</name></device>"));
 }
@@ -452,6 +459,11 @@ void tst_LabelTool::commands_data()
             << QStringList { "reg", "@values.svd", "0x4000012c", "1" } << 0
             << QByteArray("P.CH[1].CFGB\t0x4000012C\t32 bits\tread-write\treset 0x00000000 mask "
                           "0x0000FFFF\tdiffers from reset: ON\n[0]\tON\t0x1\t1\t\tread-write\n")
+            << QString();
+    QTest::newRow("reg: a peripheral array's instance by name")
+            << QStringList { "reg", "@array.svd", "tim2.cr", "1" } << 0
+            << QByteArray("TIM2.CR\t0x40000404\t32 bits\tread-write\treset 0x00000000 mask "
+                          "0xFFFFFFFF\tdiffers from reset: EN\n[0]\tEN\t0x1\t1\t\tread-write\n")
             << QString();
     QTest::newRow("reg: no register at the address")
             << QStringList { "reg", "@values.svd", "0x40000004", "1" } << 2 << QByteArray()
