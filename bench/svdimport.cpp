@@ -1,6 +1,7 @@
 // Reading a register description as label sets, against a bare pass of the XML reader over the
 // same bytes: the RP2040 description and one four times its size, measured in turns in one run.
 #include "svdimport.h"
+#include "svdcopies.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -8,69 +9,12 @@
 #include <QFile>
 #include <QStringList>
 #include <QXmlStreamReader>
-#include <QXmlStreamWriter>
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
 namespace {
-
-// Writes the content of <peripherals> again, each peripheral (and what derives from it) renamed
-// with the suffix, so that every copy makes sets of its own.
-void writePeripheralsCopy(const QByteArray &svd, QXmlStreamWriter &writer, const QString &suffix)
-{
-    QXmlStreamReader reader(svd);
-    QStringList open;
-    bool inside = false;
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (reader.isStartElement() && reader.name() == QLatin1String("peripherals")) {
-            inside = true;
-            continue;
-        }
-        if (!inside)
-            continue;
-        if (reader.isEndElement() && open.isEmpty())
-            return;
-        if (reader.isStartElement()) {
-            open.append(reader.name().toString());
-            if (reader.name() == QLatin1String("peripheral")) {
-                writer.writeStartElement(reader.qualifiedName().toString());
-                for (const QXmlStreamAttribute &attribute : reader.attributes()) {
-                    const bool derived = attribute.name() == QLatin1String("derivedFrom");
-                    writer.writeAttribute(attribute.qualifiedName().toString(),
-                                          attribute.value().toString()
-                                                  + (derived ? suffix : QString()));
-                }
-                continue;
-            }
-        } else if (reader.isEndElement()) {
-            open.removeLast();
-        } else if (reader.isCharacters() && open.size() == 2
-                   && open.constLast() == QLatin1String("name")) {
-            writer.writeCharacters(reader.text().toString() + suffix);
-            continue;
-        }
-        writer.writeCurrentToken(reader);
-    }
-}
-
-QByteArray enlarged(const QByteArray &svd, int copies)
-{
-    QByteArray out;
-    QXmlStreamWriter writer(&out);
-    QXmlStreamReader reader(svd);
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (reader.isEndElement() && reader.name() == QLatin1String("peripherals")) {
-            for (int k = 1; k < copies; ++k)
-                writePeripheralsCopy(svd, writer, QStringLiteral("_COPY%1").arg(k));
-        }
-        writer.writeCurrentToken(reader);
-    }
-    return out;
-}
 
 qint64 bareReaderPass(const QByteArray &svd)
 {
@@ -105,7 +49,7 @@ int main(int argc, char *argv[])
         const char *name;
         QByteArray bytes;
     } inputs[] = { { "rp2040.svd", rp2040 },
-                   { "rp2040.svd, peripherals ×4", enlarged(rp2040, 4) } };
+                   { "rp2040.svd, peripherals ×4", svdcopies::enlarged(rp2040, 4) } };
     const int rounds = 21;
 
     std::printf(

@@ -1,6 +1,8 @@
 // Fuzzes the register-description reader: the input bytes are the description. What it returns
 // must hold together, and every set it emits, written into a label file as the tool writes it,
-// must read back through the window's reader with exactly its labels.
+// must read back through the window's reader with exactly its labels. The same bytes read for
+// register values must fail alike, give registers and fields that fit their sizes, decode
+// without fault, and give a peripheral's registers alike whether it alone is read or all.
 #include "fuzzcheck.h"
 #include "inisplice.h"
 #include "labelfile.h"
@@ -15,6 +17,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -45,6 +48,76 @@ void checkSets(const SvdImport &import)
         fail("more sets than registers");
 }
 
+// As reg asks: the peripherals whose names begin the register's.
+bool mayHold(const QString &name, const void *context)
+{
+    // An array's name ("P%s") cannot be told from its instances without expanding it.
+    return name.contains(QLatin1String("%s"))
+            || static_cast<const QString *>(context)->startsWith(name.toCaseFolded() + u'.');
+}
+
+// Built by hand: names from the input may hold "%1".
+QString flatRegister(const SvdRegister &reg)
+{
+    const auto number = [](quint64 n) { return QString::number(n); };
+    QString text = reg.name + u'@' + number(reg.address) + u':' + number(quint64(reg.size)) + u':'
+            + reg.access + u':' + number(reg.resetValue) + u'/' + number(reg.resetMask);
+    for (const SvdField &field : reg.fields)
+        text += u'|' + field.name + u':' + number(quint64(field.lsb)) + u':'
+                + number(quint64(field.width)) + u':' + field.access + u':'
+                + number(quint64(field.enumerations.size()));
+    return text;
+}
+
+void checkRegisters(const QByteArray &xml, const SvdImport &import)
+{
+    const SvdRegisters model = readSvdRegisters(xml);
+    // Fields up to bit 63 and no labels: the expansion limit may fall otherwise, nothing else.
+    const QLatin1String limit("the arrays make more");
+    const bool limited = model.error.contains(limit) || import.error.contains(limit);
+    if (!limited
+        && (model.error != import.error || model.line != import.line
+            || model.column != import.column))
+        fail("the register values read fails otherwise than the import");
+    if (!model.error.isEmpty() || !import.error.isEmpty())
+        return;
+    if (model.registers.size() > import.registers)
+        fail("more registers with values than register instances");
+    for (const SvdRegister &reg : model.registers) {
+        if (reg.size < 1 || reg.size > 64 || (reg.resetValue & ~reg.valueMask())
+            || (reg.resetMask & ~reg.valueMask()))
+            fail("a register's size, reset value or mask out of bounds");
+        for (const SvdField &field : reg.fields) {
+            if (field.width < 1 || field.lsb < 0 || field.lsb + field.width > 64)
+                fail("a field beyond 64 bits");
+            // Every value the field can hold decodes, in both directions.
+            const quint64 value = field.valueIn(reg.resetValue ^ ~quint64(0));
+            for (const bool write : { false, true }) {
+                if (const SvdEnumeration *enumeration = field.enumeration(write))
+                    enumeration->match(value);
+            }
+        }
+    }
+    if (model.registers.isEmpty())
+        return;
+    // The last register, which reg may have to find past every peripheral it passes by.
+    const SvdRegister &last = model.registers.constLast();
+    const QString folded = last.name.toCaseFolded();
+    const SvdRegisters wanted = readSvdRegisters(xml, mayHold, &folded);
+    if (!wanted.error.isEmpty())
+        return; // the whole read stayed within the limits, so this one fails only on them
+    const auto found = std::find_if(
+            wanted.registers.cbegin(), wanted.registers.cend(), [&](const SvdRegister &reg) {
+                return reg.name.compare(last.name, Qt::CaseInsensitive) == 0;
+            });
+    const auto first = std::find_if(
+            model.registers.cbegin(), model.registers.cend(), [&](const SvdRegister &reg) {
+                return reg.name.compare(last.name, Qt::CaseInsensitive) == 0;
+            });
+    if (found == wanted.registers.cend() || flatRegister(*found) != flatRegister(*first))
+        fail("a register read with its peripheral alone differs from the whole read's");
+}
+
 void checkReadBack(const SvdImport &import)
 {
     static QTemporaryDir dir;
@@ -72,8 +145,10 @@ void checkReadBack(const SvdImport &import)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const SvdImport import = importSvd(
-            QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size)));
+    const QByteArray xml =
+            QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    const SvdImport import = importSvd(xml);
+    checkRegisters(xml, import);
     if (!import.error.isEmpty()) {
         if (!import.sets.isEmpty() || import.line < 1 || import.column < 1)
             fail("an error with sets, or without its place");

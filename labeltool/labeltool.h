@@ -18,7 +18,7 @@ inline QString labelGroup()
 
 enum ExitCode : int {
     ExitClean = 0,
-    ExitFindings = 1, // check found something
+    ExitFindings = 1, // check found something; reg met bits no field covers; find found nothing
     ExitUnusable = 2, // a usage error, or a file that cannot be used
 };
 
@@ -119,3 +119,5 @@ int runShow(const QStringList &arguments);
 int runDecode(const QStringList &arguments);
 int runEncode(const QStringList &arguments);
 int runImportSvd(const QStringList &arguments);
+int runReg(const QStringList &arguments);
+int runFind(const QStringList &arguments);

@@ -6,6 +6,7 @@
 #include <QXmlStreamReader>
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -21,6 +22,54 @@ constexpr qint64 maxNumber = qint64(1) << 40;
 constexpr qsizetype maxSkippedLines = 10000;
 
 enum class Kind { Peripheral, Cluster, Register, Field };
+
+// What the register values need beyond the labels, read only for them: the text as written,
+// numbers being read when they are used.
+struct EnumeratedValueNode
+{
+    QString name;
+    QString description;
+    QString value;
+    bool isDefault = false;
+    qint64 line = 0;
+};
+
+struct EnumerationNode
+{
+    QString name;
+    QString usage;
+    QString derivedFrom;
+    std::vector<EnumeratedValueNode> values;
+    qint64 line = 0;
+};
+
+// The register properties an element gives its registers (or a register itself).
+struct Properties
+{
+    QString size;
+    QString access;
+    QString resetValue;
+    QString resetMask;
+
+    void inherit(const Properties &outer)
+    {
+        for (auto member : { &Properties::size, &Properties::access, &Properties::resetValue,
+                             &Properties::resetMask }) {
+            if ((this->*member).isEmpty())
+                this->*member = outer.*member;
+        }
+    }
+};
+
+struct Detail
+{
+    QString description;
+    QString address; // baseAddress of a peripheral, addressOffset of a cluster or register
+    QString modifiedWriteValues;
+    QString readAction;
+    Properties properties;
+    std::vector<EnumerationNode> enumerations;
+};
 
 // What an element of the description says that matters for labels. Numbers not given are -1;
 // a number given but unreadable is said in problem, and the element is then left out.
@@ -38,6 +87,14 @@ struct Node
     qint64 line = 0;
     const Node *parent = nullptr; // the peripheral, cluster or register that holds it
     std::vector<Node> children; // registers and clusters of a peripheral or cluster; fields
+    std::unique_ptr<Detail> detail; // only when the register values are read
+    bool unwanted = false; // a peripheral whose registers are not asked for
+    bool registersSkipped = false; // and were not read
+    // Where the content of the <registers> passed by lies: UTF-16 offsets after its start tag
+    // and after its end tag, and the line of its start tag.
+    qint64 registersFrom = -1;
+    qint64 registersTo = -1;
+    qint64 registersLine = 0;
 };
 
 QString quoted(const QString &text)
@@ -185,18 +242,46 @@ class TreeReader
 {
 public:
     explicit TreeReader(const QByteArray &bytes) : xml(bytes) { }
+    // Reads the detail of the register values too, of the peripherals that wanted takes (all of
+    // them without it) and those named in also.
+    TreeReader(const QByteArray &bytes, SvdPeripheralFilter wanted, const void *context,
+               const QSet<QString> &also)
+        : xml(bytes), detailed(true), wanted(wanted), context(context), also(also)
+    {
+    }
 
     // The peripherals, or an error set in import.
     std::vector<Node> read(SvdImport &import);
+    // Reads a <registers> element alone into the peripheral, its first line being the given one
+    // of the whole file; false when it cannot be read alone.
+    bool readRegistersAlone(Node &peripheral, qint64 firstLine, SvdImport &import);
+    const Properties &deviceProperties() const { return device; }
 
 private:
+    bool readDetail(Node &node, QStringView tag);
+    void readEnumeration(Node &node);
+    bool skipsRegisters(const Node &peripheral) const
+    {
+        return detailed && wanted && !peripheral.name.isEmpty() && !also.contains(peripheral.name)
+                && !wanted(peripheral.name, context);
+    }
+
     bool nextChild();
     QString text() { return xml.readElementText(QXmlStreamReader::SkipChildElements); }
     qint64 number(Node &node, QLatin1String what);
     void readNode(Node &node, int depth, SvdImport &import);
+    void readRegisters(Node &node, int depth, SvdImport &import);
+    bool readDeviceProperty(QStringView tag);
+    qint64 line() const { return xml.lineNumber() + lineOffset; }
     void fail(SvdImport &import, const QString &error, qint64 line, qint64 column);
 
     QXmlStreamReader xml;
+    bool detailed = false;
+    SvdPeripheralFilter wanted = nullptr;
+    const void *context = nullptr;
+    QSet<QString> also;
+    Properties device;
+    qint64 lineOffset = 0;
 };
 
 // Reads up to the next child element of the current one (true) or past its end (false).
@@ -228,8 +313,10 @@ qint64 TreeReader::number(Node &node, QLatin1String what)
 
 void TreeReader::readNode(Node &node, int depth, SvdImport &import)
 {
-    node.line = xml.lineNumber();
+    node.line = line();
     node.derivedFrom = xml.attributes().value(QLatin1String("derivedFrom")).trimmed().toString();
+    if (detailed)
+        node.detail = std::make_unique<Detail>();
     qint64 msb = -1;
     qint64 bitOffset = -1;
     qint64 bitWidth = -1;
@@ -242,23 +329,23 @@ void TreeReader::readNode(Node &node, int depth, SvdImport &import)
         } else if (tag == QLatin1String("dimIndex")) {
             node.dimIndex = text();
         } else if (node.kind == Kind::Peripheral && tag == QLatin1String("registers")) {
-            while (nextChild()) {
-                const QStringView inner = xml.name();
-                const bool isCluster = inner == QLatin1String("cluster");
-                if (isCluster || inner == QLatin1String("register")) {
-                    node.children.emplace_back().kind = isCluster ? Kind::Cluster : Kind::Register;
-                    readNode(node.children.back(), depth + 1, import);
-                } else {
-                    xml.skipCurrentElement();
-                }
+            // Still read as XML, which must be well-formed throughout, but nothing is kept.
+            if (skipsRegisters(node)) {
+                node.registersSkipped = true;
+                node.registersLine = line();
+                node.registersFrom = xml.characterOffset();
+                xml.skipCurrentElement();
+                node.registersTo = xml.characterOffset();
+                continue;
             }
+            readRegisters(node, depth, import);
         } else if (node.kind == Kind::Cluster
                    && (tag == QLatin1String("register") || tag == QLatin1String("cluster"))) {
             if (depth >= maxClusterDepth) {
                 import.skipped.append(QStringLiteral("an element nested deeper than %1 clusters "
                                                      "is left out (line %2)")
                                               .arg(maxClusterDepth)
-                                              .arg(xml.lineNumber()));
+                                              .arg(line()));
                 xml.skipCurrentElement();
                 continue;
             }
@@ -299,7 +386,7 @@ void TreeReader::readNode(Node &node, int depth, SvdImport &import)
             } else if (node.problem.isEmpty()) {
                 node.problem = QStringLiteral("<bitRange> %1 is not [msb:lsb]").arg(quoted(range));
             }
-        } else {
+        } else if (!detailed || !readDetail(node, tag)) {
             xml.skipCurrentElement();
         }
     }
@@ -318,6 +405,118 @@ void TreeReader::readNode(Node &node, int depth, SvdImport &import)
     }
     if (node.lsb >= 0 && node.width == 0 && node.problem.isEmpty())
         node.problem = QStringLiteral("its width is 0");
+}
+
+// Whether the element was one of the register properties the device gives every register (and
+// is then read).
+bool TreeReader::readDeviceProperty(QStringView tag)
+{
+    QString *property = nullptr;
+    if (tag == QLatin1String("size"))
+        property = &device.size;
+    else if (tag == QLatin1String("access"))
+        property = &device.access;
+    else if (tag == QLatin1String("resetValue"))
+        property = &device.resetValue;
+    else if (tag == QLatin1String("resetMask"))
+        property = &device.resetMask;
+    if (!property)
+        return false;
+    *property = text().trimmed();
+    return true;
+}
+
+void TreeReader::readRegisters(Node &node, int depth, SvdImport &import)
+{
+    while (nextChild()) {
+        const QStringView inner = xml.name();
+        const bool isCluster = inner == QLatin1String("cluster");
+        if (isCluster || inner == QLatin1String("register")) {
+            node.children.emplace_back().kind = isCluster ? Kind::Cluster : Kind::Register;
+            readNode(node.children.back(), depth + 1, import);
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+}
+
+bool TreeReader::readRegistersAlone(Node &peripheral, qint64 firstLine, SvdImport &import)
+{
+    lineOffset = firstLine - 1;
+    if (!nextChild() || xml.name() != QLatin1String("registers"))
+        return false;
+    readRegisters(peripheral, 0, import);
+    while (!xml.atEnd())
+        xml.readNext();
+    return !xml.hasError();
+}
+
+// Whether the element was one of the detail of register values (and is then read).
+bool TreeReader::readDetail(Node &node, QStringView tag)
+{
+    Detail &detail = *node.detail;
+    const bool isField = node.kind == Kind::Field;
+    if (tag == QLatin1String("description")) {
+        detail.description = text().simplified();
+    } else if (tag
+               == QLatin1String(node.kind == Kind::Peripheral ? "baseAddress" : "addressOffset")) {
+        detail.address = text();
+    } else if (tag == QLatin1String("access")) {
+        detail.properties.access = text().trimmed();
+    } else if (!isField && tag == QLatin1String("size")) {
+        detail.properties.size = text();
+    } else if (!isField && tag == QLatin1String("resetValue")) {
+        detail.properties.resetValue = text();
+    } else if (!isField && tag == QLatin1String("resetMask")) {
+        detail.properties.resetMask = text();
+    } else if (tag == QLatin1String("modifiedWriteValues")) {
+        detail.modifiedWriteValues = text().trimmed();
+    } else if (tag == QLatin1String("readAction")) {
+        detail.readAction = text().trimmed();
+    } else if (!isField && tag == QLatin1String("dimIncrement")) {
+        node.dimIncrement = number(node, QLatin1String("dimIncrement"));
+    } else if (isField && tag == QLatin1String("enumeratedValues")) {
+        readEnumeration(node);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void TreeReader::readEnumeration(Node &node)
+{
+    EnumerationNode &enumeration = node.detail->enumerations.emplace_back();
+    enumeration.line = line();
+    enumeration.derivedFrom =
+            xml.attributes().value(QLatin1String("derivedFrom")).trimmed().toString();
+    while (nextChild()) {
+        const QStringView tag = xml.name();
+        if (tag == QLatin1String("name")) {
+            enumeration.name = text().trimmed();
+        } else if (tag == QLatin1String("usage")) {
+            enumeration.usage = text().trimmed();
+        } else if (tag == QLatin1String("enumeratedValue")) {
+            EnumeratedValueNode &value = enumeration.values.emplace_back();
+            value.line = line();
+            while (nextChild()) {
+                const QStringView inner = xml.name();
+                if (inner == QLatin1String("name"))
+                    value.name = text().trimmed();
+                else if (inner == QLatin1String("description"))
+                    value.description = text().simplified();
+                else if (inner == QLatin1String("value"))
+                    value.value = text().trimmed();
+                else if (inner == QLatin1String("isDefault"))
+                    value.isDefault =
+                            QStringList { QStringLiteral("true"), QStringLiteral("1") }.contains(
+                                    text().trimmed());
+                else
+                    xml.skipCurrentElement();
+            }
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
 }
 
 void TreeReader::fail(SvdImport &import, const QString &error, qint64 line, qint64 column)
@@ -364,14 +563,17 @@ std::vector<Node> TreeReader::read(SvdImport &import)
     bool listed = false;
     while (nextChild()) {
         if (xml.name() != QLatin1String("peripherals")) {
-            xml.skipCurrentElement();
+            if (!detailed || !readDeviceProperty(xml.name()))
+                xml.skipCurrentElement();
             continue;
         }
         listed = true;
         while (nextChild()) {
             if (xml.name() == QLatin1String("peripheral")) {
-                peripherals.emplace_back().kind = Kind::Peripheral;
-                readNode(peripherals.back(), 0, import);
+                Node &peripheral = peripherals.emplace_back();
+                peripheral.kind = Kind::Peripheral;
+                readNode(peripheral, 0, import);
+                peripheral.unwanted = skipsRegisters(peripheral);
             } else {
                 xml.skipCurrentElement();
             }
@@ -390,12 +592,24 @@ std::vector<Node> TreeReader::read(SvdImport &import)
     return peripherals;
 }
 
-// Turns the element tree into label sets.
+// Where the registers of an element instance lie and what they inherit (register values only).
+struct Scope
+{
+    quint64 address = 0;
+    Properties properties;
+};
+
+// Turns the element tree into label sets, or into the registers with their values.
 class Expander
 {
 public:
     Expander(const std::vector<Node> &peripherals, SvdImport &import);
-    void run();
+    Expander(const std::vector<Node> &peripherals, SvdImport &import, SvdRegisters *model)
+        : Expander(peripherals, import)
+    {
+        this->model = model;
+    }
+    void run(const Properties &device = {});
 
 private:
     const Node *base(const Node &node);
@@ -407,8 +621,20 @@ private:
     bool indicesOf(const Node &node, const QString &subject, Indices *indices);
     bool spend(qint64 cost, const Node &at);
     void note(const QString &subject, const QString &why, const Node &at);
-    void expand(const std::vector<Node> &nodes, const QString &prefix, int depth);
+    void expand(const std::vector<Node> &nodes, const QString &prefix, int depth,
+                const Scope &scope);
     void addRegister(const QString &setName, const Node &reg);
+
+    // The register values.
+    template<typename Get>
+    QString derivedText(const Node &node, Get get);
+    Properties propertiesOf(const Node &node);
+    Scope instanceScope(const Node &node, const Scope &outer, qint64 k);
+    const EnumerationNode *findEnumeration(const Node &owner, const QString &derivedFrom) const;
+    QList<SvdEnumeration> enumerationsOf(const Node &field, const QString &subject);
+    std::optional<quint64> modelNumber(const QString &text, const QString &what,
+                                       const QString &subject, const Node &at);
+    void addModelRegister(const QString &name, const Node &reg, const Scope &scope);
 
     const std::vector<Node> &peripherals;
     SvdImport &import;
@@ -418,6 +644,9 @@ private:
     qint64 spent = 0;
     qint64 unsaid = 0; // lines beyond maxSkippedLines
     bool stopped = false;
+    SvdRegisters *model = nullptr;
+    // Each field element's containers, resolved once however many register instances it has.
+    QHash<const Node *, QList<SvdEnumeration>> enumerationCache;
 };
 
 Expander::Expander(const std::vector<Node> &peripherals, SvdImport &import)
@@ -576,10 +805,11 @@ bool Expander::indicesOf(const Node &node, const QString &subject, Indices *indi
     return true;
 }
 
-void Expander::expand(const std::vector<Node> &nodes, const QString &prefix, int depth)
+void Expander::expand(const std::vector<Node> &nodes, const QString &prefix, int depth,
+                      const Scope &scope)
 {
     for (const Node &node : nodes) {
-        if (node.kind == Kind::Field)
+        if (node.kind == Kind::Field || (model && node.unwanted))
             continue;
         const QString subject = prefix.isEmpty() ? node.name : prefix + u'.' + node.name;
         if (!node.problem.isEmpty()) {
@@ -602,8 +832,12 @@ void Expander::expand(const std::vector<Node> &nodes, const QString &prefix, int
                 note(full, problem + QStringLiteral("; left out"), node);
                 continue;
             }
+            const Scope inner = model ? instanceScope(node, scope, k) : Scope();
             if (node.kind == Kind::Register) {
-                addRegister(full, node);
+                if (model)
+                    addModelRegister(full, node, inner);
+                else
+                    addRegister(full, node);
                 continue;
             }
             const std::vector<Node> &children = childrenOf(node);
@@ -616,7 +850,7 @@ void Expander::expand(const std::vector<Node> &nodes, const QString &prefix, int
                              .arg(maxClusterDepth),
                      node);
             else
-                expand(children, full, depth + 1);
+                expand(children, full, depth + 1, inner);
         }
     }
 }
@@ -746,11 +980,264 @@ void Expander::addRegister(const QString &setName, const Node &reg)
     import.sets.append(std::move(set));
 }
 
-void Expander::run()
+void Expander::run(const Properties &device)
 {
-    expand(peripherals, QString(), 0);
+    Scope top;
+    top.properties = device;
+    expand(peripherals, QString(), 0, top);
     if (unsaid > 0)
         import.skipped.append(QStringLiteral("… and %1 more lines like these").arg(unsaid));
+}
+
+// The first text that get gives along the element's derivation.
+template<typename Get>
+QString Expander::derivedText(const Node &node, Get get)
+{
+    const Node *from = &node;
+    for (int k = 0; from && k <= maxDerivation; ++k) {
+        if (from->detail) {
+            QString text = get(*from->detail);
+            if (!text.isEmpty())
+                return text;
+        }
+        from = base(*from);
+    }
+    return {};
+}
+
+Properties Expander::propertiesOf(const Node &node)
+{
+    Properties properties;
+    const Node *from = &node;
+    for (int k = 0; from && k <= maxDerivation; ++k) {
+        if (from->detail)
+            properties.inherit(from->detail->properties);
+        from = base(*from);
+    }
+    return properties;
+}
+
+Scope Expander::instanceScope(const Node &node, const Scope &outer, qint64 k)
+{
+    Scope scope;
+    scope.properties = propertiesOf(node);
+    scope.properties.inherit(outer.properties);
+    const QString subject = node.name;
+    const std::optional<quint64> offset =
+            modelNumber(derivedText(node, [](const Detail &d) { return d.address; }),
+                        node.kind == Kind::Peripheral ? QStringLiteral("baseAddress")
+                                                      : QStringLiteral("addressOffset"),
+                        subject, node);
+    qint64 increment = node.dimIncrement;
+    for (const Node *from = base(node); increment < 0 && from; from = base(*from))
+        increment = from->dimIncrement;
+    // Addresses wrap as the bus would; a description that makes them wrap is wrong anyway.
+    scope.address =
+            outer.address + offset.value_or(0) + quint64(qMax<qint64>(increment, 0)) * quint64(k);
+    return scope;
+}
+
+std::optional<quint64> Expander::modelNumber(const QString &text, const QString &what,
+                                             const QString &subject, const Node &at)
+{
+    if (text.trimmed().isEmpty())
+        return std::nullopt;
+    quint64 value = 0;
+    quint64 care = 0;
+    if (parseSvdValue(text, &value, &care) && care == ~quint64(0))
+        return value;
+    note(subject,
+         QStringLiteral("<%1> %2 is no number; taken as missing").arg(what, quoted(text.trimmed())),
+         at);
+    return std::nullopt;
+}
+
+// The container that derivedFrom names: a plain name among the field's own containers, then its
+// register's fields', then anywhere in its peripheral; a dotted one as FIELDPATH.NAME.
+const EnumerationNode *Expander::findEnumeration(const Node &owner,
+                                                 const QString &derivedFrom) const
+{
+    const auto named = [](const Node &field, QStringView name) -> const EnumerationNode * {
+        if (!field.detail)
+            return nullptr;
+        for (const EnumerationNode &e : field.detail->enumerations) {
+            if (e.name == name && !e.name.isEmpty())
+                return &e;
+        }
+        return nullptr;
+    };
+    const Node *top = &owner;
+    while (top->parent)
+        top = top->parent;
+    const qsizetype dot = derivedFrom.lastIndexOf(u'.');
+    if (dot > 0) {
+        const QList<QStringView> path = QStringView(derivedFrom).left(dot).split(u'.');
+        const QStringView name = QStringView(derivedFrom).mid(dot + 1);
+        const Node *field = findPath(nullptr, path, Kind::Field);
+        if (!field)
+            field = findPath(top, path, Kind::Field);
+        return field ? named(*field, name) : nullptr;
+    }
+    if (const EnumerationNode *e = named(owner, derivedFrom))
+        return e;
+    if (owner.parent) {
+        for (const Node &field : owner.parent->children) {
+            if (const EnumerationNode *e = named(field, derivedFrom))
+                return e;
+        }
+    }
+    // Depth first through the peripheral, no deeper than the reader went.
+    std::vector<const Node *> pending { top };
+    while (!pending.empty()) {
+        const Node *node = pending.back();
+        pending.pop_back();
+        if (node->kind == Kind::Field) {
+            if (const EnumerationNode *e = named(*node, derivedFrom))
+                return e;
+        }
+        for (auto child = node->children.crbegin(); child != node->children.crend(); ++child)
+            pending.push_back(&*child);
+    }
+    return nullptr;
+}
+
+QList<SvdEnumeration> Expander::enumerationsOf(const Node &field, const QString &subject)
+{
+    if (const auto cached = enumerationCache.constFind(&field); cached != enumerationCache.cend())
+        return *cached;
+    const Node *from = &field;
+    for (int k = 0; k < maxDerivation && from->detail && from->detail->enumerations.empty(); ++k) {
+        const Node *next = base(*from);
+        if (!next)
+            break;
+        from = next;
+    }
+    QList<SvdEnumeration> out;
+    if (!from->detail)
+        return out;
+    for (const EnumerationNode &own : from->detail->enumerations) {
+        const EnumerationNode *source = &own;
+        for (int k = 0;
+             k < maxDerivation && source->values.empty() && !source->derivedFrom.isEmpty(); ++k) {
+            const EnumerationNode *next = findEnumeration(*from, source->derivedFrom);
+            if (!next || next == source) {
+                note(subject,
+                     QStringLiteral("enumeratedValues derivedFrom %1 names no such "
+                                    "enumeratedValues; left out")
+                             .arg(quoted(source->derivedFrom)),
+                     *from);
+                break;
+            }
+            source = next;
+        }
+        SvdEnumeration enumeration;
+        enumeration.name = own.name.isEmpty() ? source->name : own.name;
+        enumeration.usage = !own.usage.isEmpty() ? own.usage
+                : !source->usage.isEmpty()       ? source->usage
+                                                 : QStringLiteral("read-write");
+        for (const EnumeratedValueNode &value : source->values) {
+            SvdEnumeratedValue entry;
+            entry.name = value.name;
+            entry.description = value.description;
+            entry.isDefault = value.isDefault;
+            if (!value.isDefault && !parseSvdValue(value.value, &entry.value, &entry.care)) {
+                note(subject,
+                     QStringLiteral("enumerated value %1: the value %2 is no number; left out")
+                             .arg(quoted(value.name), quoted(value.value)),
+                     *from);
+                continue;
+            }
+            enumeration.values.append(entry);
+        }
+        if (!enumeration.values.isEmpty())
+            out.append(enumeration);
+    }
+    enumerationCache.insert(&field, out);
+    return out;
+}
+
+void Expander::addModelRegister(const QString &name, const Node &reg, const Scope &scope)
+{
+    SvdRegister out;
+    out.name = name;
+    out.address = scope.address;
+    out.line = reg.line;
+    const Properties &properties = scope.properties;
+    if (const std::optional<quint64> size =
+                modelNumber(properties.size, QStringLiteral("size"), name, reg)) {
+        if (*size < 1 || *size > 64) {
+            note(name,
+                 QStringLiteral("a size of %1 bits is none a value can have; left out").arg(*size),
+                 reg);
+            return;
+        }
+        out.size = int(*size);
+    }
+    if (!properties.access.isEmpty())
+        out.access = properties.access;
+    out.resetValue =
+            modelNumber(properties.resetValue, QStringLiteral("resetValue"), name, reg).value_or(0)
+            & out.valueMask();
+    out.resetMask = modelNumber(properties.resetMask, QStringLiteral("resetMask"), name, reg)
+                            .value_or(out.valueMask())
+            & out.valueMask();
+    out.description = derivedText(reg, [](const Detail &d) { return d.description; });
+    out.modifiedWriteValues =
+            derivedText(reg, [](const Detail &d) { return d.modifiedWriteValues; });
+    out.readAction = derivedText(reg, [](const Detail &d) { return d.readAction; });
+
+    for (const Node &field : childrenOf(reg)) {
+        const Node &position = positionOf(field);
+        QString problem = field.problem.isEmpty() ? position.problem : field.problem;
+        if (problem.isEmpty() && position.lsb < 0)
+            problem = QStringLiteral("no bit position");
+        if (!problem.isEmpty()) {
+            note(name, QStringLiteral("field %1: %2; left out").arg(quoted(field.name), problem),
+                 field);
+            continue;
+        }
+        Indices indices;
+        if (!indicesOf(field, name + u'.' + field.name, &indices))
+            continue;
+        const qint64 step = field.dimIncrement >= 0 ? field.dimIncrement : position.width;
+        qint64 count = indices.count;
+        if (step > 0)
+            count = qMin(count, position.lsb >= 64 ? 1 : (64 - position.lsb + step - 1) / step + 1);
+        if (!spend(count, field))
+            return;
+        SvdField common;
+        common.description = derivedText(field, [](const Detail &d) { return d.description; });
+        common.access = derivedText(field, [](const Detail &d) { return d.properties.access; });
+        if (common.access.isEmpty())
+            common.access = out.access;
+        common.modifiedWriteValues =
+                derivedText(field, [](const Detail &d) { return d.modifiedWriteValues; });
+        if (common.modifiedWriteValues.isEmpty())
+            common.modifiedWriteValues = out.modifiedWriteValues;
+        common.readAction = derivedText(field, [](const Detail &d) { return d.readAction; });
+        if (common.readAction.isEmpty())
+            common.readAction = out.readAction;
+        common.enumerations = enumerationsOf(field, name + u'.' + field.name);
+        common.width = int(position.width);
+        common.line = field.line;
+        for (qint64 k = 0; k < count; ++k) {
+            const qint64 lsb = position.lsb + k * step;
+            SvdField instance = common;
+            instance.name = field.name;
+            if (indices.array)
+                instance.name.replace(QLatin1String("%s"), indices.at(k));
+            if (lsb + position.width > 64) {
+                note(name,
+                     QStringLiteral("field %1 reaches beyond bit 63; left out")
+                             .arg(quoted(instance.name)),
+                     field);
+                continue;
+            }
+            instance.lsb = int(lsb);
+            out.fields.append(std::move(instance));
+        }
+    }
+    model->registers.append(std::move(out));
 }
 
 } // namespace
@@ -768,4 +1255,231 @@ SvdImport importSvd(const QByteArray &xml)
         import.skipped.clear();
     }
     return import;
+}
+
+const SvdEnumeratedValue *SvdEnumeration::match(quint64 value) const
+{
+    const SvdEnumeratedValue *fallback = nullptr;
+    for (const SvdEnumeratedValue &entry : values) {
+        if (entry.isDefault) {
+            if (!fallback)
+                fallback = &entry;
+        } else if ((value & entry.care) == (entry.value & entry.care)) {
+            return &entry;
+        }
+    }
+    return fallback;
+}
+
+quint64 SvdField::mask() const
+{
+    const quint64 ones = width >= 64 ? ~quint64(0) : (quint64(1) << width) - 1;
+    return ones << lsb;
+}
+
+const SvdEnumeration *SvdField::enumeration(bool write) const
+{
+    const QLatin1String side = write ? QLatin1String("write") : QLatin1String("read");
+    for (const SvdEnumeration &e : enumerations) {
+        if (e.usage == side || e.usage == QLatin1String("read-write"))
+            return &e;
+    }
+    return nullptr;
+}
+
+bool parseSvdValue(QStringView text, quint64 *value, quint64 *care)
+{
+    text = text.trimmed();
+    if (text.startsWith(u'+'))
+        text = text.mid(1);
+    int base = 10;
+    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        base = 16;
+        text = text.mid(2);
+    } else if (text.startsWith(u'#')) {
+        base = 2;
+        text = text.mid(1);
+    } else if (text.startsWith(QLatin1String("0b"), Qt::CaseInsensitive)) {
+        base = 2;
+        text = text.mid(2);
+    }
+    if (text.isEmpty() || text.size() > 64 + 16)
+        return false;
+    quint64 number = 0;
+    quint64 cared = 0;
+    int binaryDigits = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.toLower().unicode();
+        if (u == '_' && base == 2)
+            continue;
+        const bool dontCare = base == 2 && u == 'x';
+        int digit = 16;
+        if (u >= '0' && u <= '9')
+            digit = u - '0';
+        else if (u >= 'a' && u <= 'f')
+            digit = u - 'a' + 10;
+        if (!dontCare && digit >= base)
+            return false;
+        if (base == 2) {
+            if (++binaryDigits > 64)
+                return false;
+            number = (number << 1) | quint64(dontCare ? 0 : digit);
+            cared = (cared << 1) | quint64(dontCare ? 0 : 1);
+            continue;
+        }
+        if (number > (~quint64(0) - quint64(digit)) / quint64(base))
+            return false;
+        number = number * quint64(base) + quint64(digit);
+    }
+    if (base == 2 && binaryDigits == 0)
+        return false;
+    *value = number;
+    if (care)
+        *care = base == 2
+                ? cared | ~(binaryDigits >= 64 ? ~quint64(0) : (quint64(1) << binaryDigits) - 1)
+                : ~quint64(0);
+    return true;
+}
+
+namespace {
+
+// The byte of UTF-8 text at which a UTF-16 offset into it lies, or -1.
+qint64 utf8Offset(const QByteArray &bytes, qint64 units)
+{
+    qint64 at = 0;
+    qint64 counted = 0;
+    while (counted < units && at < bytes.size()) {
+        const auto c = uchar(bytes.at(at));
+        const int length = c < 0x80 ? 1
+                : (c >> 5) == 6     ? 2
+                : (c >> 4) == 14    ? 3
+                : (c >> 3) == 30    ? 4
+                                    : 1;
+        counted += length == 4 ? 2 : 1;
+        at += length;
+    }
+    return counted == units && at <= bytes.size() ? at : -1;
+}
+
+// Reads the registers of a peripheral that the first pass went by, from their own bytes: no
+// second pass over the whole file. False when those bytes cannot be told or read alone (another
+// encoding, a namespace prefix declared outside them …).
+bool readSkippedRegisters(const QByteArray &xml, Node &peripheral)
+{
+    const qsizetype declarationEnd = xml.indexOf("?>");
+    const QByteArray declaration =
+            xml.startsWith("<?xml") && declarationEnd > 0 ? xml.left(declarationEnd) : QByteArray();
+    if (declaration.contains("encoding") && !declaration.toLower().contains("utf-8"))
+        return false;
+    const qint64 from = utf8Offset(xml, peripheral.registersFrom);
+    const qint64 to = utf8Offset(xml, peripheral.registersTo);
+    const QByteArray end("</registers>");
+    if (from < 1 || to < from + end.size() || xml.at(from - 1) != '>'
+        || xml.mid(to - end.size(), end.size()) != end)
+        return false;
+    const QByteArray alone = "<registers>" + xml.mid(from, to - from);
+    SvdImport import;
+    TreeReader reader(alone, nullptr, nullptr, {});
+    Node read;
+    read.kind = Kind::Peripheral;
+    if (!reader.readRegistersAlone(read, peripheral.registersLine, import))
+        return false;
+    peripheral.children = std::move(read.children);
+    peripheral.registersSkipped = false;
+    return true;
+}
+
+// The first part of a dotted derivedFrom, or all of a peripheral's: the peripherals an element
+// of a wanted one needs read.
+void collectNeeded(const Node &node, QSet<QString> *needed)
+{
+    if (node.kind == Kind::Peripheral && !node.derivedFrom.isEmpty())
+        needed->insert(node.derivedFrom);
+    const auto dotted = [needed](const QString &derivedFrom) {
+        const qsizetype dot = derivedFrom.indexOf(u'.');
+        if (dot > 0)
+            needed->insert(derivedFrom.left(dot));
+    };
+    if (node.kind != Kind::Peripheral)
+        dotted(node.derivedFrom);
+    if (node.detail) {
+        for (const EnumerationNode &e : node.detail->enumerations)
+            dotted(e.derivedFrom);
+    }
+    for (const Node &child : node.children)
+        collectNeeded(child, needed);
+}
+
+} // namespace
+
+SvdRegisters readSvdRegisters(const QByteArray &xml, SvdPeripheralFilter wanted,
+                              const void *context)
+{
+    SvdRegisters registers;
+    SvdImport import;
+    QSet<QString> also;
+    std::vector<Node> peripherals;
+    Properties device;
+    // A wanted peripheral may derive from one whose registers were passed by: those are read from
+    // their own bytes, or else in a second pass over the whole file that reads every peripheral.
+    bool readWhole = true;
+    for (;;) {
+        if (readWhole) {
+            import = SvdImport();
+            TreeReader reader(xml, wanted, context, also);
+            peripherals = reader.read(import);
+            device = reader.deviceProperties();
+            if (!import.error.isEmpty() || !wanted)
+                break;
+        }
+        // What the wanted ones need, and what that needs in turn (a derived peripheral without
+        // registers of its own passes the need on to its own base).
+        QSet<QString> needed;
+        QSet<const Node *> collected;
+        for (bool grew = true; grew;) {
+            grew = false;
+            for (const Node &peripheral : peripherals) {
+                if ((!peripheral.unwanted || needed.contains(peripheral.name))
+                    && !collected.contains(&peripheral)) {
+                    collected.insert(&peripheral);
+                    collectNeeded(peripheral, &needed);
+                    grew = true;
+                }
+            }
+        }
+        bool more = false;
+        bool alone = true;
+        for (Node &peripheral : peripherals) {
+            // Not wanted by the name it had at <registers>, but by the one it ends with.
+            const bool renamed = !peripheral.unwanted;
+            if (alone && peripheral.registersSkipped
+                && (renamed || needed.contains(peripheral.name))) {
+                more = true;
+                also.insert(peripheral.name);
+                alone = readSkippedRegisters(xml, peripheral);
+            }
+        }
+        if (!more)
+            break;
+        readWhole = !alone;
+        if (readWhole) {
+            wanted = nullptr;
+            continue;
+        }
+        // Each round reads at least one peripheral's registers, so the rounds come to an end.
+        setParents(peripherals, nullptr);
+        for (Node &peripheral : peripherals)
+            peripheral.unwanted = peripheral.unwanted && !also.contains(peripheral.name);
+    }
+    if (import.error.isEmpty())
+        Expander(peripherals, import, &registers).run(device);
+    if (!import.error.isEmpty()) {
+        registers.registers.clear();
+        registers.error = import.error;
+        registers.line = import.line;
+        registers.column = import.column;
+        return registers;
+    }
+    registers.notes = import.skipped;
+    return registers;
 }

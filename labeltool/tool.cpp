@@ -10,9 +10,13 @@ int runLabelTool(const QStringList &arguments)
 {
     using Command = int (*)(const QStringList &);
     static const std::pair<const char *, Command> commands[] = {
-        { "check", runCheck },          { "show", runShow },
-        { "decode", runDecode },        { "encode", runEncode },
+        { "check", runCheck },
+        { "show", runShow },
+        { "decode", runDecode },
+        { "encode", runEncode },
         { "import-svd", runImportSvd },
+        { "reg", runReg },
+        { "find", runFind },
     };
     const QString first = arguments.value(1);
     for (const auto &[name, run] : commands) {
@@ -31,12 +35,17 @@ int runLabelTool(const QStringList &arguments)
             "  encode [FILE] --set SET LABEL...   the value of the named bits\n"
             "  import-svd SVD [--only PATTERN]... [--into FILE | --output NEWFILE] [--quiet]\n"
             "                                     label sets from a CMSIS-SVD register "
-            "description\n\n"
+            "description\n"
+            "  reg SVD REGISTER VALUE [--diff VALUE2] | FIELD=VALUE...\n"
+            "                                     a register's value field by field, or one "
+            "composed\n"
+            "  find SVD PATTERN [--text]          registers and fields by name\n\n"
             "FILE defaults to K732-118.ini beside this program; every message about a file names "
             "its path. A FILE or SVD of - is standard input (<stdin> in messages), --output - "
             "standard output. A file name that is not valid UTF-8 is refused, never taken for "
-            "another. Exit status: 0 done or clean, 1 check found warnings, 2 usage error, a file "
-            "that cannot be used, or output that cannot be written."));
+            "another. Exit status: 0 done or clean, 1 check found warnings (reg: bits no field "
+            "covers are set; find: nothing matches), 2 usage error, a file that cannot be used, "
+            "or output that cannot be written."));
     // Not addHelpOption(): its --help-all would offer Qt's own options, which this tool has none
     // of.
     const QCommandLineOption help(QStringList { QStringLiteral("h"), QStringLiteral("help") },

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (the bench preset: release, bench/ only) and runs them: first the window's
 # per-event and label-loading costs in one process, then the register description import against
-# a bare XML reader pass and the label tool's check against the window's reading, then start-up as
-# whole processes run in turn.
+# a bare XML reader pass, reg and find against a bare reader process, and the label tool's check
+# against the window's reading, then start-up as whole processes run in turn.
 # An optional argument sets the number of start-up rounds (default 30).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -46,6 +46,10 @@ echo
 echo "Register description import, against a bare XML reader pass over the same bytes (median of 21 runs in turns)"
 echo
 "$bin/bench_svdimport"
+echo
+echo "reg and find on a 4.8 MiB description as whole processes, against a process that only runs the XML reader (median of 15 rounds in turns)"
+echo
+"$bin/bench_reg" 15
 echo
 echo "check of a large label file against the window's own reading of it (median of 11 runs)"
 echo

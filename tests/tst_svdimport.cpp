@@ -49,6 +49,35 @@ QStringList flat(const QList<LabelSet> &sets)
     return lines;
 }
 
+// A register's values as reg shows them, one line.
+QString flatRegister(const SvdRegister &reg)
+{
+    QStringList parts { reg.name,
+                        QString::number(reg.address, 16),
+                        QString::number(reg.size),
+                        reg.access,
+                        QString::number(reg.resetValue, 16),
+                        QString::number(reg.resetMask, 16),
+                        reg.modifiedWriteValues,
+                        reg.readAction };
+    for (const SvdField &field : reg.fields) {
+        parts << field.name << QString::number(field.lsb) << QString::number(field.width)
+              << field.access << field.modifiedWriteValues << field.readAction;
+        for (const SvdEnumeration &enumeration : field.enumerations) {
+            parts << enumeration.usage;
+            for (const SvdEnumeratedValue &value : enumeration.values)
+                parts << value.name + u'=' + QString::number(value.value) + u'/'
+                                + QString::number(value.care, 16);
+        }
+    }
+    return parts.join(u'|');
+}
+
+bool isPeripheral(const QString &name, const void *context)
+{
+    return name == *static_cast<const QString *>(context);
+}
+
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
@@ -68,6 +97,8 @@ private slots:
     void realDevice();
     void broken_data();
     void broken();
+    void wantedPeripherals_data();
+    void wantedPeripherals();
 };
 
 void tst_SvdImport::mapping_data()
@@ -266,6 +297,90 @@ void tst_SvdImport::realDevice()
         shown.insert(read.names.at(k), read.labels.at(k));
     QCOMPARE(read.names.size(), import.sets.size());
     QCOMPARE(shown, expected);
+
+    // reg names registers as the sets are named.
+    const SvdRegisters model = readSvdRegisters(readFile(QStringLiteral(SVD_DIR "/") + file));
+    QCOMPARE(model.registers.size(), registers);
+    QSet<QString> names;
+    for (const SvdRegister &reg : model.registers)
+        names.insert(reg.name);
+    for (const LabelSet &set : import.sets)
+        QVERIFY2(names.contains(set.name), qPrintable(set.name));
+}
+
+void tst_SvdImport::wantedPeripherals_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QString>("peripheral");
+    QTest::addColumn<qsizetype>("registers");
+    QTest::addColumn<QString>("mentioned"); // a part of what the registers say
+
+    const QByteArray rp2040 = readFile(QStringLiteral(SVD_DIR "/rp2040.svd"));
+    const QByteArray e310x = readFile(QStringLiteral(SVD_DIR "/e310x.svd"));
+    QTest::newRow("RP2040, one peripheral") << rp2040 << "XIP_SSI" << qsizetype(28)
+                                            << "SPI_FRF|21|2|read-write|||read-write|STD=0/";
+    QTest::newRow("RP2040, derived from an earlier one")
+            << rp2040 << "UART1" << qsizetype(22) << "UART1.UARTCR|40038030|32|read-write|300|";
+    QTest::newRow("E310x, derived, enumerated values")
+            << e310x << "PWM2" << qsizetype(7) << "PWM2.count|10035008|32|read-write|0|";
+    const QByteArray field = "<field><name>F</name><bitRange>[1:0]</bitRange><enumeratedValues>"
+                             "<name>E</name><enumeratedValue><name>ON</name><value>1</value>"
+                             "</enumeratedValue></enumeratedValues></field>";
+    QTest::newRow("derived from a later one, which derives from another")
+            << device("<peripheral derivedFrom=\"B\"><name>A</name></peripheral>"
+                      "<peripheral derivedFrom=\"C\"><name>B</name></peripheral>"
+                      + peripheral("C", reg("R", field)))
+            << "A" << qsizetype(1)
+            << "A.R|0|32|read-write|0|ffffffff|||F|0|2|read-write|||read-write|ON=1/";
+    // Registers passed by are read again from their own bytes, where they can be read alone.
+    const QByteArray later = "<peripheral derivedFrom=\"C\"><name>A</name></peripheral>";
+    QTest::newRow("a base read again, a namespace prefix declared outside it")
+            << QByteArray("<device xmlns:v=\"urn:v\"><peripherals>"
+                          + peripheral("C", reg("R", field))
+                          + "<peripheral><name>D</name><registers><v:x/></registers></peripheral>"
+                          + later + "</peripherals></device>")
+                       .replace("<fields>", "<v:note/>\n<fields>")
+            << "A" << qsizetype(1)
+            << "A.R|0|32|read-write|0|ffffffff|||F|0|2|read-write|||read-write|ON=1/";
+    QTest::newRow("a base read again, in another encoding")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<device><peripherals>"
+                          + peripheral("C", reg("R", field))
+                                    .replace("<fields>",
+                                             "<description>\xe9t\xe9\n</description><fields>")
+                          + later + "</peripherals></device>")
+            << "A" << qsizetype(1)
+            << "A.R|0|32|read-write|0|ffffffff|||F|0|2|read-write|||read-write|ON=1/";
+    QTest::newRow("enumerated values by path from another peripheral")
+            << device(peripheral("A",
+                                 reg("R",
+                                     "<field><name>G</name><bitOffset>0</bitOffset>"
+                                     "<enumeratedValues derivedFrom=\"C.R.F.E\"/></field>"))
+                      + peripheral("C", reg("R", field)))
+            << "A" << qsizetype(1) << "G|0|1|read-write|||read-write|ON=1/";
+}
+
+// Reading only the peripheral asked for (and what it derives from) gives its registers as a
+// whole read does.
+void tst_SvdImport::wantedPeripherals()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(QString, peripheral);
+    QFETCH(qsizetype, registers);
+    QFETCH(QString, mentioned);
+
+    QStringList whole;
+    for (const SvdRegister &reg : readSvdRegisters(xml).registers) {
+        if (reg.name.startsWith(peripheral + u'.'))
+            whole.append(flatRegister(reg));
+    }
+    QStringList wanted;
+    for (const SvdRegister &reg : readSvdRegisters(xml, isPeripheral, &peripheral).registers) {
+        if (reg.name.startsWith(peripheral + u'.'))
+            wanted.append(flatRegister(reg));
+    }
+    QCOMPARE(whole.size(), registers);
+    QCOMPARE(wanted, whole);
+    QVERIFY2(whole.join(u'\n').contains(mentioned), qPrintable(whole.join(u'\n')));
 }
 
 void tst_SvdImport::broken_data()

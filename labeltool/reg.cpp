@@ -1,0 +1,369 @@
+// reg: a register's value field by field from its description, two values compared, or a value
+// composed from field values.
+#include "labeltool.h"
+#include "svdregisters.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+namespace {
+
+// Whether a peripheral of that name (as the file writes it, "GPIO%s" for an array) can hold the
+// register asked for, whose name (case-folded) the context points to. Too many is harmless: the
+// peripheral is only read in full.
+bool holdsRegister(const QString &peripheral, const void *context)
+{
+    const QString &wanted = *static_cast<const QString *>(context);
+    if (!peripheral.contains(QLatin1String("%s")))
+        return wanted.startsWith(peripheral.toCaseFolded() + u'.');
+    QStringList parts = peripheral.split(QLatin1String("%s"));
+    for (QString &part : parts)
+        part = QRegularExpression::escape(part);
+    const QRegularExpression pattern(
+            QStringLiteral("\\A%1\\.").arg(parts.join(QLatin1String(".+"))),
+            QRegularExpression::CaseInsensitiveOption);
+    return pattern.match(wanted).hasMatch();
+}
+
+QString enumeratedName(const SvdField &field, quint64 value, bool write)
+{
+    const SvdEnumeration *enumeration = field.enumeration(write);
+    if (!enumeration)
+        return {};
+    const SvdEnumeratedValue *entry = enumeration->match(value);
+    return entry ? entry->name : QStringLiteral("(unnamed)");
+}
+
+// "[msb:lsb]", name, hexadecimal, decimal, enumerated name: the columns a field's value takes.
+QString valueColumns(const SvdField &field, quint64 registerValue, bool write)
+{
+    const quint64 value = field.valueIn(registerValue);
+    return QStringLiteral("%1\t%2\t%3")
+            .arg(hexDigits(value, field.width), QString::number(value),
+                 enumeratedName(field, value, write));
+}
+
+QString headerLine(const SvdRegister &reg, const QString &last)
+{
+    return QStringLiteral("%1\t%2\t%3 bits\t%4\treset %5 mask %6\t%7\n")
+            .arg(reg.name, hexDigits(reg.address, 32), QString::number(reg.size),
+                 accessText(reg.access, reg.modifiedWriteValues, reg.readAction),
+                 hexDigits(reg.resetValue, reg.size), hexDigits(reg.resetMask, reg.size), last);
+}
+
+// The runs of bits that no field covers and that hold a bit of bits, least significant first:
+// lsb and width.
+QList<QPair<int, int>> uncoveredRuns(const SvdRegister &reg, const QList<SvdField> &fields,
+                                     quint64 bits)
+{
+    quint64 covered = 0;
+    for (const SvdField &field : fields)
+        covered |= field.mask();
+    QList<QPair<int, int>> runs;
+    for (int bit = 0; bit < reg.size;) {
+        if ((covered >> bit) & 1) {
+            ++bit;
+            continue;
+        }
+        int end = bit;
+        while (end < reg.size && !((covered >> end) & 1))
+            ++end;
+        const quint64 run = (end - bit >= 64 ? ~quint64(0) : (quint64(1) << (end - bit)) - 1)
+                << bit;
+        if (bits & run)
+            runs.append({ bit, end - bit });
+        bit = end;
+    }
+    return runs;
+}
+
+// The warning for set bits that no field covers (nothing when there are none); whether it was
+// said.
+bool warnUncovered(const QString &path, const SvdRegister &reg, const QList<SvdField> &fields,
+                   quint64 value, const QString &which)
+{
+    quint64 covered = 0;
+    for (const SvdField &field : fields)
+        covered |= field.mask();
+    const quint64 stray = value & ~covered;
+    if (!stray)
+        return false;
+    QStringList bits;
+    for (int bit = reg.size - 1; bit >= 0; --bit) {
+        if ((stray >> bit) & 1)
+            bits.append(QString::number(bit));
+    }
+    const bool one = bits.size() == 1;
+    printErr(QStringLiteral("%1:%2: warning: %3: %4 sets %5 %6, which no field covers\n")
+                     .arg(path, QString::number(reg.line), reg.name, which,
+                          one ? QStringLiteral("bit") : QStringLiteral("bits"),
+                          bits.join(QLatin1String(", "))));
+    return true;
+}
+
+int decode(const QString &path, const SvdRegister &reg, quint64 value, bool write)
+{
+    const QList<SvdField> fields = fieldsOf(reg);
+    QStringList changed;
+    for (const SvdField &field : fields) {
+        if ((value ^ reg.resetValue) & reg.resetMask & field.mask())
+            changed.append(field.name);
+    }
+    QString text = headerLine(reg,
+                              changed.isEmpty() ? QStringLiteral("as at reset")
+                                                : QStringLiteral("differs from reset: %1")
+                                                          .arg(changed.join(QLatin1String(", "))));
+    for (const SvdField &field : fields)
+        text += QStringLiteral("%1\t%2\t%3\t%4\n")
+                        .arg(bitRange(field.lsb, field.width), field.name,
+                             valueColumns(field, value, write),
+                             accessText(field.access, field.modifiedWriteValues, field.readAction));
+    for (const auto &[lsb, width] : uncoveredRuns(reg, fields, value)) {
+        SvdField run;
+        run.lsb = lsb;
+        run.width = width;
+        text += QStringLiteral("%1\t(no field)\t%2\t\n")
+                        .arg(bitRange(lsb, width), valueColumns(run, value, write));
+    }
+    printOut(text);
+    return warnUncovered(path, reg, fields, value, hexDigits(value, reg.size)) ? ExitFindings
+                                                                               : ExitClean;
+}
+
+int compare(const QString &path, const SvdRegister &reg, quint64 before, quint64 after, bool write)
+{
+    const QList<SvdField> fields = fieldsOf(reg);
+    QString rows;
+    int count = 0;
+    for (const SvdField &field : fields) {
+        if (!((before ^ after) & field.mask()))
+            continue;
+        ++count;
+        rows += QStringLiteral("%1\t%2\t%3\t→\t%4\n")
+                        .arg(bitRange(field.lsb, field.width), field.name,
+                             valueColumns(field, before, write), valueColumns(field, after, write));
+    }
+    for (const auto &[lsb, width] : uncoveredRuns(reg, fields, before ^ after)) {
+        SvdField run;
+        run.lsb = lsb;
+        run.width = width;
+        rows += QStringLiteral("%1\t(no field)\t%2\t→\t%3\n")
+                        .arg(bitRange(lsb, width), valueColumns(run, before, write),
+                             valueColumns(run, after, write));
+    }
+    printOut(headerLine(
+                     reg,
+                     QStringLiteral("%1 → %2: %3 %4 differ")
+                             .arg(hexDigits(before, reg.size), hexDigits(after, reg.size))
+                             .arg(count)
+                             .arg(count == 1 ? QStringLiteral("field") : QStringLiteral("fields")))
+             + rows);
+    const bool strayBefore = warnUncovered(path, reg, fields, before, hexDigits(before, reg.size));
+    const bool strayAfter = warnUncovered(path, reg, fields, after, hexDigits(after, reg.size));
+    return strayBefore || strayAfter ? ExitFindings : ExitClean;
+}
+
+// The value of one FIELD=VALUE, or an empty text and why in error.
+bool fieldValue(const SvdRegister &reg, const SvdField &field, const QString &given, quint64 *value,
+                QString *error)
+{
+    if (field.access == QLatin1String("read-only")) {
+        *error = QStringLiteral("%1: field %2 is read-only").arg(reg.name, field.name);
+        return false;
+    }
+    const quint64 largest = field.mask() >> field.lsb;
+    if (!given.isEmpty() && given.front().isDigit()) {
+        if (!parseRegisterValue(given, value) || *value > largest) {
+            *error = QStringLiteral("%1: %2 does not fit field %3, %4 bits wide (0 … %5)")
+                             .arg(reg.name, given, field.name, QString::number(field.width),
+                                  QString::number(largest));
+            return false;
+        }
+        return true;
+    }
+    const SvdEnumeration *enumeration = field.enumeration(true);
+    if (!enumeration && !field.enumerations.isEmpty())
+        enumeration = &field.enumerations.constFirst();
+    QStringList names;
+    if (enumeration) {
+        for (const SvdEnumeratedValue &entry : enumeration->values) {
+            if (entry.name.compare(given, Qt::CaseInsensitive) == 0) {
+                if (entry.isDefault) {
+                    *error = QStringLiteral("%1: %2 of field %3 names the values no other name "
+                                            "names, not one value")
+                                     .arg(reg.name, entry.name, field.name);
+                    return false;
+                }
+                // A don't-care bit is written as 0.
+                *value = entry.value & entry.care & largest;
+                return true;
+            }
+            names.append(entry.name);
+        }
+    }
+    *error = names.isEmpty()
+            ? QStringLiteral("%1: %2 is no number, and field %3 has no enumerated values")
+                      .arg(reg.name, given, field.name)
+            : QStringLiteral("%1: %2 is no enumerated value of field %3 (%4)")
+                      .arg(reg.name, given, field.name, names.join(QLatin1String(", ")));
+    return false;
+}
+
+int compose(const QString &path, const SvdRegister &reg, quint64 start,
+            const QStringList &assignments)
+{
+    const QList<SvdField> fields = fieldsOf(reg);
+    quint64 value = start;
+    for (const QString &assignment : assignments) {
+        const qsizetype equals = assignment.indexOf(u'=');
+        const QString name = assignment.left(equals).trimmed();
+        const QString given = assignment.mid(equals + 1).trimmed();
+        const SvdField *field = nullptr;
+        QStringList names;
+        for (const SvdField &candidate : fields) {
+            names.append(candidate.name);
+            if (!field && candidate.name.compare(name, Qt::CaseInsensitive) == 0)
+                field = &candidate;
+        }
+        if (!field)
+            return fileError(path,
+                             QStringLiteral("%1 has no field \"%2\"%3")
+                                     .arg(reg.name, name, didYouMean(names, name)));
+        quint64 fieldBits = 0;
+        QString error;
+        if (!fieldValue(reg, *field, given, &fieldBits, &error))
+            return fileError(path, error);
+        value = (value & ~field->mask()) | (fieldBits << field->lsb);
+    }
+    value &= reg.valueMask();
+    printOut(QStringLiteral("%1\n%2\n%3\n")
+                     .arg(hexDigits(value, reg.size))
+                     .arg(value)
+                     .arg(binaryDigits(value, reg.size)));
+    return ExitClean;
+}
+
+} // namespace
+
+int runReg(const QStringList &arguments)
+{
+    const QString command = QStringLiteral("reg");
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+            "Decodes VALUE of a register of a CMSIS-SVD device description: a header line (the "
+            "register, its address, size, access, reset value and mask, and the fields whose "
+            "value differs from reset), then one line per field, most significant first: its "
+            "bits, name, value in hexadecimal and decimal, enumerated name and access, "
+            "tab-separated; then the bits no field covers that are set, with a warning (exit "
+            "status 1). With FIELD=VALUE arguments it composes a value instead, from the reset "
+            "value (or --from), and prints it in hexadecimal, decimal and binary; VALUE is a "
+            "number or an enumerated name (without case). REGISTER is named as import-svd names "
+            "its set (PERIPHERAL.REGISTER, PERIPHERAL.CLUSTER.REGISTER), without case, or given "
+            "by its address."));
+    const QCommandLineOption write(QStringLiteral("write"),
+                                   QStringLiteral("Name the values as written to the register "
+                                                  "(the write enumerated values), not as read "
+                                                  "back."));
+    const QCommandLineOption diff(QStringLiteral("diff"),
+                                  QStringLiteral("Show the fields whose values differ between "
+                                                 "VALUE and VALUE2, old and new."),
+                                  QStringLiteral("VALUE2"));
+    const QCommandLineOption from(QStringLiteral("from"),
+                                  QStringLiteral("Compose from VALUE instead of the reset value."),
+                                  QStringLiteral("VALUE"));
+    parser.addOptions({ write, diff, from });
+    parser.addPositionalArgument(QStringLiteral("SVD"),
+                                 QStringLiteral("The device description (.svd)."));
+    parser.addPositionalArgument(
+            QStringLiteral("REGISTER"),
+            QStringLiteral("PERIPHERAL.REGISTER, or an address (0x40020000)."));
+    parser.addPositionalArgument(
+            QStringLiteral("VALUE"),
+            QStringLiteral("Decimal, 0x hexadecimal or 0b binary, within the register's size; "
+                           "or FIELD=VALUE... to compose."),
+            QStringLiteral("VALUE | FIELD=VALUE..."));
+    if (!parseCommandLine(parser, command, arguments))
+        return ExitUnusable;
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() < 3)
+        return usageError(command,
+                          QStringLiteral("SVD, REGISTER and VALUE (or FIELD=VALUE...) "
+                                         "are needed"));
+    const QString &path = positional.at(0);
+    const QString &registerName = positional.at(1);
+    const QStringList rest = positional.mid(2);
+    const bool composing = rest.first().contains(u'=');
+    for (const QString &argument : rest) {
+        if (argument.contains(u'=') != composing || (!composing && rest.size() > 1))
+            return usageError(command,
+                              QStringLiteral("either one VALUE or FIELD=VALUE "
+                                             "arguments"));
+    }
+    if (composing && parser.isSet(diff))
+        return usageError(command, QStringLiteral("--diff compares two values; it composes none"));
+    if (!composing && parser.isSet(from))
+        return usageError(command, QStringLiteral("--from is for FIELD=VALUE arguments"));
+    const auto number = [&](const QString &text, quint64 *value) {
+        if (parseRegisterValue(text, value))
+            return true;
+        usageError(command,
+                   QStringLiteral("'%1' is no value (decimal, 0x hexadecimal or 0b binary, up to "
+                                  "64 bits)")
+                           .arg(text));
+        return false;
+    };
+    quint64 value = 0;
+    quint64 other = 0;
+    quint64 start = 0;
+    if ((!composing && !number(rest.first(), &value))
+        || (parser.isSet(diff) && !number(parser.value(diff), &other))
+        || (parser.isSet(from) && !number(parser.value(from), &start)))
+        return ExitUnusable;
+
+    quint64 address = 0;
+    const bool byAddress = !registerName.isEmpty() && registerName.front().isDigit()
+            && parseRegisterValue(registerName, &address);
+    const QString folded = registerName.toCaseFolded();
+    SvdRegisters registers;
+    if (!loadSvdRegisters(path, byAddress ? nullptr : holdsRegister, &folded, &registers))
+        return ExitUnusable;
+    const SvdRegister *reg = nullptr;
+    QStringList alike;
+    for (const SvdRegister &candidate : std::as_const(registers.registers)) {
+        const bool fits = byAddress
+                ? candidate.address == address
+                : candidate.name.compare(registerName, Qt::CaseInsensitive) == 0;
+        if (fits && !reg)
+            reg = &candidate;
+        else if (fits)
+            alike.append(candidate.name);
+    }
+    if (!reg) {
+        if (byAddress)
+            return fileError(path, QStringLiteral("no register at %1").arg(hexDigits(address, 32)));
+        // The names of every peripheral's registers, to say which come near.
+        if (!loadSvdRegisters(path, nullptr, nullptr, &registers))
+            return ExitUnusable;
+        QStringList names;
+        for (const SvdRegister &candidate : std::as_const(registers.registers))
+            names.append(candidate.name);
+        return fileError(path,
+                         QStringLiteral("no register \"%1\"%2")
+                                 .arg(registerName, didYouMean(names, registerName)));
+    }
+    if (!alike.isEmpty())
+        printErr(QStringLiteral("%1: note: %2 is also at %3\n")
+                         .arg(path, alike.join(QLatin1String(", ")), hexDigits(address, 32)));
+    for (const quint64 given : { value, other, start }) {
+        if (given & ~reg->valueMask())
+            return usageError(
+                    command,
+                    QStringLiteral("%1 does not fit %2, whose size is %3 bits")
+                            .arg(hexDigits(given, 1), reg->name, QString::number(reg->size)));
+    }
+    if (composing)
+        return compose(path, *reg, parser.isSet(from) ? start : reg->resetValue, rest);
+    if (parser.isSet(diff))
+        return compare(path, *reg, value, other, parser.isSet(write));
+    return decode(path, *reg, value, parser.isSet(write));
+}

@@ -1,0 +1,34 @@
+// What reg and find share: the description read for its registers, names near a wrong one, and
+// how values, bit ranges and access read.
+#pragma once
+
+#include "svdimport.h"
+
+#include <QString>
+#include <QStringList>
+
+// Reads the description at path (only the peripherals that wanted takes, see readSvdRegisters);
+// false after printing why it cannot be used, as import-svd says it.
+bool loadSvdRegisters(const QString &path, SvdPeripheralFilter wanted, const void *context,
+                      SvdRegisters *registers);
+
+// Up to five of names nearest to wanted, without case: the fewest edits first, then those that
+// share its beginning or hold it.
+QStringList nearestNames(const QStringList &names, const QString &wanted);
+// ": did you mean A, B?" or nothing.
+QString didYouMean(const QStringList &names, const QString &wanted);
+
+// "0x" and as many upper-case hexadecimal digits as bits take.
+QString hexDigits(quint64 value, int bits);
+// Binary digits, most significant first, grouped by 4.
+QString binaryDigits(quint64 value, int bits);
+// "[n]" or "[msb:lsb]".
+QString bitRange(int lsb, int width);
+// The access and what reading and writing do besides: "read-write, writing 1 clears a bit".
+QString accessText(const QString &access, const QString &modifiedWriteValues,
+                   const QString &readAction);
+// A value given on the command line: decimal, 0x hexadecimal or 0b binary, up to 64 bits.
+bool parseRegisterValue(const QString &text, quint64 *value);
+// The register's fields, most significant first; a register without fields as one field of its
+// own name.
+QList<SvdField> fieldsOf(const SvdRegister &reg);
