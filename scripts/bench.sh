@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (the bench preset: release, bench/ only) and runs them: first the window's
 # per-event and label-loading costs in one process, then the register description import against
-# a bare XML reader pass and the label tool's check against the window's reading, then start-up as
-# whole processes run in turn.
-# An optional argument sets the number of start-up rounds (default 30).
+# a bare XML reader pass and the label tool's check against the window's reading, in one process
+# and as whole processes, then start-up as whole processes run in turn.
+# An optional argument sets the number of start-up rounds (default 30), a second one the rounds of
+# the label tool's process benchmark (default 11).
+# BENCH_APP, BENCH_LABELS_TOOL and BENCH_READ_LABELS name another build's bench_startup_app,
+# K732-118-labels and bench_readlabels to measure instead of this build's, against the same floors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -50,5 +53,7 @@ echo
 echo "check of a large label file against the window's own reading of it (median of 11 runs)"
 echo
 "$bin/bench_labelcheck"
+echo
+"$bin/bench_labeltool" "${2:-11}"
 echo
 "$bin/bench_startup" "${1:-30}"
