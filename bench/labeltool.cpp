@@ -110,6 +110,7 @@ int main(int argc, char **argv)
               { QStringLiteral("check"), tool, { QStringLiteral("check"), labels }, {}, {}, {} } });
 
     std::vector<bench::Run *> runs;
+    runs.reserve(rows.size() * 2);
     for (Comparison &row : rows) {
         runs.push_back(&row.floor);
         runs.push_back(&row.command);

@@ -170,6 +170,7 @@ int main(int argc, char **argv)
     }
 
     std::vector<bench::Run *> runs;
+    runs.reserve(programs.size());
     for (Program &program : programs)
         runs.push_back(&program.run);
     bench::runInTurns(runs, rounds, warmUpRounds);
