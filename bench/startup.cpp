@@ -1,7 +1,8 @@
 // Runs the start-up programs as whole processes, in turn, and reports wall time and peak memory
 // against the form alone, which is the floor the window's own widgets set.
 #include "generatedlabels.h"
-#include "svdimport.h"
+#include "labelfile.h"
+#include "processrun.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,109 +10,24 @@
 #include <QFileInfo>
 #include <QStringList>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <time.h>
-
-extern char **environ;
-
 namespace {
+
+using bench::fail;
 
 struct Program
 {
-    QString name;
-    QString exe;
-    QStringList args;
-    // Removed before every run, so that the run pays for writing the default set.
-    QString removeBeforeRun;
+    bench::Run run;
     int labelSets = 0;
-    std::vector<double> wallMs;
-    std::vector<double> peakMiB;
+    // The form with the same set names in its drop-down, for a large label file: an index into the
+    // programs, or -1.
+    int floor = -1;
 };
 
 const char *const labelFileName = "K732-118.ini";
-
-[[noreturn]] void fail(const QString &message)
-{
-    std::fprintf(stderr, "bench_startup: %s\n", qPrintable(message));
-    std::exit(1);
-}
-
-double nowMs()
-{
-    timespec ts {};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
-
-// Starts the program with its output discarded and waits for it. wait4 gives the peak resident
-// set of this one child, where RUSAGE_CHILDREN would give the largest of all children so far.
-// The peak of a child counts the memory of this process up to the exec, so this process keeps
-// small: the label files are written by children of their own.
-bool spawnAndWait(const QString &exe, const QStringList &arguments, double *wallMs, double *peakMiB)
-{
-    const QByteArray path = QFile::encodeName(exe);
-    std::vector<QByteArray> args { path };
-    args.reserve(size_t(arguments.size()) + 1);
-    for (const QString &arg : arguments)
-        args.push_back(arg.toLocal8Bit());
-    std::vector<char *> argv;
-    argv.reserve(args.size() + 1);
-    for (QByteArray &arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-
-    const double start = nowMs();
-    pid_t pid = 0;
-    const int spawned =
-            posix_spawn(&pid, path.constData(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return false;
-    int status = 0;
-    rusage usage {};
-    if (wait4(pid, &status, 0, &usage) != pid)
-        return false;
-    *wallMs = nowMs() - start;
-    *peakMiB = double(usage.ru_maxrss) / 1024.0;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-void runOnce(Program &program)
-{
-    if (!program.removeBeforeRun.isEmpty())
-        QFile::remove(program.removeBeforeRun);
-    double wallMs = 0;
-    double peakMiB = 0;
-    if (!spawnAndWait(program.exe, program.args, &wallMs, &peakMiB))
-        fail(QStringLiteral("%1 failed").arg(program.exe));
-    program.wallMs.push_back(wallMs);
-    program.peakMiB.push_back(peakMiB);
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
-
-double fastest(const std::vector<double> &values)
-{
-    return *std::min_element(values.begin(), values.end());
-}
 
 // Each label file needs a directory of its own, because the program reads the file beside itself.
 QString stageProgram(const QString &source, const QString &dir)
@@ -123,28 +39,20 @@ QString stageProgram(const QString &source, const QString &dir)
     return target;
 }
 
-void writeLabelFile(const QString &path, int sets)
+// The names of the sets the window shows for the file, one a line, for the floor to fill its
+// drop-down with; returns their number.
+int writeSetNames(const QString &labelFile, const QString &list)
 {
-    if (!writeGeneratedLabelFile(path, sets))
-        fail(QStringLiteral("cannot write %1").arg(path));
-}
-
-// The label sets of a whole register description, as import-svd writes them into a new file.
-void writeImportedLabelFile(const QString &path, const QString &svdPath)
-{
-    QFile svd(svdPath);
-    if (!svd.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("cannot read %1").arg(svdPath));
-    const SvdImport imported = importSvd(svd.readAll());
-    if (!imported.error.isEmpty()
-        || !insertLabelSets(readLabelFileText(path), QStringLiteral("bitlabels"), imported.sets))
-        fail(QStringLiteral("cannot write the sets of %1 to %2").arg(svdPath, path));
-    // The process that runs the programs must stay small (see spawnAndWait): it learns the
-    // number of sets from this file instead of reading them.
-    QFile count(path + QStringLiteral(".sets"));
-    if (!count.open(QIODevice::WriteOnly)
-        || count.write(QByteArray::number(imported.sets.size())) <= 0)
-        fail(QStringLiteral("cannot write %1").arg(count.fileName()));
+    const LabelSets sets = readLabelSetsFromFile(labelFile, QStringLiteral("bitlabels"));
+    QFile out(list);
+    if (sets.names.isEmpty() || !out.open(QIODevice::WriteOnly))
+        fail(QStringLiteral("cannot list the sets of %1").arg(labelFile));
+    for (const QString &name : sets.names) {
+        if (name.contains(QLatin1Char('\n')))
+            fail(QStringLiteral("a set name of %1 holds a line break").arg(labelFile));
+        out.write(name.toUtf8() + '\n');
+    }
+    return int(sets.names.size());
 }
 
 QString formSize(const QString &formExe)
@@ -167,11 +75,12 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     if (argc == 4 && qstrcmp(argv[1], "--write-labels") == 0) {
-        writeLabelFile(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+        if (!writeGeneratedLabelFile(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3])))
+            fail(QStringLiteral("cannot write %1").arg(QString::fromLocal8Bit(argv[2])));
         return 0;
     }
-    if (argc == 4 && qstrcmp(argv[1], "--write-svd-labels") == 0) {
-        writeImportedLabelFile(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    if (argc == 4 && qstrcmp(argv[1], "--write-names") == 0) {
+        writeSetNames(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
         return 0;
     }
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
@@ -182,113 +91,130 @@ int main(int argc, char **argv)
     const QString work = binDir + QStringLiteral("/startup-work");
     QDir(work).removeRecursively();
 
-    const QString appExe = binDir + QStringLiteral("/bench_startup_app");
+    // The window and the label tool may come from another build of the project (to measure a
+    // change against the same floors); by default they are this build's.
+    const QString appExe =
+            bench::programPath("BENCH_APP", binDir + QStringLiteral("/bench_startup_app"));
+    const QString tool = bench::programPath(
+            "BENCH_LABELS_TOOL", QDir::cleanPath(binDir + QStringLiteral("/../K732-118-labels")));
     const QString formExe = binDir + QStringLiteral("/bench_startup_form");
+    const QString floorExe = binDir + QStringLiteral("/bench_startup_floor");
+    const QString self = QCoreApplication::applicationFilePath();
     const QStringList size = formSize(formExe).split(QLatin1Char(' '));
 
     std::vector<Program> programs;
-    programs.push_back({ QStringLiteral("bare QMainWindow, same size"),
-                         binDir + QStringLiteral("/bench_startup_bare"),
-                         size,
-                         {},
-                         0,
-                         {},
-                         {} });
-    programs.push_back({ QStringLiteral("form alone"), formExe, {}, {}, 0, {}, {} });
+    const auto add = [&programs](const QString &name, const QString &exe, const QStringList &args,
+                                 int labelSets = 0) {
+        programs.push_back({ { name, exe, args, {}, {}, {} }, labelSets, -1 });
+        return int(programs.size()) - 1;
+    };
+    add(QStringLiteral("bare QMainWindow, same size"),
+        binDir + QStringLiteral("/bench_startup_bare"), size);
+    add(QStringLiteral("form alone"), formExe, {});
 
     const QString defaultDir = work + QStringLiteral("/default");
-    programs.push_back({ QStringLiteral("K732-118, default label file"),
-                         stageProgram(appExe, defaultDir),
-                         {},
-                         {},
-                         1,
-                         {},
-                         {} });
+    const int withDefault = add(QStringLiteral("K732-118, default label file"),
+                                stageProgram(appExe, defaultDir), {}, 1);
     // The first start writes the default file; every measured run then finds it.
-    runOnce(programs.back());
+    programs.back().run.once();
     if (!QFile::exists(defaultDir + QLatin1Char('/') + QLatin1String(labelFileName)))
         fail(QStringLiteral("the program wrote no default label file"));
-    programs.back().wallMs.clear();
-    programs.back().peakMiB.clear();
+    programs.back().run.forget();
 
     const QString firstDir = work + QStringLiteral("/first-start");
-    programs.push_back({ QStringLiteral("K732-118, first start (writes the file)"),
-                         stageProgram(appExe, firstDir),
-                         {},
-                         firstDir + QLatin1Char('/') + QLatin1String(labelFileName),
-                         1,
-                         {},
-                         {} });
+    add(QStringLiteral("K732-118, first start (writes the file)"), stageProgram(appExe, firstDir),
+        {}, 1);
+    programs.back().run.removeBeforeRun =
+            firstDir + QLatin1Char('/') + QLatin1String(labelFileName);
 
+    // A large file's start-up is measured against the form with the same set names in its
+    // drop-down: the toolkit measures every name when the drop-down is first shown, which no
+    // reading of the file can avoid.
+    const auto addWithFloor = [&](const QString &name, const QString &dir,
+                                  const QStringList &floorArgs, int sets) {
+        const int floor =
+                add(QStringLiteral("form, drop-down of %1").arg(name), floorExe, floorArgs, sets);
+        add(QStringLiteral("K732-118, %1").arg(name), stageProgram(appExe, dir), {}, sets);
+        programs.back().floor = floor;
+    };
     for (int sets : { 100, 1000, 10000 }) {
         const QString dir = work + QStringLiteral("/sets-%1").arg(sets);
-        const QString exe = stageProgram(appExe, dir);
-        double wallMs = 0;
-        double peakMiB = 0;
-        if (!spawnAndWait(QCoreApplication::applicationFilePath(),
-                          { QStringLiteral("--write-labels"),
-                            dir + QLatin1Char('/') + QLatin1String(labelFileName),
-                            QString::number(sets) },
-                          &wallMs, &peakMiB))
-            fail(QStringLiteral("cannot write the label file of %1 sets").arg(sets));
-        programs.push_back(
-                { QStringLiteral("K732-118, %1 sets").arg(sets), exe, {}, {}, sets, {}, {} });
+        bench::runSetUp(self,
+                        { QStringLiteral("--write-labels"),
+                          dir + QLatin1Char('/') + QLatin1String(labelFileName),
+                          QString::number(sets) },
+                        QStringLiteral("write the label file of %1 sets").arg(sets));
+        const QString name = QStringLiteral("%1 sets").arg(sets);
+        if (sets < 1000)
+            add(QStringLiteral("K732-118, %1").arg(name), stageProgram(appExe, dir), {}, sets);
+        else
+            addWithFloor(name, dir, { QStringLiteral("--generated"), QString::number(sets) }, sets);
     }
 
     {
         // The whole RP2040 description imported, as a user who wants every register would.
         const QString dir = work + QStringLiteral("/rp2040");
-        const QString exe = stageProgram(appExe, dir);
         const QString file = dir + QLatin1Char('/') + QLatin1String(labelFileName);
-        double wallMs = 0;
-        double peakMiB = 0;
-        if (!spawnAndWait(
-                    QCoreApplication::applicationFilePath(),
-                    { QStringLiteral("--write-svd-labels"), file, QStringLiteral(RP2040_SVD) },
-                    &wallMs, &peakMiB))
-            fail(QStringLiteral("cannot import %1").arg(QStringLiteral(RP2040_SVD)));
-        QFile count(file + QStringLiteral(".sets"));
-        const int sets = count.open(QIODevice::ReadOnly) ? count.readAll().toInt() : 0;
-        programs.push_back({ QStringLiteral("K732-118, RP2040 import (%1 sets)").arg(sets),
-                             exe,
-                             {},
-                             {},
-                             sets,
-                             {},
-                             {} });
+        const QString names = dir + QStringLiteral("/set-names.txt");
+        QDir().mkpath(dir);
+        bench::runSetUp(tool,
+                        { QStringLiteral("import-svd"), QStringLiteral(RP2040_SVD),
+                          QStringLiteral("--output"), file },
+                        QStringLiteral("import %1").arg(QStringLiteral(RP2040_SVD)));
+        bench::runSetUp(self, { QStringLiteral("--write-names"), file, names },
+                        QStringLiteral("list the sets of %1").arg(file));
+        QFile list(names);
+        const int sets = list.open(QIODevice::ReadOnly) ? int(list.readAll().count('\n')) : 0;
+        addWithFloor(QStringLiteral("RP2040 import (%1 sets)").arg(sets), dir,
+                     { QStringLiteral("--names"), names }, sets);
     }
 
-    // In turn, with the order rotated each round, so that a slow spell of the machine falls on
-    // every program alike.
-    for (int round = 0; round < warmUpRounds + rounds; ++round) {
-        for (size_t i = 0; i < programs.size(); ++i)
-            runOnce(programs[(i + size_t(round)) % programs.size()]);
-        if (round + 1 == warmUpRounds) {
-            for (Program &program : programs) {
-                program.wallMs.clear();
-                program.peakMiB.clear();
-            }
-        }
-    }
+    std::vector<bench::Run *> runs;
+    runs.reserve(programs.size());
+    for (Program &program : programs)
+        runs.push_back(&program.run);
+    bench::runInTurns(runs, rounds, warmUpRounds);
 
     // The median says what a start usually costs; the fastest run is what is left when the machine
     // has nothing else to do, and is the steadier of the two on a busy machine.
-    const Program &form = programs[1];
-    const Program &withDefault = programs[2];
-    const double formWall = median(form.wallMs);
-    const double formFastest = fastest(form.wallMs);
-    const double formPeak = median(form.peakMiB);
+    const bench::Run &form = programs[1].run;
+    const double formWall = bench::median(form.wallMs);
+    const double formFastest = bench::fastest(form.wallMs);
+    const double formPeak = bench::median(form.peakMiB);
     std::printf("Start-up, %d runs of each program in turn (QT_QPA_PLATFORM=offscreen)\n\n",
                 rounds);
     std::printf("| program | wall ms, median | × form | wall ms, fastest | × form | peak MiB | "
                 "× form |\n");
     std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
     for (const Program &program : programs) {
-        const double wall = median(program.wallMs);
-        const double quickest = fastest(program.wallMs);
-        const double peak = median(program.peakMiB);
-        std::printf("| %s | %.1f | %.3f | %.1f | %.3f | %.1f | %.3f |\n", qPrintable(program.name),
+        const bench::Run &run = program.run;
+        const double wall = bench::median(run.wallMs);
+        const double quickest = bench::fastest(run.wallMs);
+        const double peak = bench::median(run.peakMiB);
+        std::printf("| %s | %.1f | %.3f | %.1f | %.3f | %.1f | %.3f |\n", qPrintable(run.name),
                     wall, wall / formWall, quickest, quickest / formFastest, peak, peak / formPeak);
+    }
+
+    std::printf("\nLarge label files against their floor: the form with the same set names in its "
+                "drop-down (goal: at most 1.25 ×)\n\n");
+    std::printf("| label file | floor ms, median | fastest | MiB | K732-118 ms, median | fastest | "
+                "MiB | × floor, median | fastest | MiB |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+    for (const Program &program : programs) {
+        if (program.floor < 0)
+            continue;
+        const bench::Run &run = program.run;
+        const bench::Run &floor = programs[size_t(program.floor)].run;
+        const double floorWall = bench::median(floor.wallMs);
+        const double floorFastest = bench::fastest(floor.wallMs);
+        const double floorPeak = bench::median(floor.peakMiB);
+        const double wall = bench::median(run.wallMs);
+        const double quickest = bench::fastest(run.wallMs);
+        const double peak = bench::median(run.peakMiB);
+        const QString file = run.name.mid(run.name.indexOf(QLatin1String(", ")) + 2);
+        std::printf("| %s | %.1f | %.1f | %.1f | %.1f | %.1f | %.1f | %.2f | %.2f | %.2f |\n",
+                    qPrintable(file), floorWall, floorFastest, floorPeak, wall, quickest, peak,
+                    wall / floorWall, quickest / floorFastest, peak / floorPeak);
     }
 
     std::printf("\nLarge label files against the default file (generated: 32 labels a set; "
@@ -296,16 +222,18 @@ int main(int argc, char **argv)
     std::printf("| label file | added ms, median | per set µs | added ms, fastest | per set µs | "
                 "added MiB |\n");
     std::printf("|---|---:|---:|---:|---:|---:|\n");
+    const bench::Run &base = programs[size_t(withDefault)].run;
     for (const Program &program : programs) {
-        if (program.labelSets < 100)
+        const bench::Run &run = program.run;
+        if (program.labelSets < 100 || !run.name.startsWith(QLatin1String("K732-118")))
             continue;
-        const double added = median(program.wallMs) - median(withDefault.wallMs);
-        const double addedFastest = fastest(program.wallMs) - fastest(withDefault.wallMs);
-        const QString file = program.name.mid(program.name.indexOf(QLatin1String(", ")) + 2);
+        const double added = bench::median(run.wallMs) - bench::median(base.wallMs);
+        const double addedFastest = bench::fastest(run.wallMs) - bench::fastest(base.wallMs);
+        const QString file = run.name.mid(run.name.indexOf(QLatin1String(", ")) + 2);
         std::printf("| %s | %.1f | %.1f | %.1f | %.1f | %.1f |\n", qPrintable(file), added,
                     added * 1000.0 / program.labelSets, addedFastest,
                     addedFastest * 1000.0 / program.labelSets,
-                    median(program.peakMiB) - median(withDefault.peakMiB));
+                    bench::median(run.peakMiB) - bench::median(base.peakMiB));
     }
     return 0;
 }

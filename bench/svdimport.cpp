@@ -33,11 +33,26 @@ double median(std::vector<double> values)
     return values.at(values.size() / 2);
 }
 
+// Writes the description at source with its peripherals copies times over to target, for the label
+// tool's benchmark to run on a file.
+int writeEnlarged(const QString &source, const QString &target, int copies)
+{
+    QFile in(source);
+    QFile out(target);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly) || copies < 1)
+        return 1;
+    const QByteArray bytes = enlarged(in.readAll(), copies);
+    return out.write(bytes) == bytes.size() && out.flush() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    if (argc == 5 && qstrcmp(argv[1], "--write-enlarged") == 0)
+        return writeEnlarged(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                             QByteArray(argv[4]).toInt());
     QFile file(QStringLiteral(RP2040_SVD));
     if (!file.open(QIODevice::ReadOnly)) {
         std::fprintf(stderr, "cannot read %s\n", RP2040_SVD);

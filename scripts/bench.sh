@@ -2,12 +2,45 @@
 # Builds the benchmarks (the bench preset: release, bench/ only) and runs them: first the window's
 # per-event and label-loading costs in one process, then the register description import against
 # a bare XML reader pass, reg and find against a bare reader process, and the label tool's check
-# against the window's reading, then start-up as whole processes run in turn.
-# An optional argument sets the number of start-up rounds (default 30).
+# against the window's reading, in one process and as whole processes, then start-up as whole
+# processes run in turn.
+# An optional argument sets the number of start-up rounds (default 30), a second one the rounds of
+# the label tool's process benchmark (default 11).
+# BENCH_APP, BENCH_LABELS_TOOL and BENCH_READ_LABELS name another build's bench_startup_app,
+# K732-118-labels and bench_readlabels to measure instead of this build's, against the same floors.
+#
+#   scripts/bench.sh --tree DIR [ROUNDS [TOOL_ROUNDS]]
+# measures another source tree of the project (a change, or main) with these benchmarks: DIR's
+# sources with this bench/ in place of its own, built into build/bench-tree/, and only the process
+# benchmarks (start-up and the label tool) run. DIR itself is only read.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
+if [ "${1:-}" = "--tree" ]; then
+    tree=$(cd "${2:?--tree needs a directory}" && pwd)
+    shift 2
+    src=build/bench-tree/src
+    rm -rf "$src" && mkdir -p "$src"
+    for entry in "$tree"/* "$tree"/.clang-format "$tree"/.clang-tidy; do
+        [ -e "$entry" ] || continue
+        name=$(basename "$entry")
+        case "$name" in build | bench) ;; *) ln -s "$entry" "$src/$name" ;; esac
+    done
+    ln -s "$PWD/bench" "$src/bench"
+    cmake -S "$src" -B build/bench-tree/build -DCMAKE_BUILD_TYPE=Release -DMASKCALC_BUILD_BENCH=ON \
+        -DBUILD_TESTING=OFF >/dev/null
+    cmake --build build/bench-tree/build -j"$(nproc)" --target bench_startup bench_labeltool
+    bin=build/bench-tree/build/bench
+    export QT_QPA_PLATFORM=offscreen
+    echo
+    echo "Tree: $tree ($(git -C "$tree" describe --always --dirty 2>/dev/null || echo 'not a git tree'))"
+    echo
+    "$bin/bench_labeltool" "${2:-11}"
+    echo
+    "$bin/bench_startup" "${1:-30}"
+    exit 0
+fi
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j"$(nproc)"
 
@@ -54,5 +87,7 @@ echo
 echo "check of a large label file against the window's own reading of it (median of 11 runs)"
 echo
 "$bin/bench_labelcheck"
+echo
+"$bin/bench_labeltool" "${2:-11}"
 echo
 "$bin/bench_startup" "${1:-30}"
