@@ -41,7 +41,7 @@ int writeEnlarged(const QString &source, const QString &target, int copies)
     QFile out(target);
     if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly) || copies < 1)
         return 1;
-    const QByteArray bytes = enlarged(in.readAll(), copies);
+    const QByteArray bytes = svdcopies::enlarged(in.readAll(), copies);
     return out.write(bytes) == bytes.size() && out.flush() ? 0 : 1;
 }
 
