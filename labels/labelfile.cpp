@@ -2,18 +2,17 @@
 #include "labelfile.h"
 
 #include "guardedfile.h"
+#include "inireader.h"
 #include "inisplice.h"
 #include "labeldecoding.h"
-#include "plainlabelfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QVariant>
+
+#include <algorithm>
 
 #ifdef Q_OS_LINUX
 #include <climits>
@@ -21,26 +20,6 @@
 #endif
 
 namespace {
-
-using KeyValues = QMap<QString, QVariant>;
-
-KeyValues readKeyValues(const QString &path)
-{
-    const QSettings settings(path, QSettings::IniFormat);
-    KeyValues all;
-    const QStringList keys = settings.allKeys();
-    // An empty key (a line "=5" before any section) cannot be looked up: the settings class
-    // would print a warning. Its presence is compared all the same.
-    for (const QString &key : keys)
-        all.insert(key, key.isEmpty() ? QVariant() : settings.value(key));
-    return all;
-}
-
-bool writeScratchFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-}
 
 // The bytes the toolkit's writer gives a file that holds only these keys of one group: the
 // section, then its keys in the order of their names, each line ended by the platform's break.
@@ -57,15 +36,17 @@ QByteArray writtenByToolkit(const QString &group, const QMap<QString, QByteArray
     return text;
 }
 
-// The sets that the keys (group/set/label) make, as the settings class lists sub-groups.
-QStringList setNames(const KeyValues &keys, const QString &group)
+// The sets that the keys (group/set/label, sorted) make, as the settings class lists sub-groups
+// of a file read whole.
+QStringList setNames(const QList<IniKey> &keys, const QString &group)
 {
     const QString prefix = group + u'/';
     QStringList names;
-    // Keys of one set share a prefix, so they follow each other in the sorted map.
-    for (auto it = keys.lowerBound(prefix); it != keys.cend() && it.key().startsWith(prefix);
-         ++it) {
-        const QStringView rest = QStringView(it.key()).sliced(prefix.size());
+    auto it = std::lower_bound(keys.cbegin(), keys.cend(), prefix,
+                               [](const IniKey &key, const QString &p) { return key.key < p; });
+    // Keys of one set share a prefix, so they follow each other in the sorted list.
+    for (; it != keys.cend() && it->key.startsWith(prefix); ++it) {
+        const QStringView rest = QStringView(it->key).sliced(prefix.size());
         const qsizetype slash = rest.indexOf(u'/');
         if (slash > 0 && (names.isEmpty() || names.constLast() != rest.first(slash)))
             names.append(rest.first(slash).toString());
@@ -73,31 +54,30 @@ QStringList setNames(const KeyValues &keys, const QString &group)
     return names;
 }
 
-} // namespace
-
-LabelSets readLabelSets(QSettings &settings, const QString &group)
+// Whether after holds exactly the keys of before, each with its value, and the added ones: all
+// three sorted by key.
+bool readsAsBeforePlus(const QList<IniKey> &after, const QList<IniKey> &before,
+                       const QList<IniKey> &added)
 {
-    LabelSets sets;
-    settings.beginGroup(group);
-    sets.names = settings.childGroups();
-    // A line such as "\Set\A=0" makes a sub-group without a name, which cannot be entered:
-    // beginGroup("") stays in the group, whose own keys would pass for that set's labels.
-    sets.names.removeAll(QString());
-    for (const QString &name : std::as_const(sets.names)) {
-        settings.beginGroup(name);
-        const QStringList keys = settings.childKeys();
-        QList<QVariant> values;
-        values.reserve(keys.size());
-        // An empty label (from a line such as "Set\ =1") cannot be looked up: the settings
-        // class would print a warning and give nothing. It counts as a label without a value.
-        for (const QString &key : keys)
-            values.append(key.isEmpty() ? QVariant() : settings.value(key, QVariant()));
-        sets.labels.append(decodeLabelSet(keys, values));
-        settings.endGroup();
+    if (after.size() != before.size() + added.size())
+        return false;
+    qsizetype b = 0;
+    qsizetype a = 0;
+    for (const IniKey &key : after) {
+        if (b < before.size() && before.at(b).key == key.key) {
+            if (before.at(b++).value != key.value)
+                return false;
+        } else if (a < added.size() && added.at(a).key == key.key) {
+            if (added.at(a++).value != key.value)
+                return false;
+        } else {
+            return false;
+        }
     }
-    settings.endGroup();
-    return sets;
+    return true;
 }
+
+} // namespace
 
 bool isWithinLabelFileLimits(QByteArrayView text)
 {
@@ -158,19 +138,20 @@ LabelSets readLabelSetsFromFile(const QString &path, const QString &group, bool 
     QByteArray bytes;
     if (readGuarded(path, &file, &bytes) != GuardedRead::Read || !isWithinLabelFileLimits(bytes))
         return {};
-    // A file of thousands of sets is read in one pass when it is plain enough for that; the
-    // settings class takes the rest, and gives the same sets for a plain file, only slower.
-    LabelSets sets;
-    if (bytes.contains('\0') || !readPlainLabelSets(bytes, group, &sets)) {
-        // The settings class reads from disk only: it gets a copy of the text that was checked
-        // against the limits, not what another program may have put at the path by now.
-        const QTemporaryDir scratch;
-        const QString copy = scratch.filePath(QStringLiteral("read.ini"));
-        const bool copied = scratch.isValid() && writeScratchFile(copy, bytes);
-        bytes.clear();
-        QSettings settings(copied ? copy : file.target, QSettings::IniFormat);
-        sets = readLabelSets(settings, group);
-    }
+    bool over = false;
+    LabelSets sets = readLabelSetsFromText(bytes, group, &over);
+    if (overLimits)
+        *overLimits = over;
+    return sets;
+}
+
+LabelSets readLabelSetsFromText(QByteArrayView bytes, const QString &group, bool *overLimits)
+{
+    if (overLimits)
+        *overLimits = false;
+    if (!isWithinLabelFileLimits(bytes))
+        return {};
+    LabelSets sets = readIniLabelSets(bytes, group);
     if (!isWithinLabelSetLimits(sets.names)) {
         if (overLimits)
             *overLimits = true;
@@ -206,33 +187,44 @@ bool insertLabelSets(const LabelFileText &file, const QString &group, const QLis
         return false;
 
     QList<QByteArray> lines;
-    KeyValues added;
+    QList<IniKey> added;
     QMap<QString, QByteArray> keys;
     for (const LabelSet &set : sets) {
         for (qsizetype i = 0; i < set.labels.size(); ++i) {
             const QString key = set.name + u'/' + set.labels.at(i);
             lines.append(iniEscapedKey(key) + '=' + QByteArray::number(i));
-            added.insert(group + u'/' + key, QString::number(i));
+            IniValue value;
+            value.kind = IniValue::Text;
+            value.text = QString::number(i);
+            added.append({ group + u'/' + key, value });
             keys.insert(key, QByteArray::number(i));
         }
     }
-    const QByteArray &text = file.bytes;
-    // The toolkit reads INI files from disk only, so the old and the new text are read back from
-    // scratch copies: the file is replaced only when every old key keeps its value and the set is
-    // there in full. A line continued by a trailing backslash or an open quote can swallow the
-    // added lines in one place and not in the other.
-    const QTemporaryDir scratch;
-    const QString before = scratch.filePath(QStringLiteral("before.ini"));
-    if (!scratch.isValid() || !writeScratchFile(before, text))
-        return false;
-    KeyValues expected = readKeyValues(before);
-    for (auto it = added.cbegin(); it != added.cend(); ++it) {
-        if (expected.contains(it.key()))
+    std::sort(added.begin(), added.end(),
+              [](const IniKey &a, const IniKey &b) { return a.key < b.key; });
+    for (qsizetype k = 1; k < added.size(); ++k) {
+        if (added.at(k).key == added.at(k - 1).key)
             return false;
-        expected.insert(it.key(), it.value());
+    }
+    const QByteArray &text = file.bytes;
+    // The file is replaced only when the new text reads as the old one, every old key keeping
+    // its value, plus exactly the added keys. A line continued by a trailing backslash or an open
+    // quote can swallow the added lines in one place and not in the other.
+    const QList<IniKey> before = readIniKeys(text);
+    for (const IniKey &key : std::as_const(added)) {
+        const auto found =
+                std::lower_bound(before.cbegin(), before.cend(), key.key,
+                                 [](const IniKey &k, const QString &name) { return k.key < name; });
+        if (found != before.cend() && found->key == key.key)
+            return false;
     }
     // A file the program would not read again would hide every set added to it later.
-    if (!isWithinLabelSetLimits(setNames(expected, group)))
+    QStringList names = setNames(before, group);
+    for (const LabelSet &set : sets)
+        names.append(set.name);
+    names.sort();
+    names.removeDuplicates();
+    if (!isWithinLabelSetLimits(names))
         return false;
 
     QList<QByteArray> candidates;
@@ -245,14 +237,10 @@ bool insertLabelSets(const LabelFileText &file, const QString &group, const QLis
         // file for ever when another user's or a broken one is in the way.
         candidates.append(writtenByToolkit(group, keys));
     }
-    for (qsizetype k = 0; k < candidates.size(); ++k) {
-        const QByteArray &candidate = candidates.at(k);
+    for (const QByteArray &candidate : std::as_const(candidates)) {
         if (!isWithinLabelFileLimits(candidate))
             return false;
-        // A name of its own: the settings class keeps what it read of a name while size and time
-        // stay the same.
-        const QString after = scratch.filePath(QStringLiteral("after%1.ini").arg(k));
-        if (writeScratchFile(after, candidate) && readKeyValues(after) == expected)
+        if (readsAsBeforePlus(readIniKeys(candidate), before, added))
             return writeGuarded(file, candidate);
     }
     return false;
