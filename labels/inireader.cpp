@@ -120,14 +120,112 @@ QByteArrayView trimmed(QByteArrayView bytes)
     return QByteArrayView(begin, end - begin);
 }
 
-// Bytes that a key may hold as they are: printable ASCII without the escape character.
-bool isPlainKey(QByteArrayView key)
+int hexDigit(char c)
 {
-    for (const char c : key) {
-        if (uchar(c) < 0x20 || uchar(c) >= 0x7f || c == '%')
-            return false;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The value of the n hexadecimal digits at p, or -1 when one is not a digit.
+int hexNumber(const char *p, int n)
+{
+    int value = 0;
+    for (int k = 0; k < n; ++k) {
+        const int digit = hexDigit(p[k]);
+        if (digit < 0)
+            return -1;
+        value = value * 16 + digit;
     }
-    return true;
+    return value;
+}
+
+enum : uchar { KeyPlain, KeyEscape, KeyOther, KeySeparator };
+
+constexpr std::array<uchar, 256> keyTraits = [] {
+    std::array<uchar, 256> traits {};
+    for (int c = 0; c < 256; ++c) {
+        if (c < 0x20 || c >= 0x7f || c == '/')
+            traits[c] = KeyOther;
+    }
+    traits[uchar('%')] = KeyEscape;
+    traits[uchar('\\')] = KeySeparator;
+    return traits;
+}();
+
+// A key whose meaning needs none of the toolkit's conversions: printable ASCII whose every '%'
+// starts %XX or %UXXXX in plain hexadecimal digits, and in which only '\\' separates groups (no
+// '/', no escape that makes one). separator gets the first '\\' (or -1), deeper whether there is
+// another.
+bool scanSimpleKey(QByteArrayView key, qsizetype *separator, bool *deeper)
+{
+    const char *const begin = key.data();
+    const char *p = begin;
+    const char *const end = p + key.size();
+    *separator = -1;
+    *deeper = false;
+    while (true) {
+        while (p < end && keyTraits[uchar(*p)] == KeyPlain)
+            ++p;
+        if (p == end)
+            return true;
+        switch (keyTraits[uchar(*p)]) {
+        case KeySeparator:
+            if (*separator < 0)
+                *separator = p - begin;
+            else
+                *deeper = true;
+            ++p;
+            break;
+        case KeyEscape: {
+            const int digits = end - p > 1 && p[1] == 'U' ? 4 : 2;
+            const char *const first = p + (digits == 4 ? 2 : 1);
+            if (end - first < digits)
+                return false;
+            const int code = hexNumber(first, digits);
+            if (code < 0 || code == '/')
+                return false;
+            p = first + digits;
+            break;
+        }
+        default:
+            return false;
+        }
+    }
+}
+
+bool isSimpleKey(QByteArrayView key)
+{
+    qsizetype separator = 0;
+    bool deeper = false;
+    return scanSimpleKey(key, &separator, &deeper);
+}
+
+// A simple key unescaped, appended to result, '\' as '/'.
+void appendSimpleKey(QByteArrayView key, QString &result)
+{
+    const qsizetype from = result.size();
+    result.resize(from + key.size());
+    QChar *out = result.data() + from;
+    const char *p = key.data();
+    const char *const end = p + key.size();
+    while (p < end) {
+        const char c = *p;
+        if (c == '%') {
+            const int digits = p[1] == 'U' ? 4 : 2;
+            const char *const first = p + (digits == 4 ? 2 : 1);
+            *out++ = QChar(char16_t(hexNumber(first, digits)));
+            p = first + digits;
+        } else {
+            *out++ = c == '\\' ? u'/' : QChar(QLatin1Char(c));
+            ++p;
+        }
+    }
+    result.truncate(out - result.constData());
 }
 
 // The settings class's key unescaping, appended to result: the key is UTF-8, '\' is '/', and
@@ -135,14 +233,8 @@ bool isPlainKey(QByteArrayView key)
 // digits; a '%' that starts no such escape stays.
 void appendUnescapedKey(QByteArrayView key, QString &result)
 {
-    if (isPlainKey(key)) {
-        const qsizetype from = result.size();
-        result.append(QLatin1String(key.data(), key.size()));
-        QChar *out = result.data() + from;
-        for (qsizetype i = 0; i < key.size(); ++i) {
-            if (out[i] == u'\\')
-                out[i] = u'/';
-        }
+    if (isSimpleKey(key)) {
+        appendSimpleKey(key, result);
         return;
     }
     const QString decoded = QString::fromUtf8(key);
@@ -197,17 +289,6 @@ int octalValue(char c)
     return c >= '0' && c <= '7' ? c - '0' : -1;
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The settings class's value unescaping: blanks skipped at the start and after a closing quote,
 // quotes, C escapes, a backslash before a line break joining lines, ',' outside quotes making a
 // list, unquoted trailing blanks chopped. The text between escapes and quotes goes through one
@@ -251,7 +332,7 @@ normal:
                 escaped = 0;
                 if (i >= size)
                     goto end;
-                if (hexValue(str.at(i)) >= 0)
+                if (hexDigit(str.at(i)) >= 0)
                     goto hexEscape;
             } else if (const int octal = octalValue(ch); octal != -1) {
                 escaped = char16_t(octal);
@@ -307,8 +388,8 @@ normal:
     goto end;
 
 hexEscape:
-    while (i < size && hexValue(str.at(i)) >= 0) {
-        escaped = char16_t((escaped << 4) + hexValue(str.at(i)));
+    while (i < size && hexDigit(str.at(i)) >= 0) {
+        escaped = char16_t((escaped << 4) + hexDigit(str.at(i)));
         ++i;
     }
     text += QChar(escaped);
@@ -416,20 +497,6 @@ IniValue readValue(QByteArrayView bytes)
     return value;
 }
 
-// A section as the settings class keeps it before it is read: its name with a '/' at the end (or
-// empty for the keys outside any section) and its parts in the text, in file order.
-struct Section
-{
-    QString name;
-    QList<QByteArrayView> parts;
-};
-
-struct Sections
-{
-    QList<Section> list; // in the order of their names
-    QHash<QString, qsizetype> byName;
-};
-
 QString sectionName(QByteArrayView header)
 {
     if (header.compare("general", Qt::CaseInsensitive) == 0)
@@ -443,67 +510,74 @@ QString sectionName(QByteArrayView header)
     return name;
 }
 
-Sections splitSections(QByteArrayView data)
+// The sections of a text: names with a '/' at the end (empty for the keys outside any section),
+// by index in the order first seen; a repeated section is one.
+struct Sections
+{
+    QList<QString> names;
+    QHash<QString, qint32> byName;
+
+    qint32 add(const QString &name)
+    {
+        const auto found = byName.constFind(name);
+        if (found != byName.cend())
+            return *found;
+        const auto index = qint32(names.size());
+        names.append(name);
+        byName.insert(name, index);
+        return index;
+    }
+
+    // Each section's place in the order of their names, in which the settings class reads them.
+    QList<qint32> ranks() const
+    {
+        QList<qint32> order(names.size());
+        for (qint32 k = 0; k < qint32(order.size()); ++k)
+            order[k] = k;
+        std::sort(order.begin(), order.end(),
+                  [this](qint32 a, qint32 b) { return names.at(a) < names.at(b); });
+        QList<qint32> rank(names.size());
+        for (qint32 k = 0; k < qint32(order.size()); ++k)
+            rank[order.at(k)] = k;
+        return rank;
+    }
+};
+
+// One pass over the text, split into lines as the settings class splits it: take(section, key,
+// value) for each key line in file order, the key trimmed and the value as it stands after the
+// '='. The settings class first cuts the text into sections and then reads a section's lines
+// from where its header line ends; that finds the very same lines, so one pass serves for both.
+template<typename Take>
+Sections scanIni(QByteArrayView data, Take &&take)
 {
     if (data.startsWith("\xef\xbb\xbf"))
         data = data.sliced(3);
     Sections sections;
-    QString current;
-    qsizetype currentStart = 0;
+    qint32 current = sections.add(QString());
     qsizetype dataPos = 0;
     qsizetype lineStart = 0;
     qsizetype lineLen = 0;
     qsizetype equalsPos = 0;
-    const auto flush = [&](qsizetype end) {
-        qsizetype index = sections.byName.value(current, -1);
-        if (index < 0) {
-            index = sections.list.size();
-            sections.byName.insert(current, index);
-            sections.list.append({ current, {} });
-        }
-        if (end > currentStart)
-            sections.list[index].parts.append(data.sliced(currentStart, end - currentStart));
-    };
     while (readIniLine(data, dataPos, lineStart, lineLen, equalsPos)) {
-        if (data.at(lineStart) != '[')
+        if (data.at(lineStart) == '[') {
+            const QByteArrayView line = data.sliced(lineStart, lineLen);
+            qsizetype close = line.indexOf(']');
+            if (close < 0)
+                close = lineLen;
+            current = sections.add(sectionName(line.first(close).sliced(1).trimmed()));
             continue;
-        flush(lineStart);
-        const QByteArrayView line = data.sliced(lineStart, lineLen);
-        qsizetype close = line.indexOf(']');
-        if (close < 0)
-            close = lineLen;
-        current = sectionName(line.first(close).sliced(1).trimmed());
-        currentStart = dataPos;
+        }
+        if (equalsPos < 0)
+            continue;
+        take(current, sections.names.at(current),
+             trimmed(data.sliced(lineStart, equalsPos - lineStart)),
+             data.sliced(equalsPos + 1, lineStart + lineLen - equalsPos - 1));
     }
-    flush(data.size());
-    std::sort(sections.list.begin(), sections.list.end(),
-              [](const Section &a, const Section &b) { return a.name < b.name; });
-    for (qsizetype k = 0; k < sections.list.size(); ++k)
-        sections.byName[sections.list.at(k).name] = k;
     return sections;
 }
 
-// Calls take(key, value) for each key line of the section, in the settings class's order: the
-// key trimmed, the value as it stands after the '='.
-template<typename Take>
-void forEachKeyLine(const Section &section, Take &&take)
-{
-    for (const QByteArrayView part : section.parts) {
-        qsizetype dataPos = 0;
-        qsizetype lineStart = 0;
-        qsizetype lineLen = 0;
-        qsizetype equalsPos = 0;
-        while (readIniLine(part, dataPos, lineStart, lineLen, equalsPos)) {
-            if (equalsPos < 0)
-                continue;
-            take(trimmed(part.sliced(lineStart, equalsPos - lineStart)),
-                 part.sliced(equalsPos + 1, lineStart + lineLen - equalsPos - 1));
-        }
-    }
-}
-
-// Strings looked up by the bytes they were read from where those are plain, and by their text
-// otherwise: the same name written in two ways is one string.
+// Strings looked up by the bytes they were read from where those are a simple key, and by their
+// text otherwise: the same name written in two ways is one string.
 class Interner
 {
 public:
@@ -512,7 +586,9 @@ public:
         const auto found = byBytes.constFind(bytes);
         if (found != byBytes.cend())
             return *found;
-        const qint32 id = fromText(QString::fromLatin1(bytes));
+        QString text;
+        appendSimpleKey(bytes, text);
+        const qint32 id = fromText(text);
         byBytes.insert(bytes, id);
         return id;
     }
@@ -528,6 +604,7 @@ public:
         return id;
     }
 
+    qint32 find(const QString &text) const { return byText.value(text, -1); }
     const QString &at(qint32 id) const { return strings.at(id); }
     qsizetype size() const { return strings.size(); }
 
@@ -565,35 +642,66 @@ constexpr qsizetype unbounded = std::numeric_limits<qsizetype>::max();
 class LabelSetReader
 {
 public:
-    LabelSetReader(QByteArrayView text, const QString &group, bool keepValues)
-        : sections(splitSections(text)), prefix(group + u'/'), keepValues(keepValues)
+    LabelSetReader(const QString &group, bool keepValues)
+        : prefix(group + u'/'), keepValues(keepValues)
     {
     }
 
-    void read()
+    qsizetype setCount() const { return sets.size(); }
+
+    void read(QByteArrayView text)
     {
+        // Room for a label on every line, so that the entries are never moved while they grow.
+        qsizetype lines = 1;
+        if (!text.isEmpty()) {
+            for (const char *p = text.data(), *end = p + text.size();
+                 (p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)))); ++p)
+                ++lines;
+        }
+        entries.reserve(lines);
         // The settings class reads the group's own section to list its sub-groups; keys outside
-        // any section and other sections are not read for that.
-        const auto own = sections.byName.constFind(prefix);
-        if (own == sections.byName.cend())
+        // any section and other sections are not read for that. Entering each set, it reads the
+        // section of that set ("[group\\set]"), whose keys come after the group's.
+        struct Deferred
+        {
+            qint32 section;
+            QByteArrayView key;
+            QByteArrayView value;
+        };
+        QList<Deferred> setSections;
+        qint32 lastSection = -1;
+        bool inGroup = false;
+        bool inSetSection = false;
+        const Sections sections = scanIni(
+                text,
+                [&](qint32 section, const QString &name, QByteArrayView key, QByteArrayView value) {
+                    if (section != lastSection) {
+                        lastSection = section;
+                        inGroup = name == prefix;
+                        inSetSection = !inGroup && name.startsWith(prefix)
+                                && !QStringView(name)
+                                            .sliced(prefix.size())
+                                            .chopped(1)
+                                            .contains(u'/');
+                        lastSet = -1;
+                    }
+                    if (inGroup)
+                        takeLine(key, value);
+                    else if (inSetSection)
+                        setSections.append({ section, key, value });
+                });
+        if (!sections.byName.contains(prefix))
             return;
-        forEachKeyLine(sections.list.at(*own),
-                       [this](QByteArrayView key, QByteArrayView value) { takeLine(key, value); });
-        // Then, entering each set, the section of that set, whose keys come after the group's.
-        for (qint32 set = 0; set < qint32(sets.size()); ++set) {
-            const QString &name = sets.at(set);
-            if (name.isEmpty())
+        QString label;
+        for (const Deferred &line : std::as_const(setSections)) {
+            const QString &name = sections.names.at(line.section);
+            const qint32 set = setNames.find(name.sliced(prefix.size()).chopped(1));
+            if (set < 0 || sets.at(set).isEmpty())
                 continue;
-            const auto found = sections.byName.constFind(prefix + name + u'/');
-            if (found == sections.byName.cend())
-                continue;
-            forEachKeyLine(sections.list.at(*found),
-                           [this, set](QByteArrayView key, QByteArrayView value) {
-                               QString label;
-                               appendUnescapedKey(key, label);
-                               if (!label.contains(u'/'))
-                                   addLabel(set, labels.fromText(label), value);
-                           });
+            label.clear();
+            appendUnescapedKey(line.key, label);
+            if (!label.contains(u'/'))
+                addLabel(set, labels.fromText(label), line.value);
         }
     }
 
@@ -607,17 +715,24 @@ public:
             if (!sets.at(k).isEmpty())
                 order.append(k);
         }
-        std::sort(order.begin(), order.end(),
-                  [this](qint32 a, qint32 b) { return sets.at(a) < sets.at(b); });
+        const auto byName = [this](qint32 a, qint32 b) { return sets.at(a) < sets.at(b); };
+        // The toolkit's writer gives the sets in order already.
+        if (!std::is_sorted(order.cbegin(), order.cend(), byName))
+            std::sort(order.begin(), order.end(), byName);
 
-        // The entries of each set together, in the order they were read.
+        // The entries of each set together, in the order they were read: as they stand when
+        // each set's lines follow each other.
         QList<qsizetype> starts(sets.size() + 1, 0);
         for (const Entry &entry : std::as_const(entries))
             ++starts[entry.set + 1];
         for (qsizetype k = 1; k < starts.size(); ++k)
             starts[k] += starts[k - 1];
-        QList<qsizetype> bySet(entries.size());
-        {
+        const bool grouped =
+                std::is_sorted(entries.cbegin(), entries.cend(),
+                               [](const Entry &a, const Entry &b) { return a.set < b.set; });
+        QList<qsizetype> bySet;
+        if (!grouped) {
+            bySet.resize(entries.size());
             QList<qsizetype> next(starts.cbegin(), starts.cend() - 1);
             for (qsizetype i = 0; i < entries.size(); ++i)
                 bySet[next[entries.at(i).set]++] = i;
@@ -626,19 +741,25 @@ public:
         QList<qsizetype> chosen;
         for (const qint32 set : std::as_const(order)) {
             chosen.clear();
-            const auto begin = bySet.begin() + starts.at(set);
-            const auto end = bySet.begin() + starts.at(set + 1);
+            for (qsizetype k = starts.at(set); k < starts.at(set + 1); ++k)
+                chosen.append(grouped ? k : bySet.at(k));
             const auto byKey = [&](qsizetype a, qsizetype b) {
                 return rank.at(entries.at(a).label) < rank.at(entries.at(b).label);
             };
-            const auto sameKey = [&](qsizetype a, qsizetype b) {
-                return entries.at(a).label == entries.at(b).label;
-            };
-            std::stable_sort(begin, end, byKey);
-            for (auto it = begin; it != end; ++it) {
-                if (it + 1 != end && sameKey(*it, *(it + 1)))
-                    continue; // a later line of the same key wins
-                chosen.append(*it);
+            // Written by the toolkit, the labels are in order already and each is there once.
+            if (std::adjacent_find(chosen.cbegin(), chosen.cend(),
+                                   [&](qsizetype a, qsizetype b) { return !byKey(a, b); })
+                != chosen.cend()) {
+                std::stable_sort(chosen.begin(), chosen.end(), byKey);
+                // A later line of the same key wins.
+                qsizetype kept = 0;
+                for (qsizetype k = 0; k < chosen.size(); ++k) {
+                    if (k + 1 < chosen.size()
+                        && entries.at(chosen.at(k)).label == entries.at(chosen.at(k + 1)).label)
+                        continue;
+                    chosen[kept++] = chosen.at(k);
+                }
+                chosen.resize(kept);
             }
             visit(sets.at(set), chosen);
         }
@@ -657,9 +778,12 @@ public:
 private:
     void takeLine(QByteArrayView key, QByteArrayView value)
     {
-        // Most keys are plain bytes "set\label": the set of a run of lines is looked up once.
-        if (isPlainKey(key) && !key.contains('/')) {
-            const qsizetype separator = key.indexOf('\\');
+        // Most keys are simple "set\\label": the set of a run of lines is looked up once, and a
+        // label is first looked for where it stood in the set before, as register instances
+        // repeat their fields in the same order.
+        qsizetype separator = 0;
+        bool deeper = false;
+        if (scanSimpleKey(key, &separator, &deeper)) {
             if (separator < 0)
                 return; // a key of the group itself
             const QByteArrayView rawSet = key.first(separator);
@@ -668,10 +792,24 @@ private:
                 if (lastSet == qint32(sets.size()))
                     sets.append(setNames.at(lastSet));
                 lastRawSet = rawSet;
+                previousRun.swap(currentRun);
+                currentRun.clear();
             }
+            if (deeper)
+                return;
             const QByteArrayView label = key.sliced(separator + 1);
-            if (!label.contains('\\'))
-                addLabel(lastSet, labels.fromBytes(label), value);
+            const qsizetype at = currentRun.size();
+            qint32 id = -1;
+            if (at < previousRun.size()) {
+                const QByteArrayView before = previousRun.at(at).first;
+                if (before.size() == label.size()
+                    && std::memcmp(before.data(), label.data(), size_t(label.size())) == 0)
+                    id = previousRun.at(at).second;
+            }
+            if (id < 0)
+                id = labels.fromBytes(label);
+            currentRun.append({ label, id });
+            addLabel(lastSet, id, value);
             return;
         }
         lastSet = -1;
@@ -696,6 +834,12 @@ private:
         if (labels.at(label).isEmpty()) {
             if (keepValues)
                 values.append(IniValue());
+        } else if (!keepValues && bytes.size() <= 2 && bytes.size() > 0 && isDigit(bytes.front())
+                   && isDigit(bytes.back())) {
+            // The bits of a set as the toolkit writes them.
+            bit = bytes.front() - '0';
+            if (bytes.size() == 2)
+                bit = bit * 10 + (bytes.back() - '0');
         } else if (!keepValues && isPlainValue(bytes, &plain)) {
             bit = anyBit(labelBitIndex(QLatin1String(plain.data(), plain.size()), unbounded));
         } else {
@@ -707,13 +851,17 @@ private:
         entries.append({ set, label, bit });
     }
 
-    Sections sections;
+    static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
     QString prefix;
     bool keepValues;
     Interner setNames;
     QList<QString> sets; // by id, in the order first read
     QByteArrayView lastRawSet;
     qint32 lastSet = -1;
+    // The labels of the set being read and of the one before, as read, with their strings.
+    QList<std::pair<QByteArrayView, qint32>> currentRun;
+    QList<std::pair<QByteArrayView, qint32>> previousRun;
     QString scratch;
 };
 
@@ -726,37 +874,56 @@ qsizetype iniValueBitIndex(const IniValue &value, qsizetype labelCount)
 
 QList<IniKey> readIniKeys(QByteArrayView text, QList<IniKey> *everyLine)
 {
-    const Sections sections = splitSections(text);
-    QList<IniKey> keys;
-    // Sections in name order, lines in file order: the last line of a key wins.
-    for (const Section &section : sections.list) {
-        forEachKeyLine(section, [&](QByteArrayView key, QByteArrayView value) {
-            IniKey read;
-            read.key = section.name;
-            appendUnescapedKey(key, read.key);
-            if (!read.key.isEmpty())
-                read.value = readValue(value);
-            keys.append(std::move(read));
+    struct Line
+    {
+        qint32 section;
+        qint32 order;
+        IniKey key;
+    };
+    QList<Line> lines;
+    const Sections sections = scanIni(
+            text,
+            [&](qint32 section, const QString &name, QByteArrayView key, QByteArrayView value) {
+                Line line { section, qint32(lines.size()), { name, {} } };
+                appendUnescapedKey(key, line.key.key);
+                if (!line.key.key.isEmpty())
+                    line.key.value = readValue(value);
+                lines.append(std::move(line));
+            });
+    if (everyLine) {
+        everyLine->clear();
+        for (const Line &line : std::as_const(lines))
+            everyLine->append(line.key);
+    }
+    // Sections in name order, lines in file order: the last line of a key wins. The toolkit's
+    // writer gives keys in order, once each, and that needs no sorting.
+    const auto before = [](const Line &a, const Line &b) { return a.key.key < b.key.key; };
+    if (std::adjacent_find(lines.cbegin(), lines.cend(),
+                           [&](const Line &a, const Line &b) { return !before(a, b); })
+        != lines.cend()) {
+        const QList<qint32> rank = sections.ranks();
+        std::sort(lines.begin(), lines.end(), [&](const Line &a, const Line &b) {
+            if (const int c = a.key.key.compare(b.key.key); c != 0)
+                return c < 0;
+            if (a.section != b.section)
+                return rank.at(a.section) < rank.at(b.section);
+            return a.order < b.order;
         });
     }
-    if (everyLine)
-        *everyLine = keys;
-    std::stable_sort(keys.begin(), keys.end(),
-                     [](const IniKey &a, const IniKey &b) { return a.key < b.key; });
-    QList<IniKey> unique;
-    unique.reserve(keys.size());
-    for (qsizetype i = 0; i < keys.size(); ++i) {
-        if (i + 1 < keys.size() && keys.at(i + 1).key == keys.at(i).key)
+    QList<IniKey> keys;
+    keys.reserve(lines.size());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i + 1 < lines.size() && lines.at(i + 1).key.key == lines.at(i).key.key)
             continue;
-        unique.append(std::move(keys[i]));
+        keys.append(std::move(lines[i].key));
     }
-    return unique;
+    return keys;
 }
 
 QList<IniLabelSet> readIniLabelSetKeys(QByteArrayView text, const QString &group)
 {
-    LabelSetReader reader(text, group, true);
-    reader.read();
+    LabelSetReader reader(group, true);
+    reader.read(text);
     QList<IniLabelSet> result;
     reader.finish([&](const QString &name, const QList<qsizetype> &chosen) {
         IniLabelSet set;
@@ -772,21 +939,34 @@ QList<IniLabelSet> readIniLabelSetKeys(QByteArrayView text, const QString &group
 
 LabelSets readIniLabelSets(QByteArrayView text, const QString &group)
 {
-    LabelSetReader reader(text, group, false);
-    reader.read();
+    LabelSetReader reader(group, false);
+    reader.read(text);
     LabelSets sets;
+    sets.names.reserve(reader.setCount());
+    sets.labels.reserve(reader.setCount());
     QList<qsizetype> bits;
+    QList<qint32> shown;
+    // Register instances decode to the same list: one list, shared, for all of them.
+    QHash<QList<qint32>, QStringList> lists;
     reader.finish([&](const QString &name, const QList<qsizetype> &chosen) {
-        QStringList keys;
-        keys.reserve(chosen.size());
         bits.clear();
         for (const qsizetype i : chosen) {
-            const auto &entry = reader.entries.at(i);
-            keys.append(reader.labels.at(entry.label));
-            bits.append(entry.bit < chosen.size() ? entry.bit : -1);
+            const qint32 bit = reader.entries.at(i).bit;
+            bits.append(bit < chosen.size() ? bit : -1);
+        }
+        shown.clear();
+        for (const qsizetype k : labelPositions(bits, chosen.size()))
+            shown.append(reader.entries.at(chosen.at(k)).label);
+        auto list = lists.constFind(shown);
+        if (list == lists.cend()) {
+            QStringList labels;
+            labels.reserve(shown.size());
+            for (const qint32 label : std::as_const(shown))
+                labels.append(reader.labels.at(label));
+            list = lists.insert(shown, labels);
         }
         sets.names.append(name);
-        sets.labels.append(placeLabels(keys, bits));
+        sets.labels.append(*list);
     });
     return sets;
 }

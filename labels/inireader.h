@@ -42,7 +42,7 @@ struct IniKey
 // Every key of the text as the settings class lists it after reading the whole file (allKeys),
 // sorted by UTF-16 code units, each with the value of its last line in the order the settings
 // class reads them (sections in the order of their names, then the lines of each in file order).
-// everyLine, when given, gets every key line in that order, repeated keys included.
+// everyLine, when given, gets every key line in file order, repeated keys included.
 QList<IniKey> readIniKeys(QByteArrayView text, QList<IniKey> *everyLine = nullptr);
 
 // One set of a group as the settings class's readLabelSets lists it: its keys (the labels, sorted)

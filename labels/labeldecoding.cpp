@@ -94,14 +94,27 @@ qsizetype labelBitIndex(const QVariant &value, qsizetype labelCount)
     return labelBitIndex(QStringView(value.toString()), labelCount);
 }
 
-QStringList placeLabels(const QStringList &keys, const QList<qsizetype> &bits)
+QList<qsizetype> labelPositions(const QList<qsizetype> &bits, qsizetype count)
 {
-    QStringList labels = keys;
-    for (qsizetype i = 0; i < keys.size(); ++i) {
+    // Each position holds the last key that names it, or its own key: found first, then copied
+    // once, rather than copying the keys and overwriting them.
+    QList<qsizetype> shown(count);
+    for (qsizetype i = 0; i < count; ++i)
+        shown[i] = i;
+    for (qsizetype i = 0; i < count; ++i) {
         const qsizetype bit = i < bits.size() ? bits.at(i) : 0;
         if (bit >= 0)
-            labels[bit] = keys.at(i);
+            shown[bit] = i;
     }
+    return shown;
+}
+
+QStringList placeLabels(const QStringList &keys, const QList<qsizetype> &bits)
+{
+    QStringList labels;
+    labels.reserve(keys.size());
+    for (const qsizetype i : labelPositions(bits, keys.size()))
+        labels.append(keys.at(i));
     return labels;
 }
 

@@ -31,3 +31,5 @@ QStringList decodeLabelSet(const QStringList &keys, const QList<QVariant> &value
 // The same with each key's bit already found (labelBitIndex's result: -1 for a skipped key); a
 // key without one (bits shorter than keys) counts as bit 0.
 QStringList placeLabels(const QStringList &keys, const QList<qsizetype> &bits);
+// For each of the count positions, the index of the key that placeLabels shows there.
+QList<qsizetype> labelPositions(const QList<qsizetype> &bits, qsizetype count);

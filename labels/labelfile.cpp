@@ -13,6 +13,7 @@
 #include <QMap>
 
 #include <algorithm>
+#include <cstring>
 
 #ifdef Q_OS_LINUX
 #include <climits>
@@ -83,10 +84,17 @@ bool isWithinLabelFileLimits(QByteArrayView text)
 {
     if (text.size() > maxLabelFileSize)
         return false;
+    if (text.isEmpty())
+        return true;
     qsizetype lines = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) == '\n'
-            || (text.at(i) == '\r' && (i + 1 == text.size() || text.at(i + 1) != '\n')))
+    const char *const begin = text.data();
+    const char *const end = begin + text.size();
+    for (const char *p = begin; (p = static_cast<const char *>(std::memchr(p, '\n', end - p))); ++p)
+        ++lines;
+    // A carriage return ends a line too, unless a line feed follows it.
+    for (const char *p = begin; (p = static_cast<const char *>(std::memchr(p, '\r', end - p)));
+         ++p) {
+        if (p + 1 == end || p[1] != '\n')
             ++lines;
     }
     if (!text.isEmpty() && text.back() != '\n' && text.back() != '\r')
@@ -136,7 +144,7 @@ LabelSets readLabelSetsFromFile(const QString &path, const QString &group, bool 
         *overLimits = false;
     LabelFileText file;
     QByteArray bytes;
-    if (readGuarded(path, &file, &bytes) != GuardedRead::Read || !isWithinLabelFileLimits(bytes))
+    if (readGuarded(path, &file, &bytes) != GuardedRead::Read)
         return {};
     bool over = false;
     LabelSets sets = readLabelSetsFromText(bytes, group, &over);

@@ -72,3 +72,32 @@ inline bool toIniValue(const QVariant &variant, IniValue *value)
     }
     return true;
 }
+
+// An INI value "@Variant(…)" that the settings class would deserialise from these QDataStream
+// bytes (every byte escaped as \xHH, which its unescaping turns back into that byte).
+inline QByteArray variantValue(const QByteArray &streamed)
+{
+    QByteArray value = "@Variant(";
+    value.reserve(streamed.size() * 4 + 10);
+    for (const char c : streamed) {
+        value += "\\x";
+        value += QByteArray::number(uchar(c), 16);
+    }
+    return value + ')';
+}
+
+// The QDataStream bytes (Qt 4.0 format, as the settings class reads "@Variant") of a QVariant
+// list holding a list holding … depth levels down, an int at the bottom. Deserialising 40,000
+// levels overflows the settings class's stack.
+inline QByteArray nestedLists(int depth)
+{
+    // The Qt 4.0 format has no null flag: the type, then the value.
+    static const char level[] = "\0\0\0\x09\0\0\0\x01"; // QVariantList of one item
+    static const char bottom[] = "\0\0\0\x02\0\0\0\x05"; // int 5
+    QByteArray bytes;
+    bytes.reserve(qsizetype(depth + 1) * 8);
+    for (int k = 0; k < depth; ++k)
+        bytes.append(level, 8);
+    bytes.append(bottom, 8);
+    return bytes;
+}
