@@ -920,6 +920,22 @@ QList<IniKey> readIniKeys(QByteArrayView text, QList<IniKey> *everyLine)
     return keys;
 }
 
+QList<IniKeyLine> readIniLines(QByteArrayView text)
+{
+    QList<IniKeyLine> lines;
+    scanIni(text, [&](qint32, const QString &section, QByteArrayView key, QByteArrayView value) {
+        lines.append({ section, key, value });
+    });
+    return lines;
+}
+
+QString iniKeyName(const IniKeyLine &line)
+{
+    QString name = line.section;
+    appendUnescapedKey(line.key, name);
+    return name;
+}
+
 QList<IniLabelSet> readIniLabelSetKeys(QByteArrayView text, const QString &group)
 {
     LabelSetReader reader(group, true);
@@ -957,6 +973,12 @@ LabelSets readIniLabelSets(QByteArrayView text, const QString &group)
         shown.clear();
         for (const qsizetype k : labelPositions(bits, chosen.size()))
             shown.append(reader.entries.at(chosen.at(k)).label);
+        sets.names.append(name);
+        // An empty key is left out of the table: Qt 6.4 compares empty lists with a null memcmp.
+        if (shown.isEmpty()) {
+            sets.labels.append(QStringList());
+            return;
+        }
         auto list = lists.constFind(shown);
         if (list == lists.cend()) {
             QStringList labels;
@@ -965,7 +987,6 @@ LabelSets readIniLabelSets(QByteArrayView text, const QString &group)
                 labels.append(reader.labels.at(label));
             list = lists.insert(shown, labels);
         }
-        sets.names.append(name);
         sets.labels.append(*list);
     });
     return sets;

@@ -45,6 +45,22 @@ struct IniKey
 // everyLine, when given, gets every key line in file order, repeated keys included.
 QList<IniKey> readIniKeys(QByteArrayView text, QList<IniKey> *everyLine = nullptr);
 
+// A key line as the settings class splits the text: its section ("name/", empty outside any
+// section), the key's bytes (trimmed) and the value's bytes, both still escaped, in the text.
+struct IniKeyLine
+{
+    QString section;
+    QByteArrayView key;
+    QByteArrayView value;
+};
+
+// Every key line of the text in file order: two texts whose key lines are the same read as the
+// same keys with the same values, which a write can check without decoding either.
+QList<IniKeyLine> readIniLines(QByteArrayView text);
+
+// The key of a line as the settings class names it: its section, then the key unescaped.
+QString iniKeyName(const IniKeyLine &line);
+
 // One set of a group as the settings class's readLabelSets lists it: its keys (the labels, sorted)
 // and their values.
 struct IniLabelSet

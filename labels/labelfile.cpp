@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QSet>
 
 #include <algorithm>
 #include <cstring>
@@ -37,43 +38,36 @@ QByteArray writtenByToolkit(const QString &group, const QMap<QString, QByteArray
     return text;
 }
 
-// The sets that the keys (group/set/label, sorted) make, as the settings class lists sub-groups
-// of a file read whole.
-QStringList setNames(const QList<IniKey> &keys, const QString &group)
-{
-    const QString prefix = group + u'/';
-    QStringList names;
-    auto it = std::lower_bound(keys.cbegin(), keys.cend(), prefix,
-                               [](const IniKey &key, const QString &p) { return key.key < p; });
-    // Keys of one set share a prefix, so they follow each other in the sorted list.
-    for (; it != keys.cend() && it->key.startsWith(prefix); ++it) {
-        const QStringView rest = QStringView(it->key).sliced(prefix.size());
-        const qsizetype slash = rest.indexOf(u'/');
-        if (slash > 0 && (names.isEmpty() || names.constLast() != rest.first(slash)))
-            names.append(rest.first(slash).toString());
-    }
-    return names;
-}
-
-// Whether after holds exactly the keys of before, each with its value, and the added ones: all
-// three sorted by key.
-bool readsAsBeforePlus(const QList<IniKey> &after, const QList<IniKey> &before,
-                       const QList<IniKey> &added)
+// Whether the key lines of after are those of before with the added lines, in the group's
+// section, at one place: then after reads as before plus exactly the added keys.
+bool readsAsBeforePlus(const QList<IniKeyLine> &after, const QList<IniKeyLine> &before,
+                       const QString &section, const QList<QByteArray> &added)
 {
     if (after.size() != before.size() + added.size())
         return false;
-    qsizetype b = 0;
-    qsizetype a = 0;
-    for (const IniKey &key : after) {
-        if (b < before.size() && before.at(b).key == key.key) {
-            if (before.at(b++).value != key.value)
-                return false;
-        } else if (a < added.size() && added.at(a).key == key.key) {
-            if (added.at(a++).value != key.value)
-                return false;
-        } else {
+    const auto same = [](const IniKeyLine &a, const IniKeyLine &b) {
+        return a.section == b.section && a.key == b.key && a.value == b.value;
+    };
+    qsizetype at = 0;
+    while (at < before.size() && same(after.at(at), before.at(at)))
+        ++at;
+    // The added lines in any order: the toolkit's writer sorts them by key.
+    QList<QByteArray> block;
+    block.reserve(added.size());
+    for (qsizetype k = 0; k < added.size(); ++k) {
+        const IniKeyLine &line = after.at(at + k);
+        if (line.section != section)
             return false;
-        }
+        block.append(line.key.toByteArray() + '=' + line.value.toByteArray());
+    }
+    QList<QByteArray> expected = added;
+    std::sort(block.begin(), block.end());
+    std::sort(expected.begin(), expected.end());
+    if (block != expected)
+        return false;
+    for (qsizetype k = at; k < before.size(); ++k) {
+        if (!same(after.at(k + added.size()), before.at(k)))
+            return false;
     }
     return true;
 }
@@ -195,41 +189,40 @@ bool insertLabelSets(const LabelFileText &file, const QString &group, const QLis
         return false;
 
     QList<QByteArray> lines;
-    QList<IniKey> added;
+    QSet<QString> added;
     QMap<QString, QByteArray> keys;
+    QStringList names;
     for (const LabelSet &set : sets) {
+        names.append(set.name);
         for (qsizetype i = 0; i < set.labels.size(); ++i) {
             const QString key = set.name + u'/' + set.labels.at(i);
             lines.append(iniEscapedKey(key) + '=' + QByteArray::number(i));
-            IniValue value;
-            value.kind = IniValue::Text;
-            value.text = QString::number(i);
-            added.append({ group + u'/' + key, value });
+            if (added.contains(group + u'/' + key))
+                return false;
+            added.insert(group + u'/' + key);
             keys.insert(key, QByteArray::number(i));
         }
     }
-    std::sort(added.begin(), added.end(),
-              [](const IniKey &a, const IniKey &b) { return a.key < b.key; });
-    for (qsizetype k = 1; k < added.size(); ++k) {
-        if (added.at(k).key == added.at(k - 1).key)
-            return false;
-    }
     const QByteArray &text = file.bytes;
     // The file is replaced only when the new text reads as the old one, every old key keeping
-    // its value, plus exactly the added keys. A line continued by a trailing backslash or an open
-    // quote can swallow the added lines in one place and not in the other.
-    const QList<IniKey> before = readIniKeys(text);
-    for (const IniKey &key : std::as_const(added)) {
-        const auto found =
-                std::lower_bound(before.cbegin(), before.cend(), key.key,
-                                 [](const IniKey &k, const QString &name) { return k.key < name; });
-        if (found != before.cend() && found->key == key.key)
+    // its value, plus exactly the added keys: when its key lines are the old ones with the added
+    // lines at one place in the group's section. A line continued by a trailing backslash or an
+    // open quote can swallow the added lines in one place and not in the other.
+    const QList<IniKeyLine> before = readIniLines(text);
+    const QString prefix = group + u'/';
+    for (const IniKeyLine &line : before) {
+        const QString key = iniKeyName(line);
+        // An added key that is there already would not be added.
+        if (added.contains(key))
             return false;
+        // The sets of the whole file, as the settings class lists them once it has read it all.
+        if (key.startsWith(prefix)) {
+            const qsizetype slash = key.indexOf(u'/', prefix.size());
+            if (slash > prefix.size())
+                names.append(key.sliced(prefix.size(), slash - prefix.size()));
+        }
     }
     // A file the program would not read again would hide every set added to it later.
-    QStringList names = setNames(before, group);
-    for (const LabelSet &set : sets)
-        names.append(set.name);
     names.sort();
     names.removeDuplicates();
     if (!isWithinLabelSetLimits(names))
@@ -248,7 +241,7 @@ bool insertLabelSets(const LabelFileText &file, const QString &group, const QLis
     for (const QByteArray &candidate : std::as_const(candidates)) {
         if (!isWithinLabelFileLimits(candidate))
             return false;
-        if (readsAsBeforePlus(readIniKeys(candidate), before, added))
+        if (readsAsBeforePlus(readIniLines(candidate), before, prefix, lines))
             return writeGuarded(file, candidate);
     }
     return false;
