@@ -189,9 +189,9 @@ private:
                 for (qsizetype i = 0; i < set.keys.size(); ++i)
                     values->insert(set.name + u'/' + set.keys.at(i), set.values.at(i));
             }
-            for (IniKey &key : readIniKeys(text)) {
+            for (const IniKey &key : readIniKeys(text)) {
                 if (key.key.startsWith(labelGroup() + u'/'))
-                    allValues.insert(key.key, std::move(key.value));
+                    allValues.insert(key.key, key.value);
             }
         }
         const QString key = parts.mid(1).join(u'/');
