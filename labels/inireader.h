@@ -8,6 +8,10 @@
 #include <QString>
 #include <QStringList>
 
+// Names are compared exactly, as the settings class compares them on Linux and macOS. On Windows
+// it compares INI keys and sections without case; this reader does not, so there a file whose
+// names differ only in case reads as more sets or labels than the settings class would list.
+
 // A value as the settings class's INI reader finds it, never deserialised.
 struct IniValue
 {
