@@ -6,46 +6,60 @@
 
 namespace {
 
-bool isBlank(QChar c)
+template<typename Char>
+char16_t unit(Char c)
 {
-    const char16_t u = c.unicode();
+    return char16_t(c);
+}
+
+template<>
+char16_t unit(QChar c)
+{
+    return c.unicode();
+}
+
+template<>
+char16_t unit(char c)
+{
+    return char16_t(uchar(c));
+}
+
+template<typename Char>
+bool isBlank(Char c)
+{
+    const char16_t u = unit(c);
     return u == u' ' || (u >= u'\t' && u <= u'\r');
 }
 
-bool isDigit(QChar c)
+template<typename Char>
+bool isDigit(Char c)
 {
-    return c.unicode() >= u'0' && c.unicode() <= u'9';
+    return unit(c) >= u'0' && unit(c) <= u'9';
 }
 
-} // namespace
-
-qsizetype labelBitIndex(const QVariant &value, qsizetype labelCount)
+template<typename Char>
+qsizetype bitIndex(const Char *text, qsizetype size, qsizetype labelCount)
 {
-    // QVariant::toInt would do for most values, but it wraps numbers beyond the int range onto
-    // other bits ("4294967297" gives 1) and reads through lists; the text is parsed here instead.
-    if (value.metaType() != QMetaType::fromType<QString>())
-        return 0;
-    const QString text = value.toString();
     qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text.at(begin)))
+    qsizetype end = size;
+    while (begin < end && isBlank(text[begin]))
         ++begin;
-    while (end > begin && isBlank(text.at(end - 1)))
+    while (end > begin && isBlank(text[end - 1]))
         --end;
 
     bool negative = false;
-    if (begin < end && (text.at(begin) == u'+' || text.at(begin) == u'-')) {
-        negative = text.at(begin) == u'-';
+    if (begin < end && (unit(text[begin]) == u'+' || unit(text[begin]) == u'-')) {
+        negative = unit(text[begin]) == u'-';
         ++begin;
     }
     if (begin == end)
         return 0;
     for (qsizetype i = begin; i < end; ++i) {
-        if (!isDigit(text.at(i)))
+        if (!isDigit(text[i]))
             return 0;
     }
 
-    while (begin < end - 1 && text.at(begin) == u'0')
+    while (begin < end - 1 && unit(text[begin]) == u'0')
         ++begin;
     // Ten digits hold every value up to 9999999999, far above any list length this can see;
     // a longer number is out of range whatever it is.
@@ -53,21 +67,62 @@ qsizetype labelBitIndex(const QVariant &value, qsizetype labelCount)
         return -1;
     qint64 number = 0;
     for (qsizetype i = begin; i < end; ++i)
-        number = number * 10 + (text.at(i).unicode() - u'0');
+        number = number * 10 + (unit(text[i]) - u'0');
     if ((negative && number != 0) || number >= labelCount)
         return -1;
     return qsizetype(number);
 }
 
+} // namespace
+
+qsizetype labelBitIndex(QStringView text, qsizetype labelCount)
+{
+    return bitIndex(text.data(), text.size(), labelCount);
+}
+
+qsizetype labelBitIndex(QLatin1String text, qsizetype labelCount)
+{
+    return bitIndex(text.data(), text.size(), labelCount);
+}
+
+qsizetype labelBitIndex(const QVariant &value, qsizetype labelCount)
+{
+    // QVariant::toInt would do for most values, but it wraps numbers beyond the int range onto
+    // other bits ("4294967297" gives 1) and reads through lists; the text is parsed here instead.
+    if (value.metaType() != QMetaType::fromType<QString>())
+        return 0;
+    return labelBitIndex(QStringView(value.toString()), labelCount);
+}
+
+QList<qsizetype> labelPositions(const QList<qsizetype> &bits, qsizetype count)
+{
+    // Each position holds the last key that names it, or its own key: found first, then copied
+    // once, rather than copying the keys and overwriting them.
+    QList<qsizetype> shown(count);
+    for (qsizetype i = 0; i < count; ++i)
+        shown[i] = i;
+    for (qsizetype i = 0; i < count; ++i) {
+        const qsizetype bit = i < bits.size() ? bits.at(i) : 0;
+        if (bit >= 0)
+            shown[bit] = i;
+    }
+    return shown;
+}
+
+QStringList placeLabels(const QStringList &keys, const QList<qsizetype> &bits)
+{
+    QStringList labels;
+    labels.reserve(keys.size());
+    for (const qsizetype i : labelPositions(bits, keys.size()))
+        labels.append(keys.at(i));
+    return labels;
+}
+
 QStringList decodeLabelSet(const QStringList &keys, const QList<QVariant> &values)
 {
-    QStringList labels = keys;
-    const qsizetype count = keys.size();
-    for (qsizetype i = 0; i < count; ++i) {
-        const QVariant value = i < values.size() ? values.at(i) : QVariant();
-        const qsizetype bit = labelBitIndex(value, count);
-        if (bit >= 0)
-            labels[bit] = keys.at(i);
-    }
-    return labels;
+    QList<qsizetype> bits;
+    bits.reserve(keys.size());
+    for (qsizetype i = 0; i < keys.size(); ++i)
+        bits.append(labelBitIndex(i < values.size() ? values.at(i) : QVariant(), keys.size()));
+    return placeLabels(keys, bits);
 }

@@ -1,8 +1,10 @@
 // Turning one label set, as the settings file holds it, into the labels of the bits.
 #pragma once
 
+#include <QLatin1String>
 #include <QList>
 #include <QStringList>
+#include <QStringView>
 #include <QVariant>
 
 // The bit that a label's value names in a set of labelCount labels: 0 when the value is not a
@@ -16,6 +18,9 @@
 // ("@ByteArray(…)", "@Variant(…)"). Numbers of any length are compared exactly, so "-1", "99",
 // "4294967297" and a 30-digit number are out of range, never wrapped onto another bit.
 qsizetype labelBitIndex(const QVariant &value, qsizetype labelCount);
+// The same for a value that is text: what the label file's reader gives for a string value.
+qsizetype labelBitIndex(QStringView text, qsizetype labelCount);
+qsizetype labelBitIndex(QLatin1String text, qsizetype labelCount);
 
 // The label list of a set whose keys (the label texts, in the settings class's order) have the
 // given values. It starts as a copy of the keys; then each key, in order, is written at the bit
@@ -23,3 +28,8 @@ qsizetype labelBitIndex(const QVariant &value, qsizetype labelCount);
 // name holds the last of them. The list always has exactly keys.size() entries. A key without a
 // value (values shorter than keys) counts as bit 0.
 QStringList decodeLabelSet(const QStringList &keys, const QList<QVariant> &values);
+// The same with each key's bit already found (labelBitIndex's result: -1 for a skipped key); a
+// key without one (bits shorter than keys) counts as bit 0.
+QStringList placeLabels(const QStringList &keys, const QList<qsizetype> &bits);
+// For each of the count positions, the index of the key that placeLabels shows there.
+QList<qsizetype> labelPositions(const QList<qsizetype> &bits, qsizetype count);

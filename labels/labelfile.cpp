@@ -2,18 +2,19 @@
 #include "labelfile.h"
 
 #include "guardedfile.h"
+#include "inireader.h"
 #include "inisplice.h"
 #include "labeldecoding.h"
-#include "plainlabelfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QVariant>
+#include <QSet>
+
+#include <algorithm>
+#include <cstring>
 
 #ifdef Q_OS_LINUX
 #include <climits>
@@ -21,26 +22,6 @@
 #endif
 
 namespace {
-
-using KeyValues = QMap<QString, QVariant>;
-
-KeyValues readKeyValues(const QString &path)
-{
-    const QSettings settings(path, QSettings::IniFormat);
-    KeyValues all;
-    const QStringList keys = settings.allKeys();
-    // An empty key (a line "=5" before any section) cannot be looked up: the settings class
-    // would print a warning. Its presence is compared all the same.
-    for (const QString &key : keys)
-        all.insert(key, key.isEmpty() ? QVariant() : settings.value(key));
-    return all;
-}
-
-bool writeScratchFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-}
 
 // The bytes the toolkit's writer gives a file that holds only these keys of one group: the
 // section, then its keys in the order of their names, each line ended by the platform's break.
@@ -57,56 +38,57 @@ QByteArray writtenByToolkit(const QString &group, const QMap<QString, QByteArray
     return text;
 }
 
-// The sets that the keys (group/set/label) make, as the settings class lists sub-groups.
-QStringList setNames(const KeyValues &keys, const QString &group)
+// Whether the key lines of after are those of before with the added lines, in the group's
+// section, at one place: then after reads as before plus exactly the added keys.
+bool readsAsBeforePlus(const QList<IniKeyLine> &after, const QList<IniKeyLine> &before,
+                       const QString &section, const QList<QByteArray> &added)
 {
-    const QString prefix = group + u'/';
-    QStringList names;
-    // Keys of one set share a prefix, so they follow each other in the sorted map.
-    for (auto it = keys.lowerBound(prefix); it != keys.cend() && it.key().startsWith(prefix);
-         ++it) {
-        const QStringView rest = QStringView(it.key()).sliced(prefix.size());
-        const qsizetype slash = rest.indexOf(u'/');
-        if (slash > 0 && (names.isEmpty() || names.constLast() != rest.first(slash)))
-            names.append(rest.first(slash).toString());
+    if (after.size() != before.size() + added.size())
+        return false;
+    const auto same = [](const IniKeyLine &a, const IniKeyLine &b) {
+        return a.section == b.section && a.key == b.key && a.value == b.value;
+    };
+    qsizetype at = 0;
+    while (at < before.size() && same(after.at(at), before.at(at)))
+        ++at;
+    // The added lines in any order: the toolkit's writer sorts them by key.
+    QList<QByteArray> block;
+    block.reserve(added.size());
+    for (qsizetype k = 0; k < added.size(); ++k) {
+        const IniKeyLine &line = after.at(at + k);
+        if (line.section != section)
+            return false;
+        block.append(line.key.toByteArray() + '=' + line.value.toByteArray());
     }
-    return names;
+    QList<QByteArray> expected = added;
+    std::sort(block.begin(), block.end());
+    std::sort(expected.begin(), expected.end());
+    if (block != expected)
+        return false;
+    for (qsizetype k = at; k < before.size(); ++k) {
+        if (!same(after.at(k + added.size()), before.at(k)))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
-
-LabelSets readLabelSets(QSettings &settings, const QString &group)
-{
-    LabelSets sets;
-    settings.beginGroup(group);
-    sets.names = settings.childGroups();
-    // A line such as "\Set\A=0" makes a sub-group without a name, which cannot be entered:
-    // beginGroup("") stays in the group, whose own keys would pass for that set's labels.
-    sets.names.removeAll(QString());
-    for (const QString &name : std::as_const(sets.names)) {
-        settings.beginGroup(name);
-        const QStringList keys = settings.childKeys();
-        QList<QVariant> values;
-        values.reserve(keys.size());
-        // An empty label (from a line such as "Set\ =1") cannot be looked up: the settings
-        // class would print a warning and give nothing. It counts as a label without a value.
-        for (const QString &key : keys)
-            values.append(key.isEmpty() ? QVariant() : settings.value(key, QVariant()));
-        sets.labels.append(decodeLabelSet(keys, values));
-        settings.endGroup();
-    }
-    settings.endGroup();
-    return sets;
-}
 
 bool isWithinLabelFileLimits(QByteArrayView text)
 {
     if (text.size() > maxLabelFileSize)
         return false;
+    if (text.isEmpty())
+        return true;
     qsizetype lines = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) == '\n'
-            || (text.at(i) == '\r' && (i + 1 == text.size() || text.at(i + 1) != '\n')))
+    const char *const begin = text.data();
+    const char *const end = begin + text.size();
+    for (const char *p = begin; (p = static_cast<const char *>(std::memchr(p, '\n', end - p))); ++p)
+        ++lines;
+    // A carriage return ends a line too, unless a line feed follows it.
+    for (const char *p = begin; (p = static_cast<const char *>(std::memchr(p, '\r', end - p)));
+         ++p) {
+        if (p + 1 == end || p[1] != '\n')
             ++lines;
     }
     if (!text.isEmpty() && text.back() != '\n' && text.back() != '\r')
@@ -156,21 +138,22 @@ LabelSets readLabelSetsFromFile(const QString &path, const QString &group, bool 
         *overLimits = false;
     LabelFileText file;
     QByteArray bytes;
-    if (readGuarded(path, &file, &bytes) != GuardedRead::Read || !isWithinLabelFileLimits(bytes))
+    if (readGuarded(path, &file, &bytes) != GuardedRead::Read)
         return {};
-    // A file of thousands of sets is read in one pass when it is plain enough for that; the
-    // settings class takes the rest, and gives the same sets for a plain file, only slower.
-    LabelSets sets;
-    if (bytes.contains('\0') || !readPlainLabelSets(bytes, group, &sets)) {
-        // The settings class reads from disk only: it gets a copy of the text that was checked
-        // against the limits, not what another program may have put at the path by now.
-        const QTemporaryDir scratch;
-        const QString copy = scratch.filePath(QStringLiteral("read.ini"));
-        const bool copied = scratch.isValid() && writeScratchFile(copy, bytes);
-        bytes.clear();
-        QSettings settings(copied ? copy : file.target, QSettings::IniFormat);
-        sets = readLabelSets(settings, group);
-    }
+    bool over = false;
+    LabelSets sets = readLabelSetsFromText(bytes, group, &over);
+    if (overLimits)
+        *overLimits = over;
+    return sets;
+}
+
+LabelSets readLabelSetsFromText(QByteArrayView bytes, const QString &group, bool *overLimits)
+{
+    if (overLimits)
+        *overLimits = false;
+    if (!isWithinLabelFileLimits(bytes))
+        return {};
+    LabelSets sets = readIniLabelSets(bytes, group);
     if (!isWithinLabelSetLimits(sets.names)) {
         if (overLimits)
             *overLimits = true;
@@ -206,33 +189,43 @@ bool insertLabelSets(const LabelFileText &file, const QString &group, const QLis
         return false;
 
     QList<QByteArray> lines;
-    KeyValues added;
+    QSet<QString> added;
     QMap<QString, QByteArray> keys;
+    QStringList names;
     for (const LabelSet &set : sets) {
+        names.append(set.name);
         for (qsizetype i = 0; i < set.labels.size(); ++i) {
             const QString key = set.name + u'/' + set.labels.at(i);
             lines.append(iniEscapedKey(key) + '=' + QByteArray::number(i));
-            added.insert(group + u'/' + key, QString::number(i));
+            if (added.contains(group + u'/' + key))
+                return false;
+            added.insert(group + u'/' + key);
             keys.insert(key, QByteArray::number(i));
         }
     }
     const QByteArray &text = file.bytes;
-    // The toolkit reads INI files from disk only, so the old and the new text are read back from
-    // scratch copies: the file is replaced only when every old key keeps its value and the set is
-    // there in full. A line continued by a trailing backslash or an open quote can swallow the
-    // added lines in one place and not in the other.
-    const QTemporaryDir scratch;
-    const QString before = scratch.filePath(QStringLiteral("before.ini"));
-    if (!scratch.isValid() || !writeScratchFile(before, text))
-        return false;
-    KeyValues expected = readKeyValues(before);
-    for (auto it = added.cbegin(); it != added.cend(); ++it) {
-        if (expected.contains(it.key()))
+    // The file is replaced only when the new text reads as the old one, every old key keeping
+    // its value, plus exactly the added keys: when its key lines are the old ones with the added
+    // lines at one place in the group's section. A line continued by a trailing backslash or an
+    // open quote can swallow the added lines in one place and not in the other.
+    const QList<IniKeyLine> before = readIniLines(text);
+    const QString prefix = group + u'/';
+    for (const IniKeyLine &line : before) {
+        const QString key = iniKeyName(line);
+        // An added key that is there already would not be added.
+        if (added.contains(key))
             return false;
-        expected.insert(it.key(), it.value());
+        // The sets of the whole file, as the settings class lists them once it has read it all.
+        if (key.startsWith(prefix)) {
+            const qsizetype slash = key.indexOf(u'/', prefix.size());
+            if (slash > prefix.size())
+                names.append(key.sliced(prefix.size(), slash - prefix.size()));
+        }
     }
     // A file the program would not read again would hide every set added to it later.
-    if (!isWithinLabelSetLimits(setNames(expected, group)))
+    names.sort();
+    names.removeDuplicates();
+    if (!isWithinLabelSetLimits(names))
         return false;
 
     QList<QByteArray> candidates;
@@ -245,14 +238,10 @@ bool insertLabelSets(const LabelFileText &file, const QString &group, const QLis
         // file for ever when another user's or a broken one is in the way.
         candidates.append(writtenByToolkit(group, keys));
     }
-    for (qsizetype k = 0; k < candidates.size(); ++k) {
-        const QByteArray &candidate = candidates.at(k);
+    for (const QByteArray &candidate : std::as_const(candidates)) {
         if (!isWithinLabelFileLimits(candidate))
             return false;
-        // A name of its own: the settings class keeps what it read of a name while size and time
-        // stay the same.
-        const QString after = scratch.filePath(QStringLiteral("after%1.ini").arg(k));
-        if (writeScratchFile(after, candidate) && readKeyValues(after) == expected)
+        if (readsAsBeforePlus(readIniLines(candidate), before, prefix, lines))
             return writeGuarded(file, candidate);
     }
     return false;

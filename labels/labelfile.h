@@ -8,11 +8,9 @@
 
 #include <functional>
 
-class QSettings;
-
 struct LabelSets
 {
-    // In the settings class's order; labels[k] is the label list of the set names[k].
+    // In the settings class's order (UTF-16 code units); labels[k] is the label list of names[k].
     QStringList names;
     QList<QStringList> labels;
 };
@@ -39,14 +37,16 @@ bool isWithinLabelFileLimits(QByteArrayView text);
 // label file.
 QString labelFileBesideExecutable(const QString &applicationName = QString());
 
-// Every named sub-group of group is a set; its keys are the labels and their values the bits.
-// Reads every set, whatever their number: the limits are for readLabelSetsFromFile to apply.
-LabelSets readLabelSets(QSettings &settings, const QString &group);
-
-// The same from the file at path. Something other than a regular file (a directory, a pipe, a
-// device) is not opened; it, or a file beyond the limits (size, lines, sets), holds no set.
-// overLimits, when given, tells whether the file was passed over for its sets' number or names.
+// The label sets of group in the file at path: every named sub-group of group is a set, its keys
+// are the labels and their values the bits, read by the label file's reader (inireader.h) as the
+// settings class reads them, every value as text. Something other than a regular file (a
+// directory, a pipe, a device) is not opened; it, or a file beyond the limits (size, lines,
+// sets), holds no set. overLimits, when given, tells whether the file was passed over for its
+// sets' number or names.
 LabelSets readLabelSetsFromFile(const QString &path, const QString &group,
+                                bool *overLimits = nullptr);
+// The same from text already read.
+LabelSets readLabelSetsFromText(QByteArrayView text, const QString &group,
                                 bool *overLimits = nullptr);
 
 // A named label list, as a set is added to a file.
@@ -89,8 +89,9 @@ LabelFileText readLabelFileText(const QString &path);
 // file's owner, group, mode, ACL and extended attributes, and is renamed over the target only if
 // the target is still the file that was read (a Missing file: only if it is still missing). Writes
 // nothing when any step fails, when the metadata cannot be carried over exactly (more than one
-// hard link, another owner), when the result would be beyond the limits, or when the toolkit would
-// not read the new text as the old one plus exactly these sets. Returns whether it wrote the file.
+// hard link, another owner), when the result would be beyond the limits, or when the label file's
+// reader would not read the new text as the old one (every key with its value's text) plus exactly
+// these sets. Returns whether it wrote the file.
 bool insertLabelSets(const LabelFileText &file, const QString &group, const QList<LabelSet> &sets);
 
 // Called in a write just before the final check of the target: tests replace the file there to

@@ -3,15 +3,13 @@
 //
 // What the window shows comes from its own reader; the pass over the lines here only finds out
 // which line is behind each key, so that a finding can point at it.
+#include "inireader.h"
 #include "inisplice.h"
-#include "labeldecoding.h"
 #include "labeltool.h"
 
 #include <QCommandLineParser>
 #include <QHash>
-#include <QSettings>
 #include <QStringDecoder>
-#include <QVariant>
 
 #include <algorithm>
 #include <memory>
@@ -34,7 +32,7 @@ struct LabelLine
 struct DecodedLine
 {
     QString label;
-    QVariant value;
+    IniValue value;
 };
 
 struct HeaderLine
@@ -165,18 +163,45 @@ private:
                                  : unescapedKey(bytes(line.labelBegin, line.labelEnd));
     }
 
-    QVariant valueOf(const LabelLine &line) const
+    IniValue valueOf(const LabelLine &line) const
     {
-        return line.decoded >= 0
-                ? decoded.at(line.decoded).value
-                : QVariant(QString::fromUtf8(bytes(line.valueBegin, line.valueEnd)));
+        if (line.decoded >= 0)
+            return decoded.at(line.decoded).value;
+        IniValue value;
+        value.kind = IniValue::Text;
+        value.text = QString::fromUtf8(bytes(line.valueBegin, line.valueEnd));
+        return value;
     }
 
-    static QString valueText(const QVariant &value)
+    // A value as a message quotes it: an "@" value, which may run to megabytes, only begins.
+    static QString valueText(const IniValue &value)
     {
-        return value.metaType() == QMetaType::fromType<QStringList>()
-                ? value.toStringList().join(QStringLiteral(", "))
-                : value.toString();
+        const QString text =
+                value.kind == IniValue::List ? value.items.join(QStringLiteral(", ")) : value.text;
+        constexpr qsizetype longest = 100;
+        return text.size() > longest ? text.first(longest) + u'…' : text;
+    }
+
+    // The value the window's reader gives the key group/set/label; a key it does not read as a
+    // label (outside the sections it reads) has the value that the whole file gives it.
+    IniValue readValue(const QStringList &parts)
+    {
+        if (!values) {
+            values = std::make_unique<QHash<QString, IniValue>>();
+            for (const IniLabelSet &set : readIniLabelSetKeys(text, labelGroup())) {
+                for (qsizetype i = 0; i < set.keys.size(); ++i)
+                    values->insert(set.name + u'/' + set.keys.at(i), set.values.at(i));
+            }
+            for (const IniKey &key : readIniKeys(text)) {
+                if (key.key.startsWith(labelGroup() + u'/'))
+                    allValues.insert(key.key, key.value);
+            }
+        }
+        const QString key = parts.mid(1).join(u'/');
+        const auto found = values->constFind(key);
+        if (found != values->cend())
+            return *found;
+        return allValues.value(parts.join(u'/'));
     }
 
     qsizetype setIndex(const QString &name, qint64 lineNumber)
@@ -288,8 +313,8 @@ private:
         }
     }
 
-    // Any other key line, decoded whole, its value read by the settings class where it is more
-    // than plain text (quotes, lists, escapes, variants, continued lines).
+    // Any other key line, decoded whole, its value read by the window's reader where it is more
+    // than plain text (quotes, lists, escapes, "@" types, continued lines).
     void readKeyLine(qint64 lineNumber, const QString &section, QByteArrayView content,
                      qsizetype equals, bool continued)
     {
@@ -326,14 +351,13 @@ private:
             warn(lineNumber,
                  QStringLiteral("'#' starts no comment here: the line is the label %1 of set %2")
                          .arg(quoted(parts.at(2)), quoted(parts.at(1))));
-        QVariant value;
+        IniValue value;
         if (!continued && !raw.startsWith('@') && !raw.contains('"') && !raw.contains(',')
             && !raw.contains('\\')) {
-            value = QString::fromUtf8(raw);
+            value.kind = IniValue::Text;
+            value.text = QString::fromUtf8(raw);
         } else {
-            if (!settings)
-                settings = std::make_unique<QSettings>(file.text.path, QSettings::IniFormat);
-            value = settings->value(parts.join(u'/'));
+            value = readValue(parts);
         }
         lines.push_back({ lineNumber, set, 0, 0, 0, 0, decoded.size() });
         decoded.append({ parts.at(2), value });
@@ -396,14 +420,14 @@ private:
         namers.assign(size_t(count), 0);
         for (size_t i = 0; i < effective.size(); ++i) {
             const LabelLine &line = *effective[i];
-            const QVariant value = valueOf(line);
+            const IniValue value = valueOf(line);
             // With no labels to fit, every decimal integer is out of range and anything else is 0.
-            if (labelBitIndex(value, 0) == 0)
+            if (iniValueBitIndex(value, 0) == 0)
                 warn(line.line,
                      QStringLiteral("the value %1 of label %2 is no decimal integer: it counts as "
                                     "bit 0")
                              .arg(quoted(valueText(value)), quoted(labelOf(line))));
-            const qsizetype bit = labelBitIndex(value, count);
+            const qsizetype bit = iniValueBitIndex(value, count);
             bits[i] = bit;
             if (bit >= 0) {
                 ++namers[size_t(bit)];
@@ -523,7 +547,8 @@ private:
 
     const OpenedLabelFile &file;
     const QByteArray &text;
-    std::unique_ptr<QSettings> settings;
+    std::unique_ptr<QHash<QString, IniValue>> values; // set/label, as the window reads them
+    QHash<QString, IniValue> allValues;
     bool hasLabelGroup = false;
     bool sectionIsGroup = false;
     std::vector<LabelLine> lines;

@@ -320,7 +320,8 @@ OpenedLabelFile openLabelFile(const QString &path)
         break;
     }
     bool overLimits = false;
-    file.sets = readLabelSetsFromFile(path, labelGroup(), &overLimits);
+    // The text that was read, not the file again: what another program may have put there since.
+    file.sets = readLabelSetsFromText(file.text.bytes, labelGroup(), &overLimits);
     if (overLimits)
         file.error = QStringLiteral("holds more than %1 sets, or more than %2 characters of set "
                                     "names in all")

@@ -4,8 +4,12 @@
 #include "guardedfile.h"
 #include "labelfile.h"
 #include "labelwindow.h"
+#include "settingsreference.h"
 
+#include <QColor>
 #include <QComboBox>
+#include <QDataStream>
+#include <QImage>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -538,6 +542,31 @@ void tst_BadInput::content_data()
     const QByteArray crlf("; c\r\n[bitlabels]\r\nCr\\A=1\r\nCr\\B=0\r\n");
     QTest::newRow("CRLF line ends")
             << crlf << QStringList { "Cr" } << LabelLists { { "B", "A" } } << crlf;
+    // Values that the settings class would deserialise: the reader keeps them as text, so they
+    // name bit 0 like any other value that is no decimal integer, and cost no more than their
+    // text. Through the settings class the first two overflowed the stack at every start (the
+    // second while checking the first start's write), the third decoded the images.
+    const QByteArray deep = variantValue(nestedLists(40000));
+    const QByteArray deepLabel = "[bitlabels]\nDeep\\A=0\nDeep\\B=" + deep + '\n';
+    QTest::newRow("a label holding lists 40,000 deep in @Variant")
+            << deepLabel << QStringList { "Deep" } << LabelLists { { "B", "B" } } << deepLabel;
+    const QByteArray deepOther = "; c\n[Other]\nx=" + deep + '\n';
+    QTest::newRow("lists 40,000 deep in another section, first start")
+            << deepOther << none << LabelLists() << appendedSection(deepOther);
+    QByteArray images = "[bitlabels]\n";
+    for (int k = 0; k < 3; ++k) {
+        QImage image(4000, 4000, QImage::Format_RGB32);
+        image.fill(QColor::fromHsv(k * 100, 200, 200));
+        QByteArray streamed;
+        QDataStream stream(&streamed, QIODevice::WriteOnly);
+        stream.setVersion(QDataStream::Qt_4_0);
+        stream << QVariant(image);
+        images += "Images\\Picture " + QByteArray::number(k) + '=' + variantValue(streamed) + '\n';
+    }
+    images += "Images\\Text=1\n";
+    QTest::newRow("images in @Variant")
+            << images << QStringList { "Images" }
+            << LabelLists { { "Picture 2", "Text", "Picture 2", "Text" } } << images;
     const QByteArray crlfNoSet("; c\r\n[bitlabels]\r\n");
     QTest::newRow("CRLF line ends, no set")
             << crlfNoSet << none << LabelLists()

@@ -2,6 +2,7 @@
 #include "childrun.h"
 #include "labelfile.h"
 #include "labelwindow.h"
+#include "settingsreference.h"
 #include "svdimport.h"
 
 #include <QProcess>
@@ -234,6 +235,11 @@ void tst_LabelTool::initTestCase()
     for (qsizetype k = 0; k <= maxLabelSets; ++k)
         manySets += "S" + QByteArray::number(k) + "\\a=0\n";
     QVERIFY(toFile(path(QStringLiteral("sets.ini")), manySets));
+    // Lists 40,000 deep in "@Variant", which overflowed the stack of the settings class.
+    const QByteArray deep = variantValue(nestedLists(40000));
+    QVERIFY(toFile(path(QStringLiteral("deep.ini")),
+                   "[bitlabels]\nDeep\\A=0\nDeep\\B=" + deep + '\n'));
+    QVERIFY(toFile(path(QStringLiteral("deepother.ini")), "[Other]\nx=" + deep + '\n'));
     QVERIFY(toFile(path(QStringLiteral("small.svd")), smallSvd));
     QVERIFY(toFile(path(QStringLiteral("values.svd")), valuesSvd));
     QVERIFY(toFile(path(QStringLiteral("array.svd")),
@@ -359,6 +365,14 @@ void tst_LabelTool::commands_data()
     QTest::newRow("show: beside it, in a directory named in Latin-1")
             << QStringList { "(latin1 directory)", "show" } << 2 << QByteArray()
             << "cannot be represented";
+    QTest::newRow("check: a label holding lists 40,000 deep in @Variant")
+            << QStringList { "check", "@deep.ini" } << 1 << QByteArray("1 set, 3 warnings\n")
+            << "deep.ini:3: warning: the value \"@Variant(";
+    QTest::newRow("show: a label holding lists 40,000 deep in @Variant")
+            << QStringList { "show", "@deep.ini" } << 0 << QByteArray("Deep\t2\n") << QString();
+    QTest::newRow("show: lists 40,000 deep in another section, no set")
+            << QStringList { "show", "@deepother.ini" } << 0 << QByteArray("Generic\t32\n")
+            << "deepother.ini: note: no set";
     QTest::newRow("check: no such file") << QStringList { "check", "@none.ini" } << 2
                                          << QByteArray() << "none.ini: error: no such file";
 

@@ -1,0 +1,993 @@
+// The label file's reader: INI text read by the settings class's rules, every value kept as text.
+//
+// The settings class reads INI text in two steps, and so does this: the whole text is split into
+// sections (a repeated section is one, its parts in file order), then a section's lines are read
+// into keys when one is asked for. Its line splitting, escapes and quoting are followed here byte
+// for byte; where it uses the toolkit's own conversions (UTF-8 with its state, hexadecimal
+// digits), so does this. What it does not do is turn "@Variant(…)" and the like into objects: a
+// value is text, whatever it says, so no file can make reading it deserialise anything.
+//
+// The window's sets come from readIniLabelSets, which does the same in one pass over the lines of
+// the group's section with little per line: lines are found in the text where it lies, plain keys
+// and values are looked at as bytes, a repeated set name or label is looked up by its bytes and
+// shares one string, and only what is out of order is sorted.
+#include "inireader.h"
+
+#include "labeldecoding.h"
+
+#include <QHash>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+enum : uchar { Space = 1, Special = 2 };
+
+// The settings class's character classes: what a line may start with, and what stops its scan.
+constexpr std::array<uchar, 256> charTraits = [] {
+    std::array<uchar, 256> traits {};
+    traits[uchar('\t')] = Space;
+    traits[uchar(' ')] = Space;
+    traits[uchar('\n')] = Space | Special;
+    traits[uchar('\r')] = Space | Special;
+    traits[uchar('"')] = Special;
+    traits[uchar(';')] = Special;
+    traits[uchar('=')] = Special;
+    traits[uchar('\\')] = Special;
+    return traits;
+}();
+
+// One logical line of data from dataPos on, as the settings class finds it: leading blanks and
+// blank lines skipped, comments dropped, a line break inside quotes or after a backslash kept in
+// the line. False at the end of the data.
+bool readIniLine(QByteArrayView data, qsizetype &dataPos, qsizetype &lineStart, qsizetype &lineLen,
+                 qsizetype &equalsPos)
+{
+    const char *const text = data.data();
+    const qsizetype dataLen = data.size();
+    bool inQuotes = false;
+    equalsPos = -1;
+    lineStart = dataPos;
+    while (lineStart < dataLen && (charTraits[uchar(text[lineStart])] & Space))
+        ++lineStart;
+
+    qsizetype i = lineStart;
+    while (i < dataLen) {
+        char ch = text[i];
+        while (!(charTraits[uchar(ch)] & Special)) {
+            if (++i == dataLen)
+                goto done;
+            ch = text[i];
+        }
+        ++i;
+        if (ch == '=') {
+            if (!inQuotes && equalsPos == -1)
+                equalsPos = i - 1;
+        } else if (ch == '\n' || ch == '\r') {
+            if (i == lineStart + 1) {
+                ++lineStart;
+            } else if (!inQuotes) {
+                --i;
+                goto done;
+            }
+        } else if (ch == '\\') {
+            if (i < dataLen) {
+                const char escaped = text[i++];
+                if (i < dataLen) {
+                    const char next = text[i];
+                    if ((escaped == '\n' && next == '\r') || (escaped == '\r' && next == '\n'))
+                        ++i;
+                }
+            }
+        } else if (ch == '"') {
+            inQuotes = !inQuotes;
+        } else { // ';'
+            if (i == lineStart + 1) {
+                while (i < dataLen && text[i] != '\n' && text[i] != '\r')
+                    ++i;
+                while (i < dataLen && (charTraits[uchar(text[i])] & Space))
+                    ++i;
+                lineStart = i;
+            } else if (!inQuotes) {
+                --i;
+                goto done;
+            }
+        }
+    }
+done:
+    dataPos = i;
+    lineLen = i - lineStart;
+    return lineLen > 0;
+}
+
+bool isAsciiSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+QByteArrayView trimmed(QByteArrayView bytes)
+{
+    const char *begin = bytes.data();
+    const char *end = begin + bytes.size();
+    while (begin < end && isAsciiSpace(*begin))
+        ++begin;
+    while (end > begin && isAsciiSpace(end[-1]))
+        --end;
+    return QByteArrayView(begin, end - begin);
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The value of the n hexadecimal digits at p, or -1 when one is not a digit.
+int hexNumber(const char *p, int n)
+{
+    int value = 0;
+    for (int k = 0; k < n; ++k) {
+        const int digit = hexDigit(p[k]);
+        if (digit < 0)
+            return -1;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+enum : uchar { KeyPlain, KeyEscape, KeyOther, KeySeparator };
+
+constexpr std::array<uchar, 256> keyTraits = [] {
+    std::array<uchar, 256> traits {};
+    for (int c = 0; c < 256; ++c) {
+        if (c < 0x20 || c >= 0x7f || c == '/')
+            traits[c] = KeyOther;
+    }
+    traits[uchar('%')] = KeyEscape;
+    traits[uchar('\\')] = KeySeparator;
+    return traits;
+}();
+
+// A key whose meaning needs none of the toolkit's conversions: printable ASCII whose every '%'
+// starts %XX or %UXXXX in plain hexadecimal digits, and in which only '\\' separates groups (no
+// '/', no escape that makes one). separator gets the first '\\' (or -1), deeper whether there is
+// another.
+bool scanSimpleKey(QByteArrayView key, qsizetype *separator, bool *deeper)
+{
+    const char *const begin = key.data();
+    const char *p = begin;
+    const char *const end = p + key.size();
+    *separator = -1;
+    *deeper = false;
+    while (true) {
+        while (p < end && keyTraits[uchar(*p)] == KeyPlain)
+            ++p;
+        if (p == end)
+            return true;
+        switch (keyTraits[uchar(*p)]) {
+        case KeySeparator:
+            if (*separator < 0)
+                *separator = p - begin;
+            else
+                *deeper = true;
+            ++p;
+            break;
+        case KeyEscape: {
+            const int digits = end - p > 1 && p[1] == 'U' ? 4 : 2;
+            const char *const first = p + (digits == 4 ? 2 : 1);
+            if (end - first < digits)
+                return false;
+            const int code = hexNumber(first, digits);
+            if (code < 0 || code == '/')
+                return false;
+            p = first + digits;
+            break;
+        }
+        default:
+            return false;
+        }
+    }
+}
+
+bool isSimpleKey(QByteArrayView key)
+{
+    qsizetype separator = 0;
+    bool deeper = false;
+    return scanSimpleKey(key, &separator, &deeper);
+}
+
+// A simple key unescaped, appended to result, '\' as '/'.
+void appendSimpleKey(QByteArrayView key, QString &result)
+{
+    const qsizetype from = result.size();
+    result.resize(from + key.size());
+    QChar *out = result.data() + from;
+    const char *p = key.data();
+    const char *const end = p + key.size();
+    while (p < end) {
+        const char c = *p;
+        if (c == '%') {
+            const int digits = p[1] == 'U' ? 4 : 2;
+            const char *const first = p + (digits == 4 ? 2 : 1);
+            *out++ = QChar(char16_t(hexNumber(first, digits)));
+            p = first + digits;
+        } else {
+            *out++ = c == '\\' ? u'/' : QChar(QLatin1Char(c));
+            ++p;
+        }
+    }
+    result.truncate(out - result.constData());
+}
+
+// The settings class's key unescaping, appended to result: the key is UTF-8, '\' is '/', and
+// %XX and %UXXXX name a UTF-16 unit by whatever the toolkit's number conversion makes of the
+// digits; a '%' that starts no such escape stays.
+void appendUnescapedKey(QByteArrayView key, QString &result)
+{
+    if (isSimpleKey(key)) {
+        appendSimpleKey(key, result);
+        return;
+    }
+    const QString decoded = QString::fromUtf8(key);
+    const qsizetype size = decoded.size();
+    result.reserve(result.size() + size);
+    qsizetype i = 0;
+    while (i < size) {
+        const QChar ch = decoded.at(i);
+        if (ch == u'\\') {
+            result += u'/';
+            ++i;
+            continue;
+        }
+        if (ch != u'%' || i == size - 1) {
+            result += ch;
+            ++i;
+            continue;
+        }
+        int digits = 2;
+        qsizetype first = i + 1;
+        if (decoded.at(first) == u'U') {
+            ++first;
+            digits = 4;
+        }
+        if (first + digits > size) {
+            result += u'%';
+            ++i;
+            continue;
+        }
+        bool ok = false;
+        const ushort code = QStringView(decoded).sliced(first, digits).toUShort(&ok, 16);
+        if (!ok) {
+            result += u'%';
+            ++i;
+            continue;
+        }
+        result += QChar(code);
+        i = first + digits;
+    }
+}
+
+void chopTrailingBlanks(QString &text, qsizetype limit)
+{
+    qsizetype n = text.size();
+    while (n > limit && (text.at(n - 1) == u' ' || text.at(n - 1) == u'\t'))
+        --n;
+    text.truncate(n);
+}
+
+int octalValue(char c)
+{
+    return c >= '0' && c <= '7' ? c - '0' : -1;
+}
+
+// The settings class's value unescaping: blanks skipped at the start and after a closing quote,
+// quotes, C escapes, a backslash before a line break joining lines, ',' outside quotes making a
+// list, unquoted trailing blanks chopped. The text between escapes and quotes goes through one
+// UTF-8 decoder with its state, as there: a sequence cut by an escape is joined across it, and a
+// byte order mark at the start is dropped. True for a list (in items), false for a string (text).
+bool unescapeValue(QByteArrayView str, QString &text, QStringList &items)
+{
+    static constexpr char escapeCodes[][2] = { { 'a', '\a' },  { 'b', '\b' }, { 'f', '\f' },
+                                               { 'n', '\n' },  { 'r', '\r' }, { 't', '\t' },
+                                               { 'v', '\v' },  { '"', '"' },  { '?', '?' },
+                                               { '\'', '\'' }, { '\\', '\\' } };
+    bool isList = false;
+    bool inQuotes = false;
+    bool quoted = false;
+    char16_t escaped = 0;
+    qsizetype i = 0;
+    char ch = 0;
+    QStringDecoder fromUtf8(QStringDecoder::Utf8);
+    const qsizetype size = str.size();
+    qsizetype chopLimit = 0;
+
+skipSpaces:
+    while (i < size && ((ch = str.at(i)) == ' ' || ch == '\t'))
+        ++i;
+normal:
+    chopLimit = text.size();
+    while (i < size) {
+        switch (str.at(i)) {
+        case '\\': {
+            ++i;
+            if (i >= size)
+                goto end;
+            ch = str.at(i++);
+            for (const auto &code : escapeCodes) {
+                if (ch == code[0]) {
+                    text += QLatin1Char(code[1]);
+                    goto normal;
+                }
+            }
+            if (ch == 'x') {
+                escaped = 0;
+                if (i >= size)
+                    goto end;
+                if (hexDigit(str.at(i)) >= 0)
+                    goto hexEscape;
+            } else if (const int octal = octalValue(ch); octal != -1) {
+                escaped = char16_t(octal);
+                goto octalEscape;
+            } else if (ch == '\n' || ch == '\r') {
+                if (i < size) {
+                    const char next = str.at(i);
+                    if ((next == '\n' || next == '\r') && next != ch)
+                        ++i;
+                }
+            }
+            // Any other escaped character is dropped.
+            chopLimit = text.size();
+            break;
+        }
+        case '"':
+            ++i;
+            quoted = true;
+            inQuotes = !inQuotes;
+            if (!inQuotes)
+                goto skipSpaces;
+            break;
+        case ',':
+            if (!inQuotes) {
+                if (!quoted)
+                    chopTrailingBlanks(text, chopLimit);
+                if (!isList) {
+                    isList = true;
+                    items.clear();
+                }
+                items.append(text);
+                text.clear();
+                quoted = false;
+                ++i;
+                goto skipSpaces;
+            }
+            Q_FALLTHROUGH();
+        default: {
+            qsizetype j = i + 1;
+            while (j < size) {
+                ch = str.at(j);
+                if (ch == '\\' || ch == '"' || ch == ',')
+                    break;
+                ++j;
+            }
+            text += fromUtf8(str.sliced(i, j - i));
+            i = j;
+        }
+        }
+    }
+    if (!quoted)
+        chopTrailingBlanks(text, chopLimit);
+    goto end;
+
+hexEscape:
+    while (i < size && hexDigit(str.at(i)) >= 0) {
+        escaped = char16_t((escaped << 4) + hexDigit(str.at(i)));
+        ++i;
+    }
+    text += QChar(escaped);
+    if (i < size)
+        goto normal;
+    goto end;
+
+octalEscape:
+    while (i < size && octalValue(str.at(i)) >= 0) {
+        escaped = char16_t((escaped << 3) + octalValue(str.at(i)));
+        ++i;
+    }
+    text += QChar(escaped);
+    if (i < size)
+        goto normal;
+
+end:
+    if (isList)
+        items.append(text);
+    return isList;
+}
+
+// A string value as the settings class's stringToVariant would type it, without making the
+// object: the text of "@String(…)", "@ByteArray(…)" and "@@…", the kind of everything else.
+void classify(IniValue &value)
+{
+    QString &s = value.text;
+    value.kind = IniValue::Text;
+    if (!s.startsWith(u'@'))
+        return;
+    if (s.endsWith(u')')) {
+        if (s.startsWith(QLatin1String("@ByteArray("))) {
+            value.kind = IniValue::ByteArray;
+            s = QString::fromUtf8(QStringView(s).sliced(11).chopped(1).toLatin1());
+            return;
+        }
+        if (s.startsWith(QLatin1String("@String("))) {
+            s = s.sliced(8).chopped(1);
+            return;
+        }
+        static constexpr const char *types[] = { "@Variant(", "@DateTime(", "@KeySequence(",
+                                                 "@Rect(",    "@Size(",     "@Point(" };
+        for (const char *type : types) {
+            if (s.startsWith(QLatin1String(type))) {
+                value.kind = IniValue::Other;
+                return;
+            }
+        }
+        if (s == QLatin1String("@Invalid()")) {
+            value.kind = IniValue::Other;
+            return;
+        }
+    }
+    if (s.startsWith(QLatin1String("@@")))
+        s.remove(0, 1);
+}
+
+// A value that needs no unescaping: ASCII without quotes, escapes or commas. Its text is the bytes
+// without the blanks at either end that the settings class drops.
+bool isPlainValue(QByteArrayView value, QByteArrayView *text)
+{
+    const char *begin = value.data();
+    const char *end = begin + value.size();
+    for (const char *p = begin; p < end; ++p) {
+        const char c = *p;
+        if (c == '\\' || c == '"' || c == ',' || uchar(c) >= 0x80)
+            return false;
+    }
+    while (begin < end && (*begin == ' ' || *begin == '\t'))
+        ++begin;
+    while (end > begin && (end[-1] == ' ' || end[-1] == '\t'))
+        --end;
+    if (begin < end && *begin == '@')
+        return false;
+    *text = QByteArrayView(begin, end - begin);
+    return true;
+}
+
+IniValue readValue(QByteArrayView bytes)
+{
+    IniValue value;
+    QByteArrayView plain;
+    if (isPlainValue(bytes, &plain)) {
+        value.kind = IniValue::Text;
+        value.text = QString::fromLatin1(plain);
+        return value;
+    }
+    if (unescapeValue(bytes, value.text, value.items)) {
+        value.kind = IniValue::List;
+        value.text.clear();
+        // The settings class drops the first '@' of an item "@@…"; a list with any other item
+        // that starts with '@' it would make a list of objects, which stays text here.
+        const auto typed = [](const QString &item) {
+            return item.startsWith(u'@') && !item.startsWith(QLatin1String("@@"));
+        };
+        if (std::none_of(value.items.cbegin(), value.items.cend(), typed)) {
+            for (QString &item : value.items) {
+                if (item.startsWith(u'@'))
+                    item.remove(0, 1);
+            }
+        }
+        return value;
+    }
+    classify(value);
+    return value;
+}
+
+QString sectionName(QByteArrayView header)
+{
+    if (header.compare("general", Qt::CaseInsensitive) == 0)
+        return {};
+    QString name;
+    if (header.compare("%general", Qt::CaseInsensitive) == 0)
+        name = QString::fromLatin1(header.sliced(1));
+    else
+        appendUnescapedKey(header, name);
+    name += u'/';
+    return name;
+}
+
+// The sections of a text: names with a '/' at the end (empty for the keys outside any section),
+// by index in the order first seen; a repeated section is one.
+struct Sections
+{
+    QList<QString> names;
+    QHash<QString, qint32> byName;
+
+    qint32 add(const QString &name)
+    {
+        const auto found = byName.constFind(name);
+        if (found != byName.cend())
+            return *found;
+        const auto index = qint32(names.size());
+        names.append(name);
+        byName.insert(name, index);
+        return index;
+    }
+
+    // Each section's place in the order of their names, in which the settings class reads them.
+    QList<qint32> ranks() const
+    {
+        QList<qint32> order(names.size());
+        for (qint32 k = 0; k < qint32(order.size()); ++k)
+            order[k] = k;
+        std::sort(order.begin(), order.end(),
+                  [this](qint32 a, qint32 b) { return names.at(a) < names.at(b); });
+        QList<qint32> rank(names.size());
+        for (qint32 k = 0; k < qint32(order.size()); ++k)
+            rank[order.at(k)] = k;
+        return rank;
+    }
+};
+
+// One pass over the text, split into lines as the settings class splits it: take(section, key,
+// value) for each key line in file order, the key trimmed and the value as it stands after the
+// '='. The settings class first cuts the text into sections and then reads a section's lines
+// from where its header line ends; that finds the very same lines, so one pass serves for both.
+template<typename Take>
+Sections scanIni(QByteArrayView data, Take &&take)
+{
+    if (data.startsWith("\xef\xbb\xbf"))
+        data = data.sliced(3);
+    Sections sections;
+    qint32 current = sections.add(QString());
+    qsizetype dataPos = 0;
+    qsizetype lineStart = 0;
+    qsizetype lineLen = 0;
+    qsizetype equalsPos = 0;
+    while (readIniLine(data, dataPos, lineStart, lineLen, equalsPos)) {
+        if (data.at(lineStart) == '[') {
+            const QByteArrayView line = data.sliced(lineStart, lineLen);
+            qsizetype close = line.indexOf(']');
+            if (close < 0)
+                close = lineLen;
+            current = sections.add(sectionName(line.first(close).sliced(1).trimmed()));
+            continue;
+        }
+        if (equalsPos < 0)
+            continue;
+        take(current, sections.names.at(current),
+             trimmed(data.sliced(lineStart, equalsPos - lineStart)),
+             data.sliced(equalsPos + 1, lineStart + lineLen - equalsPos - 1));
+    }
+    return sections;
+}
+
+// Strings looked up by the bytes they were read from where those are a simple key, and by their
+// text otherwise: the same name written in two ways is one string.
+class Interner
+{
+public:
+    qint32 fromBytes(QByteArrayView bytes)
+    {
+        const auto found = byBytes.constFind(bytes);
+        if (found != byBytes.cend())
+            return *found;
+        QString text;
+        appendSimpleKey(bytes, text);
+        const qint32 id = fromText(text);
+        byBytes.insert(bytes, id);
+        return id;
+    }
+
+    qint32 fromText(const QString &text)
+    {
+        const auto found = byText.constFind(text);
+        if (found != byText.cend())
+            return *found;
+        const auto id = qint32(strings.size());
+        strings.append(text);
+        byText.insert(text, id);
+        return id;
+    }
+
+    qint32 find(const QString &text) const { return byText.value(text, -1); }
+    const QString &at(qint32 id) const { return strings.at(id); }
+    qsizetype size() const { return strings.size(); }
+
+    // Each string's place in UTF-16 code unit order.
+    QList<qint32> ranks() const
+    {
+        QList<qint32> order(strings.size());
+        for (qint32 k = 0; k < qint32(order.size()); ++k)
+            order[k] = k;
+        std::sort(order.begin(), order.end(),
+                  [this](qint32 a, qint32 b) { return strings.at(a) < strings.at(b); });
+        QList<qint32> rank(strings.size());
+        for (qint32 k = 0; k < qint32(order.size()); ++k)
+            rank[order.at(k)] = k;
+        return rank;
+    }
+
+private:
+    QHash<QByteArrayView, qint32> byBytes;
+    QHash<QString, qint32> byText;
+    QList<QString> strings;
+};
+
+// The bit a value names whatever the set's size: -1 for a number that is never in range, the
+// number otherwise (0 for anything that is no decimal integer). Checked against the set's size
+// once it is known, this is labelBitIndex's answer.
+qint32 anyBit(qsizetype bit)
+{
+    return bit > std::numeric_limits<qint32>::max() ? -1 : qint32(bit);
+}
+
+constexpr qsizetype unbounded = std::numeric_limits<qsizetype>::max();
+
+// The sets of a group as readLabelSets finds them through the settings class.
+class LabelSetReader
+{
+public:
+    LabelSetReader(const QString &group, bool keepValues)
+        : prefix(group + u'/'), keepValues(keepValues)
+    {
+    }
+
+    qsizetype setCount() const { return sets.size(); }
+
+    void read(QByteArrayView text)
+    {
+        // Room for a label on every line, so that the entries are never moved while they grow.
+        qsizetype lines = 1;
+        if (!text.isEmpty()) {
+            for (const char *p = text.data(), *end = p + text.size();
+                 (p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)))); ++p)
+                ++lines;
+        }
+        entries.reserve(lines);
+        // The settings class reads the group's own section to list its sub-groups; keys outside
+        // any section and other sections are not read for that. Entering each set, it reads the
+        // section of that set ("[group\\set]"), whose keys come after the group's.
+        struct Deferred
+        {
+            qint32 section;
+            QByteArrayView key;
+            QByteArrayView value;
+        };
+        QList<Deferred> setSections;
+        qint32 lastSection = -1;
+        bool inGroup = false;
+        bool inSetSection = false;
+        const Sections sections = scanIni(
+                text,
+                [&](qint32 section, const QString &name, QByteArrayView key, QByteArrayView value) {
+                    if (section != lastSection) {
+                        lastSection = section;
+                        inGroup = name == prefix;
+                        inSetSection = !inGroup && name.startsWith(prefix)
+                                && !QStringView(name)
+                                            .sliced(prefix.size())
+                                            .chopped(1)
+                                            .contains(u'/');
+                        lastSet = -1;
+                    }
+                    if (inGroup)
+                        takeLine(key, value);
+                    else if (inSetSection)
+                        setSections.append({ section, key, value });
+                });
+        if (!sections.byName.contains(prefix))
+            return;
+        QString label;
+        for (const Deferred &line : std::as_const(setSections)) {
+            const QString &name = sections.names.at(line.section);
+            const qint32 set = setNames.find(name.sliced(prefix.size()).chopped(1));
+            if (set < 0 || sets.at(set).isEmpty())
+                continue;
+            label.clear();
+            appendUnescapedKey(line.key, label);
+            if (!label.contains(u'/'))
+                addLabel(set, labels.fromText(label), line.value);
+        }
+    }
+
+    // The sets in name order, each with its labels' entries in key order, the last of a key.
+    template<typename Visit>
+    void finish(Visit &&visit)
+    {
+        QList<qint32> order;
+        order.reserve(sets.size());
+        for (qint32 k = 0; k < qint32(sets.size()); ++k) {
+            if (!sets.at(k).isEmpty())
+                order.append(k);
+        }
+        const auto byName = [this](qint32 a, qint32 b) { return sets.at(a) < sets.at(b); };
+        // The toolkit's writer gives the sets in order already.
+        if (!std::is_sorted(order.cbegin(), order.cend(), byName))
+            std::sort(order.begin(), order.end(), byName);
+
+        // The entries of each set together, in the order they were read: as they stand when
+        // each set's lines follow each other.
+        QList<qsizetype> starts(sets.size() + 1, 0);
+        for (const Entry &entry : std::as_const(entries))
+            ++starts[entry.set + 1];
+        for (qsizetype k = 1; k < starts.size(); ++k)
+            starts[k] += starts[k - 1];
+        const bool grouped =
+                std::is_sorted(entries.cbegin(), entries.cend(),
+                               [](const Entry &a, const Entry &b) { return a.set < b.set; });
+        QList<qsizetype> bySet;
+        if (!grouped) {
+            bySet.resize(entries.size());
+            QList<qsizetype> next(starts.cbegin(), starts.cend() - 1);
+            for (qsizetype i = 0; i < entries.size(); ++i)
+                bySet[next[entries.at(i).set]++] = i;
+        }
+        const QList<qint32> rank = labels.ranks();
+        QList<qsizetype> chosen;
+        for (const qint32 set : std::as_const(order)) {
+            chosen.clear();
+            for (qsizetype k = starts.at(set); k < starts.at(set + 1); ++k)
+                chosen.append(grouped ? k : bySet.at(k));
+            const auto byKey = [&](qsizetype a, qsizetype b) {
+                return rank.at(entries.at(a).label) < rank.at(entries.at(b).label);
+            };
+            // Written by the toolkit, the labels are in order already and each is there once.
+            if (std::adjacent_find(chosen.cbegin(), chosen.cend(),
+                                   [&](qsizetype a, qsizetype b) { return !byKey(a, b); })
+                != chosen.cend()) {
+                std::stable_sort(chosen.begin(), chosen.end(), byKey);
+                // A later line of the same key wins.
+                qsizetype kept = 0;
+                for (qsizetype k = 0; k < chosen.size(); ++k) {
+                    if (k + 1 < chosen.size()
+                        && entries.at(chosen.at(k)).label == entries.at(chosen.at(k + 1)).label)
+                        continue;
+                    chosen[kept++] = chosen.at(k);
+                }
+                chosen.resize(kept);
+            }
+            visit(sets.at(set), chosen);
+        }
+    }
+
+    struct Entry
+    {
+        qint32 set;
+        qint32 label;
+        qint32 bit; // anyBit of the value
+    };
+    QList<Entry> entries;
+    QList<IniValue> values; // beside entries, when kept
+    Interner labels;
+
+private:
+    void takeLine(QByteArrayView key, QByteArrayView value)
+    {
+        // Most keys are simple "set\\label": the set of a run of lines is looked up once, and a
+        // label is first looked for where it stood in the set before, as register instances
+        // repeat their fields in the same order.
+        qsizetype separator = 0;
+        bool deeper = false;
+        if (scanSimpleKey(key, &separator, &deeper)) {
+            if (separator < 0)
+                return; // a key of the group itself
+            const QByteArrayView rawSet = key.first(separator);
+            if (lastSet < 0 || rawSet != lastRawSet) {
+                lastSet = setNames.fromBytes(rawSet);
+                if (lastSet == qint32(sets.size()))
+                    sets.append(setNames.at(lastSet));
+                lastRawSet = rawSet;
+                previousRun.swap(currentRun);
+                currentRun.clear();
+            }
+            if (deeper)
+                return;
+            const QByteArrayView label = key.sliced(separator + 1);
+            const qsizetype at = currentRun.size();
+            qint32 id = -1;
+            if (at < previousRun.size()) {
+                const QByteArrayView before = previousRun.at(at).first;
+                if (before.size() == label.size()
+                    && std::memcmp(before.data(), label.data(), size_t(label.size())) == 0)
+                    id = previousRun.at(at).second;
+            }
+            if (id < 0)
+                id = labels.fromBytes(label);
+            currentRun.append({ label, id });
+            addLabel(lastSet, id, value);
+            return;
+        }
+        lastSet = -1;
+        scratch.clear();
+        appendUnescapedKey(key, scratch);
+        const qsizetype slash = scratch.indexOf(u'/');
+        if (slash < 0)
+            return;
+        const qint32 set = setNames.fromText(scratch.first(slash));
+        if (set == qint32(sets.size()))
+            sets.append(setNames.at(set));
+        const QStringView label = QStringView(scratch).sliced(slash + 1);
+        if (!label.contains(u'/'))
+            addLabel(set, labels.fromText(label.toString()), value);
+    }
+
+    void addLabel(qint32 set, qint32 label, QByteArrayView bytes)
+    {
+        qint32 bit = 0;
+        QByteArrayView plain;
+        // An empty key cannot be looked up: a label without a value.
+        if (labels.at(label).isEmpty()) {
+            if (keepValues)
+                values.append(IniValue());
+        } else if (!keepValues && bytes.size() <= 2 && bytes.size() > 0 && isDigit(bytes.front())
+                   && isDigit(bytes.back())) {
+            // The bits of a set as the toolkit writes them.
+            bit = bytes.front() - '0';
+            if (bytes.size() == 2)
+                bit = bit * 10 + (bytes.back() - '0');
+        } else if (!keepValues && isPlainValue(bytes, &plain)) {
+            bit = anyBit(labelBitIndex(QLatin1String(plain.data(), plain.size()), unbounded));
+        } else {
+            IniValue value = readValue(bytes);
+            bit = anyBit(iniValueBitIndex(value, unbounded));
+            if (keepValues)
+                values.append(std::move(value));
+        }
+        entries.append({ set, label, bit });
+    }
+
+    static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+    QString prefix;
+    bool keepValues;
+    Interner setNames;
+    QList<QString> sets; // by id, in the order first read
+    QByteArrayView lastRawSet;
+    qint32 lastSet = -1;
+    // The labels of the set being read and of the one before, as read, with their strings.
+    QList<std::pair<QByteArrayView, qint32>> currentRun;
+    QList<std::pair<QByteArrayView, qint32>> previousRun;
+    QString scratch;
+};
+
+} // namespace
+
+qsizetype iniValueBitIndex(const IniValue &value, qsizetype labelCount)
+{
+    return value.kind == IniValue::Text ? labelBitIndex(QStringView(value.text), labelCount) : 0;
+}
+
+QList<IniKey> readIniKeys(QByteArrayView text, QList<IniKey> *everyLine)
+{
+    struct Line
+    {
+        qint32 section;
+        qint32 order;
+        IniKey key;
+    };
+    QList<Line> lines;
+    const Sections sections = scanIni(
+            text,
+            [&](qint32 section, const QString &name, QByteArrayView key, QByteArrayView value) {
+                Line line { section, qint32(lines.size()), { name, {} } };
+                appendUnescapedKey(key, line.key.key);
+                if (!line.key.key.isEmpty())
+                    line.key.value = readValue(value);
+                lines.append(std::move(line));
+            });
+    if (everyLine) {
+        everyLine->clear();
+        for (const Line &line : std::as_const(lines))
+            everyLine->append(line.key);
+    }
+    // Sections in name order, lines in file order: the last line of a key wins. The toolkit's
+    // writer gives keys in order, once each, and that needs no sorting.
+    const auto before = [](const Line &a, const Line &b) { return a.key.key < b.key.key; };
+    if (std::adjacent_find(lines.cbegin(), lines.cend(),
+                           [&](const Line &a, const Line &b) { return !before(a, b); })
+        != lines.cend()) {
+        const QList<qint32> rank = sections.ranks();
+        std::sort(lines.begin(), lines.end(), [&](const Line &a, const Line &b) {
+            if (const int c = a.key.key.compare(b.key.key); c != 0)
+                return c < 0;
+            if (a.section != b.section)
+                return rank.at(a.section) < rank.at(b.section);
+            return a.order < b.order;
+        });
+    }
+    QList<IniKey> keys;
+    keys.reserve(lines.size());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i + 1 < lines.size() && lines.at(i + 1).key.key == lines.at(i).key.key)
+            continue;
+        keys.append(std::move(lines[i].key));
+    }
+    return keys;
+}
+
+QList<IniKeyLine> readIniLines(QByteArrayView text)
+{
+    QList<IniKeyLine> lines;
+    scanIni(text, [&](qint32, const QString &section, QByteArrayView key, QByteArrayView value) {
+        lines.append({ section, key, value });
+    });
+    return lines;
+}
+
+QString iniKeyName(const IniKeyLine &line)
+{
+    QString name = line.section;
+    appendUnescapedKey(line.key, name);
+    return name;
+}
+
+QList<IniLabelSet> readIniLabelSetKeys(QByteArrayView text, const QString &group)
+{
+    LabelSetReader reader(group, true);
+    reader.read(text);
+    QList<IniLabelSet> result;
+    reader.finish([&](const QString &name, const QList<qsizetype> &chosen) {
+        IniLabelSet set;
+        set.name = name;
+        for (const qsizetype i : chosen) {
+            set.keys.append(reader.labels.at(reader.entries.at(i).label));
+            set.values.append(reader.values.at(i));
+        }
+        result.append(std::move(set));
+    });
+    return result;
+}
+
+LabelSets readIniLabelSets(QByteArrayView text, const QString &group)
+{
+    LabelSetReader reader(group, false);
+    reader.read(text);
+    LabelSets sets;
+    sets.names.reserve(reader.setCount());
+    sets.labels.reserve(reader.setCount());
+    QList<qsizetype> bits;
+    QList<qint32> shown;
+    // Register instances decode to the same list: one list, shared, for all of them.
+    QHash<QList<qint32>, QStringList> lists;
+    reader.finish([&](const QString &name, const QList<qsizetype> &chosen) {
+        bits.clear();
+        for (const qsizetype i : chosen) {
+            const qint32 bit = reader.entries.at(i).bit;
+            bits.append(bit < chosen.size() ? bit : -1);
+        }
+        shown.clear();
+        for (const qsizetype k : labelPositions(bits, chosen.size()))
+            shown.append(reader.entries.at(chosen.at(k)).label);
+        sets.names.append(name);
+        // An empty key is left out of the table: Qt 6.4 compares empty lists with a null memcmp.
+        if (shown.isEmpty()) {
+            sets.labels.append(QStringList());
+            return;
+        }
+        auto list = lists.constFind(shown);
+        if (list == lists.cend()) {
+            QStringList labels;
+            labels.reserve(shown.size());
+            for (const qint32 label : std::as_const(shown))
+                labels.append(reader.labels.at(label));
+            list = lists.insert(shown, labels);
+        }
+        sets.labels.append(*list);
+    });
+    return sets;
+}
