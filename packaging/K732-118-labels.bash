@@ -11,13 +11,15 @@ _k732_118_labels_commands()
 
 _k732_118_labels_options()
 {
-    "$1" "$2" --help 2>/dev/null | sed -n '/^Options:/,/^$/{s/^  \(-[^ ,]*, \)\{0,1\}\(--[a-z0-9-]*\).*/\2/p}'
+    "$1" "$2" --help 2>/dev/null |
+        sed -n '/^Options:/,/^$/{s/^  \(-[^ ,]*, \)\{0,1\}\(--[a-z0-9-]*\).*/\2/p}'
 }
 
 # The options that take a value: their help line names it as <VALUE>.
 _k732_118_labels_valued_options()
 {
-    "$1" "$2" --help 2>/dev/null | sed -n '/^Options:/,/^$/{s/^  \(-[^ ,]*, \)\{0,1\}\(--[a-z0-9-]*\) <.*/\2/p}'
+    "$1" "$2" --help 2>/dev/null |
+        sed -n '/^Options:/,/^$/{s/^  \(-[^ ,]*, \)\{0,1\}\(--[a-z0-9-]*\) <.*/\2/p}'
 }
 
 # The set names of the label file, with the caller's tool and file.

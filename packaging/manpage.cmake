@@ -193,7 +193,8 @@ string(APPEND page ".SH FILES
 \\fIK732\\-118.ini\\fR
 The label file, in the directory that holds the executable (for example
 \\fI/usr/bin/K732\\-118.ini\\fR): the calculator's label file when both programs are installed
-side by side. Only \\fBimport\\-svd\\fR writes, and only with \\fB\\-\\-into\\fR or \\fB\\-\\-output\\fR.
+side by side.
+Only \\fBimport\\-svd\\fR writes, and only with \\fB\\-\\-into\\fR or \\fB\\-\\-output\\fR.
 .SH SEE ALSO
 .BR K732\\-118 (1)
 ")
