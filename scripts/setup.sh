@@ -5,6 +5,8 @@
 set -euo pipefail
 
 packages=(cmake make g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core)
+# The window runs natively on Wayland through this plugin; without it Qt falls back to X11.
+packages+=(qt6-wayland)
 if [ "${1:-}" = "--tests" ]; then
     packages+=(xvfb xauth xdotool libx11-dev binutils-mingw-w64-x86-64 desktop-file-utils appstream)
     # setfacl and setfattr, for the tests that the label file's ACL and attributes survive a write.
@@ -14,6 +16,9 @@ if [ "${1:-}" = "--tests" ]; then
     # The sanitizer and fuzzer build (clang, its runtimes, llvm-symbolizer for readable reports),
     # clang-tidy, and valgrind for the memcheck test.
     packages+=(clang libclang-rt-dev llvm clang-tidy valgrind)
+    # The Debian package: cpack's dependency list (dpkg-shlibdeps), lintian on the result, man to
+    # render the manual pages, bash-completion to run the label tool's completion.
+    packages+=(dpkg-dev lintian man-db bash-completion)
 fi
 if [ "${1:-}" = "--debian13" ]; then
     # scripts/test-debian13.sh: making a Debian 13 root file system.

@@ -1,11 +1,11 @@
 # Installs a build into a scratch prefix and checks what a Linux desktop gets: the executable, the
 # desktop entry, the theme icon and the AppStream metadata, each valid and pointing at the others,
-# and the label tool beside the executable.
+# the label tool beside the executable, both manual pages, and the tool's bash completion.
 # Run as: cmake -DBUILD_DIR=... -DPREFIX=... -DCONFIG=... -DAPP_ID=... -DEXECUTABLE=...
-#         -DTOOL_EXECUTABLE=... -P <this>
+#         -DTOOL_EXECUTABLE=... -DSOURCE_DIR=... -DCOMPLETION_DIR=... -DMANDIR=... -P <this>
 cmake_minimum_required(VERSION 3.21)
 
-foreach(var BUILD_DIR PREFIX APP_ID EXECUTABLE TOOL_EXECUTABLE)
+foreach(var BUILD_DIR PREFIX APP_ID EXECUTABLE TOOL_EXECUTABLE SOURCE_DIR COMPLETION_DIR MANDIR)
     if(NOT ${var})
         message(FATAL_ERROR "${var} is not set")
     endif()
@@ -109,4 +109,70 @@ execute_process(COMMAND "${appstreamcli}" validate --no-net --no-color "${metain
 message(STATUS "appstreamcli validate: ${result}\n${output}")
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "appstreamcli rejects ${metainfo}")
+endif()
+
+# The AppStream data names both programs and the licence, as the package does.
+foreach(expected "<binary>${TOOL_EXECUTABLE}</binary>" "<project_license>MIT</project_license>"
+                 "<screenshot type=\"default\">")
+    string(FIND "${metainfo_text}" "${expected}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "metainfo lacks ${expected}")
+    endif()
+endforeach()
+
+# Both manual pages render without a complaint from groff, and the tool's names every command of
+# its --help: a command missing there would mean the page no longer follows the tool.
+find_program(man man NO_CACHE)
+if(NOT man)
+    message(FATAL_ERROR "man is needed (scripts/setup.sh --tests)")
+endif()
+execute_process(COMMAND "${installed_tool}" --help OUTPUT_VARIABLE tool_help)
+# The command list: from the line "Commands ..." to the next empty line.
+string(FIND "${tool_help}" "\nCommands" at)
+string(SUBSTRING "${tool_help}" ${at} -1 command_list)
+string(FIND "${command_list}" "\n\n" at)
+string(SUBSTRING "${command_list}" 0 ${at} command_list)
+string(REGEX MATCHALL "\n  [a-z][a-z0-9-]* " commands "${command_list}")
+list(TRANSFORM commands STRIP)
+if(NOT commands)
+    message(FATAL_ERROR "${TOOL_EXECUTABLE} --help lists no commands:\n${tool_help}")
+endif()
+foreach(page "${EXECUTABLE}" "${TOOL_EXECUTABLE}")
+    set(file "${PREFIX}/${MANDIR}/man1/${page}.1.gz")
+    if(NOT EXISTS "${file}")
+        message(FATAL_ERROR "not installed: ${file}")
+    endif()
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E env MANWIDTH=200 LC_ALL=C.UTF-8
+            "${man}" --warnings -l "${file}"
+        RESULT_VARIABLE result OUTPUT_VARIABLE text_${page} ERROR_VARIABLE errors)
+    if(NOT result EQUAL 0 OR NOT errors STREQUAL "")
+        message(FATAL_ERROR "man -l ${file}: ${result}\n${errors}")
+    endif()
+endforeach()
+foreach(command IN LISTS commands)
+    if(NOT text_${TOOL_EXECUTABLE} MATCHES "\n   ${command} [^\n]*\n       [A-Z]")
+        message(FATAL_ERROR "the manual page of ${TOOL_EXECUTABLE} describes no command "
+            "${command}:\n${text_${TOOL_EXECUTABLE}}")
+    endif()
+endforeach()
+if(NOT text_${EXECUTABLE} MATCHES "SEE ALSO\n +${TOOL_EXECUTABLE}\\(1\\)")
+    message(FATAL_ERROR "the manual page of ${EXECUTABLE} does not point to ${TOOL_EXECUTABLE}")
+endif()
+
+# The completion, run in bash as bash-completion runs it, on the installed tool.
+set(bash_completion /usr/share/bash-completion/bash_completion)
+find_program(bash bash NO_CACHE)
+if(NOT bash OR NOT EXISTS "${bash_completion}")
+    if(DEFINED ENV{CI})
+        message(FATAL_ERROR "bash and bash-completion are needed (scripts/setup.sh --tests)")
+    endif()
+    message(STATUS "no bash-completion: the label tool's completion is not checked")
+    return()
+endif()
+execute_process(COMMAND "${bash}" "${SOURCE_DIR}/tests/check_completion.sh" "${bash_completion}"
+        "${PREFIX}/${COMPLETION_DIR}/${TOOL_EXECUTABLE}" "${PREFIX}/bin"
+        "${SOURCE_DIR}/examples/K732-118.ini"
+    RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "the bash completion of ${TOOL_EXECUTABLE} fails: ${result}")
 endif()
