@@ -110,11 +110,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     // Each its own file: the settings class keeps what it has read of a file, and reads its
     // sections only as they are asked for, so the sets come from a file it has not read whole.
+    // Qt 6.4 leaves a leading byte order mark in the first line of the keys outside any section,
+    // where it keeps blanks after it from being trimmed (" w=" reads as " w"); Qt 6.8 skips the
+    // mark before anything else, as the reader does. Without the mark both versions agree.
+    const QByteArray settingsInput = input.startsWith("\xef\xbb\xbf") ? input.sliced(3) : input;
     const QString setsPath = dir.filePath(QStringLiteral("sets.ini"));
-    writeFile(setsPath, input);
+    writeFile(setsPath, settingsInput);
     compareSets(setsPath, input);
     const QString keysPath = dir.filePath(QStringLiteral("keys.ini"));
-    writeFile(keysPath, input);
+    writeFile(keysPath, settingsInput);
     compareKeys(keysPath, keys);
     return 0;
 }
