@@ -252,6 +252,18 @@ QString caseFolded(const QString &text)
     return folded;
 }
 
+// The label of a bit that no field names, made once and shared by every set that has one.
+const QString &unlabelledBit(int bit)
+{
+    static const std::array<QString, 32> labels = [] {
+        std::array<QString, 32> made;
+        for (std::size_t k = 0; k < made.size(); ++k)
+            made.at(k) = QStringLiteral("(bit %1)").arg(k);
+        return made;
+    }();
+    return labels.at(std::size_t(bit));
+}
+
 // The elements of the description, read in one pass over its tokens.
 class TreeReader
 {
@@ -990,7 +1002,7 @@ void Expander::addRegister(const QString &setName, const Node &reg)
     set.labels.reserve(count);
     for (int bit = 0; bit < count; ++bit) {
         const QString &label = labels.at(std::size_t(bit));
-        set.labels.append(label.isEmpty() ? QStringLiteral("(bit %1)").arg(bit) : label);
+        set.labels.append(label.isEmpty() ? unlabelledBit(bit) : label);
     }
     setNames.insert(setKey);
     import.sets.append(std::move(set));
