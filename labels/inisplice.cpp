@@ -13,6 +13,13 @@ constexpr Qt::CaseSensitivity sectionCase = Qt::CaseInsensitive;
 constexpr Qt::CaseSensitivity sectionCase = Qt::CaseSensitive;
 #endif
 
+// The characters the toolkit's writer puts into a key as they are.
+bool isPlainKeyCharacter(char16_t c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
+            || c == u'_' || c == u'-' || c == u'.';
+}
+
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\f' || c == '\v';
@@ -76,27 +83,50 @@ QByteArray lineBreakOf(const QByteArray &text, const QList<Line> &lines)
 
 } // namespace
 
-QByteArray iniEscapedKey(const QString &key)
+qsizetype iniEscapedKeySize(QStringView key)
 {
-    QByteArray result;
-    result.reserve(key.size() * 3 / 2);
+    qsizetype size = 0;
     for (const QChar qc : key) {
         const char16_t c = qc.unicode();
-        if (c == u'/') {
-            result += '\\';
-        } else if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
-                   || c == u'_' || c == u'-' || c == u'.') {
-            result += char(c);
-        } else if (c <= 0xff) {
-            result += '%';
-            result += hexDigits[c >> 4];
-            result += hexDigits[c & 0xf];
+        size += c == u'/' || isPlainKeyCharacter(c) ? 1 : c <= 0xff ? 3 : 6;
+    }
+    return size;
+}
+
+void appendIniEscapedKey(QByteArray &to, QStringView key)
+{
+    const qsizetype at = to.size();
+    to.resize(at + iniEscapedKeySize(key));
+    char *out = to.data() + at;
+    const char16_t *c = key.utf16();
+    const char16_t *const end = c + key.size();
+    while (c != end) {
+        // Most keys are plain throughout: their runs are copied without a look at the rest.
+        while (c != end && isPlainKeyCharacter(*c))
+            *out++ = char(*c++);
+        if (c == end)
+            break;
+        const char16_t u = *c++;
+        if (u == u'/') {
+            *out++ = '\\';
+        } else if (u <= 0xff) {
+            *out++ = '%';
+            *out++ = hexDigits[u >> 4];
+            *out++ = hexDigits[u & 0xf];
         } else {
-            result += "%U";
+            *out++ = '%';
+            *out++ = 'U';
             for (int shift = 12; shift >= 0; shift -= 4)
-                result += hexDigits[(c >> shift) & 0xf];
+                *out++ = hexDigits[(u >> shift) & 0xf];
         }
     }
+}
+
+QByteArray iniEscapedKey(QStringView key)
+{
+    QByteArray result;
+    result.reserve(iniEscapedKeySize(key));
+    appendIniEscapedKey(result, key);
     return result;
 }
 

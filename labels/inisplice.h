@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringView>
 
 // One line of INI text, as the toolkit splits it: at "\r\n", "\n" or "\r".
 struct IniLine
@@ -19,7 +20,10 @@ QList<IniLine> splitIniLines(const QByteArray &text, qsizetype from);
 // The key as the toolkit's INI writer puts it on disk: ASCII letters, digits, '_', '-' and '.'
 // as they are, '/' as '\', other UTF-16 units up to U+00FF as %XX and the rest as %UXXXX, in
 // upper-case hexadecimal ("Generic/Bit 1" becomes "Generic\Bit%201").
-QByteArray iniEscapedKey(const QString &key);
+QByteArray iniEscapedKey(QStringView key);
+// The same appended to to, which grows once, by exactly iniEscapedKeySize(key) bytes.
+void appendIniEscapedKey(QByteArray &to, QStringView key);
+qsizetype iniEscapedKeySize(QStringView key);
 
 enum class IniPlacement {
     // After the last line of the last section of that name that is neither blank nor a comment

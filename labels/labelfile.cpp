@@ -10,11 +10,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMap>
 #include <QSet>
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 #ifdef Q_OS_LINUX
 #include <climits>
@@ -23,23 +23,104 @@
 
 namespace {
 
-// The bytes the toolkit's writer gives a file that holds only these keys of one group: the
-// section, then its keys in the order of their names, each line ended by the platform's break.
-QByteArray writtenByToolkit(const QString &group, const QMap<QString, QByteArray> &keys)
+// A key of the added sets: the set's place in the list, and the label's in the set.
+struct AddedKey
+{
+    qsizetype set;
+    qsizetype label;
+};
+
+// Whether the key name/label comes before otherName/otherLabel in the order of the toolkit's
+// writer, which sorts keys by their UTF-16 code units, without making either key.
+bool keyBefore(const QString &name, const QString &label, const QString &otherName,
+               const QString &otherLabel)
+{
+    const qsizetype common = qMin(name.size(), otherName.size());
+    if (const int order =
+                QStringView(name).first(common).compare(QStringView(otherName).first(common));
+        order != 0)
+        return order < 0;
+    if (name.size() == otherName.size())
+        return label < otherLabel;
+    // One name begins the other: the '/' after it decides, unless the longer one has a '/' there.
+    const QChar next = name.size() < otherName.size() ? otherName.at(common) : name.at(common);
+    if (next != u'/')
+        return (name.size() < otherName.size()) == (u'/' < next);
+    return QString(name + u'/' + label) < QString(otherName + u'/' + otherLabel);
+}
+
+// The added keys in the order of the toolkit's writer, or an empty list when one is there twice.
+QList<AddedKey> sortedKeys(const QList<LabelSet> &sets)
+{
+    const auto before = [&sets](const AddedKey &a, const AddedKey &b) {
+        const LabelSet &setA = sets.at(a.set);
+        const LabelSet &setB = sets.at(b.set);
+        if (a.set == b.set)
+            return setA.labels.at(a.label) < setB.labels.at(b.label);
+        return keyBefore(setA.name, setA.labels.at(a.label), setB.name, setB.labels.at(b.label));
+    };
+    // The sets by name and the labels of each in order give the order of the keys, unless set
+    // names repeat or hold a '/': then the keys of different sets mix, and a sort of them all
+    // finds that.
+    QList<qsizetype> bySetName(sets.size());
+    std::iota(bySetName.begin(), bySetName.end(), 0);
+    const QString none;
+    std::sort(bySetName.begin(), bySetName.end(), [&sets, &none](qsizetype a, qsizetype b) {
+        return keyBefore(sets.at(a).name, none, sets.at(b).name, none);
+    });
+    QList<AddedKey> keys;
+    QList<qsizetype> byLabel;
+    for (const qsizetype set : std::as_const(bySetName)) {
+        const QStringList &labels = sets.at(set).labels;
+        byLabel.resize(labels.size());
+        std::iota(byLabel.begin(), byLabel.end(), 0);
+        const auto labelBefore = [&labels](qsizetype a, qsizetype b) {
+            return labels.at(a) < labels.at(b);
+        };
+        if (!std::is_sorted(byLabel.cbegin(), byLabel.cend(), labelBefore))
+            std::sort(byLabel.begin(), byLabel.end(), labelBefore);
+        for (const qsizetype label : std::as_const(byLabel))
+            keys.append({ set, label });
+    }
+    // Strictly ascending, every key once, in all but the rarest case.
+    const auto notBefore = [&before](const AddedKey &a, const AddedKey &b) {
+        return !before(a, b);
+    };
+    if (std::adjacent_find(keys.cbegin(), keys.cend(), notBefore) == keys.cend())
+        return keys;
+    std::sort(keys.begin(), keys.end(), before);
+    if (std::adjacent_find(keys.cbegin(), keys.cend(), notBefore) != keys.cend())
+        return {};
+    return keys;
+}
+
+// The bytes the toolkit's writer gives a file that holds only these lines of one group, in their
+// order: the section, then the lines, each ended by the platform's break.
+QByteArray writtenByToolkit(const QString &group, const QList<QByteArray> &lines)
 {
 #ifdef Q_OS_WIN
-    const QByteArray lineBreak("\r\n");
+    const QByteArrayView lineBreak("\r\n");
 #else
-    const QByteArray lineBreak("\n");
+    const QByteArrayView lineBreak("\n");
 #endif
-    QByteArray text = '[' + iniEscapedKey(group) + ']' + lineBreak;
-    for (auto it = keys.cbegin(); it != keys.cend(); ++it)
-        text += iniEscapedKey(it.key()) + '=' + it.value() + lineBreak;
+    qsizetype size = 1 + iniEscapedKeySize(group) + 1 + lineBreak.size();
+    for (const QByteArray &line : lines)
+        size += line.size() + lineBreak.size();
+    QByteArray text;
+    text.reserve(size);
+    text += '[';
+    appendIniEscapedKey(text, group);
+    text += ']';
+    text += lineBreak;
+    for (const QByteArray &line : lines) {
+        text += line;
+        text += lineBreak;
+    }
     return text;
 }
 
-// Whether the key lines of after are those of before with the added lines, in the group's
-// section, at one place: then after reads as before plus exactly the added keys.
+// Whether the key lines of after are those of before with the added lines, in their order and in
+// the group's section, at one place: then after reads as before plus exactly the added keys.
 bool readsAsBeforePlus(const QList<IniKeyLine> &after, const QList<IniKeyLine> &before,
                        const QString &section, const QList<QByteArray> &added)
 {
@@ -51,20 +132,15 @@ bool readsAsBeforePlus(const QList<IniKeyLine> &after, const QList<IniKeyLine> &
     qsizetype at = 0;
     while (at < before.size() && same(after.at(at), before.at(at)))
         ++at;
-    // The added lines in any order: the toolkit's writer sorts them by key.
-    QList<QByteArray> block;
-    block.reserve(added.size());
     for (qsizetype k = 0; k < added.size(); ++k) {
+        // An escaped key holds no '=': the line is the key, '=' and the value.
         const IniKeyLine &line = after.at(at + k);
-        if (line.section != section)
+        const QByteArrayView expected = added.at(k);
+        if (line.section != section || line.key.size() + 1 + line.value.size() != expected.size()
+            || !expected.startsWith(line.key) || expected.at(line.key.size()) != '='
+            || !expected.endsWith(line.value))
             return false;
-        block.append(line.key.toByteArray() + '=' + line.value.toByteArray());
     }
-    QList<QByteArray> expected = added;
-    std::sort(block.begin(), block.end());
-    std::sort(expected.begin(), expected.end());
-    if (block != expected)
-        return false;
     for (qsizetype k = at; k < before.size(); ++k) {
         if (!same(after.at(k + added.size()), before.at(k)))
             return false;
@@ -188,19 +264,29 @@ bool insertLabelSets(const LabelFileText &file, const QString &group, const QLis
     if (file.state == LabelFileState::Unusable)
         return false;
 
+    // Each key escaped once, a set's name for all its labels: its line, in the order of the sets.
     QList<QByteArray> lines;
-    QSet<QString> added;
-    QMap<QString, QByteArray> keys;
+    QList<qsizetype> firstLine;
+    QList<QByteArray> values;
     QStringList names;
+    firstLine.reserve(sets.size());
+    names.reserve(sets.size());
     for (const LabelSet &set : sets) {
+        firstLine.append(lines.size());
         names.append(set.name);
+        const QByteArray name = iniEscapedKey(set.name);
+        while (values.size() < set.labels.size())
+            values.append(QByteArray::number(values.size()));
         for (qsizetype i = 0; i < set.labels.size(); ++i) {
-            const QString key = set.name + u'/' + set.labels.at(i);
-            lines.append(iniEscapedKey(key) + '=' + QByteArray::number(i));
-            if (added.contains(group + u'/' + key))
-                return false;
-            added.insert(group + u'/' + key);
-            keys.insert(key, QByteArray::number(i));
+            const QString &label = set.labels.at(i);
+            QByteArray line;
+            line.reserve(name.size() + 1 + iniEscapedKeySize(label) + 1 + values.at(i).size());
+            line += name;
+            line += '\\';
+            appendIniEscapedKey(line, label);
+            line += '=';
+            line += values.at(i);
+            lines.append(std::move(line));
         }
     }
     const QByteArray &text = file.bytes;
@@ -210,17 +296,40 @@ bool insertLabelSets(const LabelFileText &file, const QString &group, const QLis
     // open quote can swallow the added lines in one place and not in the other.
     const QList<IniKeyLine> before = readIniLines(text);
     const QString prefix = group + u'/';
-    for (const IniKeyLine &line : before) {
-        const QString key = iniKeyName(line);
-        // An added key that is there already would not be added.
-        if (added.contains(key))
-            return false;
-        // The sets of the whole file, as the settings class lists them once it has read it all.
-        if (key.startsWith(prefix)) {
-            const qsizetype slash = key.indexOf(u'/', prefix.size());
-            if (slash > prefix.size())
-                names.append(key.sliced(prefix.size(), slash - prefix.size()));
+    // What the toolkit's writer would write, without its writer: it would wait on its lock file
+    // for ever when another user's or a broken one is in the way. It sorts the keys.
+    QList<QByteArray> sortedLines;
+    if (file.state == LabelFileState::Text) {
+        QSet<QString> added;
+        for (const LabelSet &set : sets) {
+            for (const QString &label : set.labels) {
+                const QString key = prefix + set.name + u'/' + label;
+                if (added.contains(key))
+                    return false;
+                added.insert(key);
+            }
         }
+        for (const IniKeyLine &line : before) {
+            const QString key = iniKeyName(line);
+            // An added key that is there already would not be added.
+            if (added.contains(key))
+                return false;
+            // The sets of the whole file, as the settings class lists them once it has read it
+            // all.
+            if (key.startsWith(prefix)) {
+                const qsizetype slash = key.indexOf(u'/', prefix.size());
+                if (slash > prefix.size())
+                    names.append(key.sliced(prefix.size(), slash - prefix.size()));
+            }
+        }
+    } else {
+        // A Missing or Empty file has no key line: only the added keys can be there twice.
+        const QList<AddedKey> keys = sortedKeys(sets);
+        if (keys.size() != lines.size())
+            return false;
+        sortedLines.reserve(keys.size());
+        for (const AddedKey &key : keys)
+            sortedLines.append(lines.at(firstLine.at(key.set) + key.label));
     }
     // A file the program would not read again would hide every set added to it later.
     names.sort();
@@ -234,14 +343,13 @@ bool insertLabelSets(const LabelFileText &file, const QString &group, const QLis
              { IniPlacement::IntoLastSection, IniPlacement::NewSectionAtEnd })
             candidates.append(insertIniLines(text, group, lines, placement));
     } else {
-        // What the toolkit's writer would write, without its writer: it would wait on its lock
-        // file for ever when another user's or a broken one is in the way.
-        candidates.append(writtenByToolkit(group, keys));
+        candidates.append(writtenByToolkit(group, sortedLines));
     }
+    const QList<QByteArray> &written = file.state == LabelFileState::Text ? lines : sortedLines;
     for (const QByteArray &candidate : std::as_const(candidates)) {
         if (!isWithinLabelFileLimits(candidate))
             return false;
-        if (readsAsBeforePlus(readIniLines(candidate), before, prefix, lines))
+        if (readsAsBeforePlus(readIniLines(candidate), before, prefix, written))
             return writeGuarded(file, candidate);
     }
     return false;

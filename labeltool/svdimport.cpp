@@ -5,6 +5,7 @@
 #include <QSet>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <optional>
@@ -235,6 +236,32 @@ QString nameProblem(const QString &name)
         return QStringLiteral("the name %1 holds '/' or '\\', which a label file reads as a group")
                 .arg(quoted(name));
     return {};
+}
+
+// The text case-folded. Names are ASCII nearly always, and for ASCII folding is lowering, which the
+// toolkit's folding for all of Unicode takes many times as long for.
+QString caseFolded(const QString &text)
+{
+    if (!std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+        return text.toCaseFolded();
+    QString folded = text;
+    for (QChar &c : folded) {
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(char16_t(c.unicode() + 0x20));
+    }
+    return folded;
+}
+
+// The label of a bit that no field names, made once and shared by every set that has one.
+const QString &unlabelledBit(int bit)
+{
+    static const std::array<QString, 32> labels = [] {
+        std::array<QString, 32> made;
+        for (std::size_t k = 0; k < made.size(); ++k)
+            made.at(k) = QStringLiteral("(bit %1)").arg(k);
+        return made;
+    }();
+    return labels.at(std::size_t(bit));
 }
 
 // The elements of the description, read in one pass over its tokens.
@@ -860,7 +887,7 @@ void Expander::addRegister(const QString &setName, const Node &reg)
     ++import.registers;
     // Compared without case, as the settings class compares names on Windows and macOS: a file
     // written here must read alike there.
-    const QString setKey = setName.toCaseFolded();
+    const QString setKey = caseFolded(setName);
     if (setNames.contains(setKey)) {
         note(setName, QStringLiteral("a set of this name came from an earlier register; skipped"),
              reg);
@@ -937,13 +964,14 @@ void Expander::addRegister(const QString &setName, const Node &reg)
                 QString label = position.width == 1
                         ? name
                         : name + u'[' + QString::number(bit - lsb) + u']';
-                if (used.contains(label.toCaseFolded())) {
+                QString folded = caseFolded(label);
+                if (used.contains(folded)) {
                     repeated.append(label);
                     continue;
                 }
                 if (!spend(1, field))
                     return;
-                used.insert(label.toCaseFolded());
+                used.insert(std::move(folded));
                 slot = std::move(label);
             }
             if (!taken.isEmpty())
@@ -974,7 +1002,7 @@ void Expander::addRegister(const QString &setName, const Node &reg)
     set.labels.reserve(count);
     for (int bit = 0; bit < count; ++bit) {
         const QString &label = labels.at(std::size_t(bit));
-        set.labels.append(label.isEmpty() ? QStringLiteral("(bit %1)").arg(bit) : label);
+        set.labels.append(label.isEmpty() ? unlabelledBit(bit) : label);
     }
     setNames.insert(setKey);
     import.sets.append(std::move(set));
