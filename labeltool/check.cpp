@@ -216,7 +216,7 @@ private:
 
     // A plain "set\label=value" line in the group's own section: the set is looked up once for a
     // run of its lines, and nothing else is decoded. False for any other line.
-    bool readPlainLine(qint64 lineNumber, qsizetype begin, QByteArrayView content)
+    bool readPlainLine(qint64 lineNumber, QByteArrayView content)
     {
         if (!sectionIsGroup || content.startsWith('#') || content.contains(';'))
             return false;
@@ -245,8 +245,8 @@ private:
             lastSetBytes = set;
             lastSet = setIndex(name, lineNumber);
         }
-        const qsizetype keyBegin = begin + (key.data() - content.data());
-        const qsizetype valueBegin = begin + (value.data() - content.data());
+        const qsizetype keyBegin = key.data() - text.constData();
+        const qsizetype valueBegin = value.data() - text.constData();
         lines.push_back({ lineNumber, lastSet, keyBegin + separator + 1, keyBegin + key.size(),
                           valueBegin, valueBegin + value.size(), -1 });
         return true;
@@ -277,7 +277,7 @@ private:
             content = trimmed(content);
             if (content.isEmpty() || content.startsWith(';'))
                 continue;
-            if (readPlainLine(lineNumber, line.begin, content))
+            if (readPlainLine(lineNumber, content))
                 continue;
             lastSetBytes = {};
             if (content.startsWith('[')) {
