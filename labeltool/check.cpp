@@ -4,7 +4,7 @@
 // What the window shows comes from its own reader; the pass over the lines here only finds out
 // which line is behind each key, so that a finding can point at it.
 #include "inireader.h"
-#include "inisplice.h"
+#include "labeldecoding.h"
 #include "labeltool.h"
 
 #include <QCommandLineParser>
@@ -12,6 +12,8 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -41,6 +43,11 @@ struct HeaderLine
     QString name;
 };
 
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\f' || c == '\v';
@@ -53,6 +60,115 @@ QByteArrayView trimmed(QByteArrayView bytes)
     while (!bytes.isEmpty() && isBlank(bytes.back()))
         bytes.chop(1);
     return bytes;
+}
+
+enum : uchar {
+    LineBreak = 1,
+    Equals = 2,
+    Backslash = 4,
+    Slash = 8,
+    Percent = 16,
+    Unusual = 32, // ';', '"', ',' and '@': a line that holds one is looked at closely
+    HighByte = 64,
+};
+
+constexpr std::array<uchar, 256> lineTraits = [] {
+    std::array<uchar, 256> traits {};
+    traits[uchar('\n')] = LineBreak;
+    traits[uchar('\r')] = LineBreak;
+    traits[uchar('=')] = Equals;
+    traits[uchar('\\')] = Backslash;
+    traits[uchar('/')] = Slash;
+    traits[uchar('%')] = Percent;
+    for (const char c : { ';', '"', ',', '@' })
+        traits[uchar(c)] = Unusual;
+    for (int c = 0x80; c < 0x100; ++c)
+        traits[c] = HighByte;
+    return traits;
+}();
+
+// What one pass over a line's bytes tells: enough to take a plain "set\label=value" line without
+// looking at it again, and to leave every other line to the close look.
+struct LineScan
+{
+    const char *end = nullptr; // the line break, or the end of the text
+    uchar seen = 0; // the traits of all bytes
+    uchar afterEquals = 0; // the traits of the bytes after the first '='
+    const char *equals = nullptr; // the first '='
+    const char *separator = nullptr; // the first '\' or '/' before it
+    bool deeper = false; // another '\' or '/' before it
+    bool escapedSlash = false; // "%2F" or "%2f" between the separator and the '='
+
+    // Whether the line is plain without a closer look. content is the line trimmed.
+    bool isPlain(QByteArrayView content) const
+    {
+        return equals && separator && separator != content.data() && !deeper && !escapedSlash
+                && !(seen & Unusual) && !(afterEquals & Backslash) && !content.startsWith('#');
+    }
+
+    // For a line that isPlain: the parts isPlainLine finds, or false for an empty label.
+    bool plainParts(QByteArrayView content, QByteArrayView *key, qsizetype *at,
+                    QByteArrayView *value) const
+    {
+        const char *keyEnd = equals;
+        while (isBlank(keyEnd[-1]))
+            --keyEnd;
+        *key = QByteArrayView(content.data(), keyEnd);
+        *at = separator - content.data();
+        if (key->size() == *at + 1)
+            return false;
+        const char *valueBegin = equals + 1;
+        const char *const valueEnd = content.data() + content.size();
+        while (valueBegin < valueEnd && isBlank(*valueBegin))
+            ++valueBegin;
+        *value = QByteArrayView(valueBegin, valueEnd);
+        return true;
+    }
+};
+
+LineScan scanLine(const char *p, const char *end)
+{
+    LineScan scan;
+    for (; p < end; ++p) {
+        const uchar traits = lineTraits[uchar(*p)];
+        if (traits == 0)
+            continue;
+        if (traits & LineBreak)
+            break;
+        scan.seen |= traits;
+        if (scan.equals) {
+            scan.afterEquals |= traits;
+        } else if (traits & Equals) {
+            scan.equals = p;
+        } else if (traits & (Backslash | Slash)) {
+            if (scan.separator)
+                scan.deeper = true;
+            else
+                scan.separator = p;
+        } else if ((traits & Percent) && scan.separator && end - p > 2 && p[1] == '2'
+                   && (p[2] | 0x20) == 'f') {
+            scan.escapedSlash = true;
+        }
+    }
+    scan.end = p;
+    return scan;
+}
+
+// The digits of an escape as the toolkit's conversion reads them, which plain hexadecimal digits
+// need not go through.
+uint hexNumber(QByteArrayView digits, bool *ok)
+{
+    uint value = 0;
+    for (const char c : digits) {
+        const int digit = c >= '0' && c <= '9'           ? c - '0'
+                : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10
+                                                         : -1;
+        if (digit < 0)
+            return digits.toByteArray().toUInt(ok, 16);
+        value = value * 16 + uint(digit);
+    }
+    *ok = true;
+    return value;
 }
 
 // A key or section name as the settings class reads it: '\' separates groups, %XX and %UXXXX
@@ -77,7 +193,7 @@ QString unescapedKey(QByteArrayView bytes)
             }
             if (first + digits <= bytes.size()) {
                 bool ok = false;
-                const uint code = bytes.sliced(first, digits).toByteArray().toUInt(&ok, 16);
+                const uint code = hexNumber(bytes.sliced(first, digits), &ok);
                 if (ok) {
                     result += QChar(char16_t(code));
                     i = first + digits;
@@ -88,7 +204,11 @@ QString unescapedKey(QByteArrayView bytes)
         qsizetype end = i + 1;
         while (end < bytes.size() && bytes.at(end) != '\\' && bytes.at(end) != '%')
             ++end;
-        result += QString::fromUtf8(bytes.sliced(i, end - i));
+        const QByteArrayView part = bytes.sliced(i, end - i);
+        if (std::any_of(part.begin(), part.end(), [](char c) { return c & 0x80; }))
+            result += QString::fromUtf8(part);
+        else
+            result += QLatin1String(part.data(), part.size());
         i = end;
     }
     return result;
@@ -173,6 +293,24 @@ private:
         return value;
     }
 
+    // The bit the line's value names in a set of count labels, without decoding a plain value:
+    // its bytes outside ASCII are neither blanks nor digits, whatever they decode to.
+    qsizetype bitOf(const LabelLine &line, qsizetype count) const
+    {
+        if (line.decoded >= 0)
+            return iniValueBitIndex(decoded.at(line.decoded).value, count);
+        const char *const value = text.constData() + line.valueBegin;
+        const qsizetype size = line.valueEnd - line.valueBegin;
+        // The bits as the toolkit writes them.
+        if (size == 1 && isDigit(value[0]))
+            return value[0] - '0' < count ? value[0] - '0' : -1;
+        if (size == 2 && isDigit(value[0]) && isDigit(value[1])) {
+            const int bit = (value[0] - '0') * 10 + value[1] - '0';
+            return bit < count ? bit : -1;
+        }
+        return labelBitIndex(QLatin1String(value, size), count);
+    }
+
     // A value as a message quotes it: an "@" value, which may run to megabytes, only begins.
     static QString valueText(const IniValue &value)
     {
@@ -214,39 +352,48 @@ private:
         return setFirstLines.size() - 1;
     }
 
-    // A plain "set\label=value" line in the group's own section: the set is looked up once for a
-    // run of its lines, and nothing else is decoded. False for any other line.
-    bool readPlainLine(qint64 lineNumber, qsizetype begin, QByteArrayView content)
+    // The close look: whether content is a plain "set\label=value" line; then key gets the key
+    // (trimmed), separator the set's end in it and value the value (trimmed, out of its quotes).
+    static bool isPlainLine(QByteArrayView content, QByteArrayView *key, qsizetype *separator,
+                            QByteArrayView *value)
     {
-        if (!sectionIsGroup || content.startsWith('#') || content.contains(';'))
+        if (content.startsWith('#') || content.contains(';'))
             return false;
         const qsizetype equals = content.indexOf('=');
         if (equals < 0)
             return false;
-        const QByteArrayView key = trimmed(content.first(equals));
-        QByteArrayView value = trimmed(content.sliced(equals + 1));
+        *key = trimmed(content.first(equals));
+        *value = trimmed(content.sliced(equals + 1));
         // A value in quotes is the text between them, as long as it holds no escape or list.
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-            value = value.sliced(1, value.size() - 2);
-        qsizetype separator = 0;
-        while (separator < key.size() && key.at(separator) != '\\' && key.at(separator) != '/')
-            ++separator;
-        const QByteArrayView label = separator < key.size() ? key.sliced(separator + 1) : key;
-        if (separator == 0 || separator == key.size() || label.isEmpty() || label.contains('\\')
-            || label.contains('/') || label.contains("%2F") || label.contains("%2f")
-            || value.startsWith('@') || value.contains('"') || value.contains(',')
-            || value.contains('\\'))
-            return false;
+        if (value->size() >= 2 && value->front() == '"' && value->back() == '"')
+            *value = value->sliced(1, value->size() - 2);
+        qsizetype at = 0;
+        while (at < key->size() && key->at(at) != '\\' && key->at(at) != '/')
+            ++at;
+        *separator = at;
+        const QByteArrayView label = at < key->size() ? key->sliced(at + 1) : *key;
+        return at != 0 && at != key->size() && !label.isEmpty() && !label.contains('\\')
+                && !label.contains('/') && !label.contains("%2F") && !label.contains("%2f")
+                && !value->startsWith('@') && !value->contains('"') && !value->contains(',')
+                && !value->contains('\\');
+    }
+
+    // A plain line in the group's own section: the set is looked up once for a run of its lines,
+    // and nothing else is decoded. False for a set name that holds a '/'.
+    bool takePlainLine(qint64 lineNumber, QByteArrayView key, qsizetype separator,
+                       QByteArrayView value)
+    {
         const QByteArrayView set = key.first(separator);
-        if (set != lastSetBytes) {
+        if (set.size() != lastSetBytes.size()
+            || std::memcmp(set.data(), lastSetBytes.data(), size_t(set.size())) != 0) {
             const QString name = unescapedKey(set);
             if (name.contains(u'/'))
                 return false;
             lastSetBytes = set;
             lastSet = setIndex(name, lineNumber);
         }
-        const qsizetype keyBegin = begin + (key.data() - content.data());
-        const qsizetype valueBegin = begin + (value.data() - content.data());
+        const qsizetype keyBegin = key.data() - text.constData();
+        const qsizetype valueBegin = value.data() - text.constData();
         lines.push_back({ lineNumber, lastSet, keyBegin + separator + 1, keyBegin + key.size(),
                           valueBegin, valueBegin + value.size(), -1 });
         return true;
@@ -254,19 +401,26 @@ private:
 
     void readLines()
     {
-        const QList<IniLine> textLines =
-                splitIniLines(text, text.startsWith("\xef\xbb\xbf") ? 3 : 0);
-        lines.reserve(size_t(textLines.size()));
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         const QString group = labelGroup();
         QString section;
         bool inGroup = false;
-        for (qsizetype i = 0; i < textLines.size(); ++i) {
-            const qint64 lineNumber = i + 1;
-            const IniLine &line = textLines.at(i);
-            QByteArrayView content = bytes(line.begin, line.contentEnd);
-            if (std::any_of(content.begin(), content.end(), [](char c) { return c & 0x80; })) {
-                const QString text = utf8.decode(content); // decoding is lazy until assigned
+        // A key line that ends in '\' continues on the next line, and so on while each does.
+        bool continues = false;
+        const char *const textEnd = text.constData() + text.size();
+        const char *next = text.constData() + (text.startsWith("\xef\xbb\xbf") ? 3 : 0);
+        for (qint64 lineNumber = 1; next < textEnd; ++lineNumber) {
+            const LineScan scan = scanLine(next, textEnd);
+            const QByteArrayView raw(next, scan.end - next);
+            next = scan.end;
+            if (next < textEnd)
+                next += *next == '\r' && next + 1 < textEnd && next[1] == '\n' ? 2 : 1;
+            if (continues) {
+                continues = raw.endsWith('\\');
+                continue;
+            }
+            if (scan.seen & HighByte) {
+                const QString text = utf8.decode(raw); // decoding is lazy until assigned
                 if (utf8.hasError()) {
                     warn(lineNumber,
                          QStringLiteral("bytes that are not valid UTF-8: the window shows each "
@@ -274,11 +428,19 @@ private:
                     utf8.resetState();
                 }
             }
-            content = trimmed(content);
+            const QByteArrayView content = trimmed(raw);
             if (content.isEmpty() || content.startsWith(';'))
                 continue;
-            if (readPlainLine(lineNumber, line.begin, content))
-                continue;
+            if (sectionIsGroup) {
+                QByteArrayView key;
+                qsizetype separator = 0;
+                QByteArrayView value;
+                const bool plain = scan.isPlain(content)
+                        ? scan.plainParts(content, &key, &separator, &value)
+                        : isPlainLine(content, &key, &separator, &value);
+                if (plain && takePlainLine(lineNumber, key, separator, value))
+                    continue;
+            }
             lastSetBytes = {};
             if (content.startsWith('[')) {
                 qsizetype close = content.indexOf(']');
@@ -305,11 +467,8 @@ private:
                          QStringLiteral("the line has no '=' (or a ';' before it): it is ignored"));
                 continue;
             }
-            const bool continued = content.endsWith('\\');
-            while (i + 1 < textLines.size()
-                   && bytes(textLines.at(i).begin, textLines.at(i).contentEnd).endsWith('\\'))
-                ++i;
-            readKeyLine(lineNumber, section, content, equals, continued);
+            continues = raw.endsWith('\\');
+            readKeyLine(lineNumber, section, content, equals, content.endsWith('\\'));
         }
     }
 
@@ -420,19 +579,19 @@ private:
         namers.assign(size_t(count), 0);
         for (size_t i = 0; i < effective.size(); ++i) {
             const LabelLine &line = *effective[i];
-            const IniValue value = valueOf(line);
             // With no labels to fit, every decimal integer is out of range and anything else is 0.
-            if (iniValueBitIndex(value, 0) == 0)
+            if (bitOf(line, 0) == 0)
                 warn(line.line,
                      QStringLiteral("the value %1 of label %2 is no decimal integer: it counts as "
                                     "bit 0")
-                             .arg(quoted(valueText(value)), quoted(labelOf(line))));
-            const qsizetype bit = iniValueBitIndex(value, count);
+                             .arg(quoted(valueText(valueOf(line))), quoted(labelOf(line))));
+            const qsizetype bit = bitOf(line, count);
             bits[i] = bit;
             if (bit >= 0) {
                 ++namers[size_t(bit)];
                 continue;
             }
+            const IniValue value = valueOf(line);
             const QString label = labelOf(line);
             const qsizetype shownAt = captions.indexOf(label);
             QString where = QStringLiteral("it names no bit");
@@ -511,9 +670,14 @@ private:
             warn(setFirstLines.at(id),
                  QStringLiteral("the name of set %1 holds a control character").arg(quoted(name)));
         // The captions are decoded already; the lines are decoded again only for a set that
-        // shows such a label, so that plain files cost no more than before.
-        if (std::none_of(captions.cbegin(), captions.cend(), hasControlCharacter))
+        // shows such a label, so that plain files cost no more than before. Register instances
+        // share one list of captions, which is looked at once.
+        if (captions.constData() == cleanCaptions)
             return;
+        if (std::none_of(captions.cbegin(), captions.cend(), hasControlCharacter)) {
+            cleanCaptions = captions.constData();
+            return;
+        }
         const auto begin = bySet.cbegin() + qsizetype(setStarts[size_t(id)]);
         const auto end = bySet.cbegin() + qsizetype(setStarts[size_t(id) + 1]);
         for (auto it = begin; it != end; ++it) {
@@ -565,6 +729,7 @@ private:
     std::vector<const LabelLine *> effective;
     std::vector<qsizetype> bits;
     std::vector<int> namers;
+    const QString *cleanCaptions = nullptr; // the last list of captions without a control character
 };
 
 } // namespace

@@ -230,8 +230,11 @@ QString escapedField(const QString &text)
 
 bool hasControlCharacter(const QString &text)
 {
-    return std::any_of(text.cbegin(), text.cend(),
-                       [](QChar c) { return c.category() == QChar::Other_Control; });
+    // The control characters are U+0000 … U+001F and U+007F … U+009F, a set that Unicode keeps
+    // for ever: no look-up in the character tables is needed.
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() <= 0x9f);
+    });
 }
 
 int usageError(const QString &command, const QString &message)

@@ -54,6 +54,10 @@ void tst_LabelCheck::warnings_data()
     QTest::newRow("quoted, padded and commented values read as numbers")
             << QByteArray("[bitlabels]\nS\\A=\" 1\"\nS\\B = +0 ; first\nS\\C=\"2\"\n")
             << QStringList();
+    QTest::newRow("indented lines: labels and values where they stand")
+            << QByteArray("[bitlabels]\n  S\\A=0\n\tS\\B = 5\n")
+            << QStringList { "2: bit 1 of set \"S\" is named by no label: it shows \"B\"",
+                             "3: the value \"5\" of label \"B\" is outside 0 … 1" };
     QTest::newRow("other sections and comments are no concern")
             << QByteArray("; note\n[General]\nx=1\n[other]\nS\\A=9\n[bitlabels]\nS\\A=0\n")
             << QStringList();
