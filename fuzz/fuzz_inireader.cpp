@@ -101,6 +101,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static QTemporaryDir dir;
     const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
+    // Qt 6.4 leaves a leading byte order mark in the first line of the keys outside any section,
+    // where it keeps blanks after it from being trimmed (" w=" reads as " w"); Qt 6.8 skips the
+    // mark before anything else, as the reader does. Such files are compared on a later Qt.
+    if (input.startsWith("\xef\xbb\xbf"))
+        return 0;
+#endif
     // The settings class makes a value of every line of a key, also of those a later line
     // overrides.
     QList<IniKey> lines;
@@ -110,15 +117,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     // Each its own file: the settings class keeps what it has read of a file, and reads its
     // sections only as they are asked for, so the sets come from a file it has not read whole.
-    // Qt 6.4 leaves a leading byte order mark in the first line of the keys outside any section,
-    // where it keeps blanks after it from being trimmed (" w=" reads as " w"); Qt 6.8 skips the
-    // mark before anything else, as the reader does. Without the mark both versions agree.
-    const QByteArray settingsInput = input.startsWith("\xef\xbb\xbf") ? input.sliced(3) : input;
     const QString setsPath = dir.filePath(QStringLiteral("sets.ini"));
-    writeFile(setsPath, settingsInput);
+    writeFile(setsPath, input);
     compareSets(setsPath, input);
     const QString keysPath = dir.filePath(QStringLiteral("keys.ini"));
-    writeFile(keysPath, settingsInput);
+    writeFile(keysPath, input);
     compareKeys(keysPath, keys);
     return 0;
 }
