@@ -205,6 +205,62 @@ bool isSimpleKey(QByteArrayView key)
     return scanSimpleKey(key, &separator, &deeper);
 }
 
+// A set name after which the line scan reaches the separator in the same state on every line:
+// no quotes, nothing else the scan treats specially, not a section header's start.
+bool isQuickSetName(QByteArrayView name)
+{
+    if (name.isEmpty() || name.front() == '[')
+        return false;
+    return std::none_of(name.cbegin(), name.cend(),
+                        [](char c) { return (charTraits[uchar(c)] & Special) != 0; });
+}
+
+// The bytes a label may hold as they are on the quick path: printable ASCII that neither the line
+// scan nor the unescaping of keys treats specially.
+constexpr std::array<bool, 256> quickLabelBytes = [] {
+    std::array<bool, 256> plain {};
+    for (int c = 0x20; c < 0x7f; ++c)
+        plain[c] = true;
+    plain[uchar('"')] = false;
+    plain[uchar(';')] = false;
+    plain[uchar('=')] = false;
+    plain[uchar('\\')] = false;
+    plain[uchar('/')] = false;
+    plain[uchar('%')] = false;
+    return plain;
+}();
+
+// Where a label that starts at p ends, when it is one the quick path may take: quickLabelBytes and
+// %XX or %UXXXX escapes of any unit but '/', at least one byte, no blank at its end. toEquals:
+// the label runs to a '=' before end, where it ends; otherwise it runs to end. nullptr for any
+// other label.
+const char *quickLabelEnd(const char *p, const char *end, bool toEquals)
+{
+    const char *const begin = p;
+    while (p < end) {
+        const uchar c = uchar(*p);
+        if (quickLabelBytes[c]) {
+            ++p;
+            continue;
+        }
+        if (c != '%')
+            break;
+        const int digits = end - p > 1 && p[1] == 'U' ? 4 : 2;
+        const char *const first = p + (digits == 4 ? 2 : 1);
+        if (end - first < digits)
+            return nullptr;
+        const int code = hexNumber(first, digits);
+        if (code < 0 || code == '/')
+            return nullptr;
+        p = first + digits;
+    }
+    if (toEquals ? p == end || *p != '=' : p != end)
+        return nullptr;
+    if (p == begin || p[-1] == ' ')
+        return nullptr;
+    return p;
+}
+
 // A simple key unescaped, appended to result, '\' as '/'.
 void appendSimpleKey(QByteArrayView key, QString &result)
 {
@@ -547,8 +603,11 @@ struct Sections
 // value) for each key line in file order, the key trimmed and the value as it stands after the
 // '='. The settings class first cuts the text into sections and then reads a section's lines
 // from where its header line ends; that finds the very same lines, so one pass serves for both.
-template<typename Take>
-Sections scanIni(QByteArrayView data, Take &&take)
+//
+// quick(section, data, pos), asked before each line is read from pos, may take a line itself: it
+// returns where that line ends, or -1 to leave the line to the scan.
+template<typename Take, typename Quick>
+Sections scanIni(QByteArrayView data, Take &&take, Quick &&quick)
 {
     if (data.startsWith("\xef\xbb\xbf"))
         data = data.sliced(3);
@@ -558,7 +617,13 @@ Sections scanIni(QByteArrayView data, Take &&take)
     qsizetype lineStart = 0;
     qsizetype lineLen = 0;
     qsizetype equalsPos = 0;
-    while (readIniLine(data, dataPos, lineStart, lineLen, equalsPos)) {
+    while (true) {
+        if (const qsizetype end = quick(current, data, dataPos); end >= 0) {
+            dataPos = end;
+            continue;
+        }
+        if (!readIniLine(data, dataPos, lineStart, lineLen, equalsPos))
+            break;
         if (data.at(lineStart) == '[') {
             const QByteArrayView line = data.sliced(lineStart, lineLen);
             qsizetype close = line.indexOf(']');
@@ -574,6 +639,13 @@ Sections scanIni(QByteArrayView data, Take &&take)
              data.sliced(equalsPos + 1, lineStart + lineLen - equalsPos - 1));
     }
     return sections;
+}
+
+template<typename Take>
+Sections scanIni(QByteArrayView data, Take &&take)
+{
+    return scanIni(data, std::forward<Take>(take),
+                   [](qint32, QByteArrayView, qsizetype) { return qsizetype(-1); });
 }
 
 // Strings looked up by the bytes they were read from where those are a simple key, and by their
@@ -689,6 +761,9 @@ public:
                         takeLine(key, value);
                     else if (inSetSection)
                         setSections.append({ section, key, value });
+                },
+                [&](qint32 section, QByteArrayView data, qsizetype pos) {
+                    return section == lastSection && inGroup ? quickLine(data, pos) : -1;
                 });
         if (!sections.byName.contains(prefix))
             return;
@@ -792,6 +867,7 @@ private:
                 if (lastSet == qint32(sets.size()))
                     sets.append(setNames.at(lastSet));
                 lastRawSet = rawSet;
+                quickSet = isQuickSetName(rawSet);
                 previousRun.swap(currentRun);
                 currentRun.clear();
             }
@@ -800,15 +876,21 @@ private:
             const QByteArrayView label = key.sliced(separator + 1);
             const qsizetype at = currentRun.size();
             qint32 id = -1;
+            bool quick = false;
             if (at < previousRun.size()) {
-                const QByteArrayView before = previousRun.at(at).first;
-                if (before.size() == label.size()
-                    && std::memcmp(before.data(), label.data(), size_t(label.size())) == 0)
-                    id = previousRun.at(at).second;
+                const RunLabel &before = previousRun.at(at);
+                if (before.bytes.size() == label.size()
+                    && std::memcmp(before.bytes.data(), label.data(), size_t(label.size())) == 0) {
+                    id = before.id;
+                    quick = before.quick;
+                }
             }
-            if (id < 0)
+            if (id < 0) {
                 id = labels.fromBytes(label);
-            currentRun.append({ label, id });
+                quick = quickLabelEnd(label.data(), label.data() + label.size(), false)
+                        == label.data() + label.size();
+            }
+            currentRun.append({ label, id, quick });
             addLabel(lastSet, id, value);
             return;
         }
@@ -824,6 +906,52 @@ private:
         const QStringView label = QStringView(scratch).sliced(slash + 1);
         if (!label.contains(u'/'))
             addLabel(set, labels.fromText(label.toString()), value);
+    }
+
+    // The common line, "set\\label=value" right after a line of the same set, read without the
+    // general scan: its set's bytes are compared with those of the line before, and its label's
+    // with the label at the same place in the set before, which register instances repeat. What
+    // it accepts the scan would split in the same place (the set's bytes were a key's already,
+    // the label's and the value's have nothing the scan treats specially), so the key and value
+    // are the ones takeLine would get. The end of the line, or -1 for the scan to read it.
+    qsizetype quickLine(QByteArrayView data, qsizetype pos)
+    {
+        const char *const text = data.data();
+        const char *const end = text + data.size();
+        if (lastSet < 0 || !quickSet || pos >= data.size() || text[pos] != '\n')
+            return -1;
+        const char *const start = text + pos + 1;
+        const auto setSize = size_t(lastRawSet.size());
+        if (size_t(end - start) <= setSize || start[setSize] != '\\'
+            || std::memcmp(start, lastRawSet.data(), setSize) != 0)
+            return -1;
+        const char *const label = start + setSize + 1;
+        const char *equals = nullptr;
+        qint32 id = -1;
+        const qsizetype at = currentRun.size();
+        if (at < previousRun.size()) {
+            const RunLabel &before = previousRun.at(at);
+            const auto size = size_t(before.bytes.size());
+            if (before.quick && size_t(end - label) > size && label[size] == '='
+                && std::memcmp(label, before.bytes.data(), size) == 0) {
+                equals = label + size;
+                id = before.id;
+            }
+        }
+        if (!equals && !(equals = quickLabelEnd(label, end, true)))
+            return -1;
+        const char *const value = equals + 1;
+        const char *lineEnd = value;
+        while (lineEnd < end && !(charTraits[uchar(*lineEnd)] & Special))
+            ++lineEnd;
+        if (lineEnd < end && *lineEnd != '\n')
+            return -1;
+        const QByteArrayView bytes(label, equals - label);
+        if (id < 0)
+            id = labels.fromBytes(bytes);
+        currentRun.append({ bytes, id, true });
+        addLabel(lastSet, id, QByteArrayView(value, lineEnd - value));
+        return lineEnd - text;
     }
 
     void addLabel(qint32 set, qint32 label, QByteArrayView bytes)
@@ -859,9 +987,16 @@ private:
     QList<QString> sets; // by id, in the order first read
     QByteArrayView lastRawSet;
     qint32 lastSet = -1;
+    bool quickSet = false; // whether lastRawSet lets the lines that follow take the quick path
     // The labels of the set being read and of the one before, as read, with their strings.
-    QList<std::pair<QByteArrayView, qint32>> currentRun;
-    QList<std::pair<QByteArrayView, qint32>> previousRun;
+    struct RunLabel
+    {
+        QByteArrayView bytes;
+        qint32 id;
+        bool quick; // as quickLabelEnd finds it
+    };
+    QList<RunLabel> currentRun;
+    QList<RunLabel> previousRun;
     QString scratch;
 };
 
