@@ -721,14 +721,17 @@ public:
 
     qsizetype setCount() const { return sets.size(); }
 
-    void read(QByteArrayView text)
+    // lines: the number of lines of text, or -1 to count them.
+    void read(QByteArrayView text, qsizetype lines = -1)
     {
         // Room for a label on every line, so that the entries are never moved while they grow.
-        qsizetype lines = 1;
-        if (!text.isEmpty()) {
-            for (const char *p = text.data(), *end = p + text.size();
-                 (p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)))); ++p)
-                ++lines;
+        if (lines < 0) {
+            lines = 1;
+            if (!text.isEmpty()) {
+                for (const char *p = text.data(), *end = p + text.size();
+                     (p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)))); ++p)
+                    ++lines;
+            }
         }
         entries.reserve(lines);
         // The settings class reads the group's own section to list its sub-groups; keys outside
@@ -780,7 +783,8 @@ public:
         }
     }
 
-    // The sets in name order, each with its labels' entries in key order, the last of a key.
+    // The sets in name order, each with its labels' entries in key order, the last of a key, and
+    // whether those have the same labels and bits as the set visited before.
     template<typename Visit>
     void finish(Visit &&visit)
     {
@@ -813,30 +817,52 @@ public:
                 bySet[next[entries.at(i).set]++] = i;
         }
         const QList<qint32> rank = labels.ranks();
+        const auto entryAt = [&](qsizetype k) { return grouped ? k : bySet.at(k); };
+        // Places in the set's entries as read, and the entries they are.
+        QList<qsizetype> places;
         QList<qsizetype> chosen;
+        qint32 previous = -1;
         for (const qint32 set : std::as_const(order)) {
-            chosen.clear();
-            for (qsizetype k = starts.at(set); k < starts.at(set + 1); ++k)
-                chosen.append(grouped ? k : bySet.at(k));
-            const auto byKey = [&](qsizetype a, qsizetype b) {
-                return rank.at(entries.at(a).label) < rank.at(entries.at(b).label);
-            };
-            // Written by the toolkit, the labels are in order already and each is there once.
-            if (std::adjacent_find(chosen.cbegin(), chosen.cend(),
-                                   [&](qsizetype a, qsizetype b) { return !byKey(a, b); })
-                != chosen.cend()) {
-                std::stable_sort(chosen.begin(), chosen.end(), byKey);
-                // A later line of the same key wins.
-                qsizetype kept = 0;
-                for (qsizetype k = 0; k < chosen.size(); ++k) {
-                    if (k + 1 < chosen.size()
-                        && entries.at(chosen.at(k)).label == entries.at(chosen.at(k + 1)).label)
-                        continue;
-                    chosen[kept++] = chosen.at(k);
-                }
-                chosen.resize(kept);
+            const qsizetype first = starts.at(set);
+            const qsizetype count = starts.at(set + 1) - first;
+            // Register instances follow each other with the same labels and bits in the same
+            // order, which choose the same places.
+            bool same = previous >= 0 && starts.at(previous + 1) - starts.at(previous) == count;
+            for (qsizetype k = 0; same && k < count; ++k) {
+                const Entry &entry = entries.at(entryAt(first + k));
+                const Entry &before = entries.at(entryAt(starts.at(previous) + k));
+                same = entry.label == before.label && entry.bit == before.bit;
             }
-            visit(sets.at(set), chosen);
+            previous = set;
+            if (!same) {
+                places.resize(count);
+                for (qsizetype k = 0; k < count; ++k)
+                    places[k] = k;
+                const auto byKey = [&](qsizetype a, qsizetype b) {
+                    return rank.at(entries.at(entryAt(first + a)).label)
+                            < rank.at(entries.at(entryAt(first + b)).label);
+                };
+                // Written by the toolkit, the labels are in order already and each is there once.
+                if (std::adjacent_find(places.cbegin(), places.cend(),
+                                       [&](qsizetype a, qsizetype b) { return !byKey(a, b); })
+                    != places.cend()) {
+                    std::stable_sort(places.begin(), places.end(), byKey);
+                    // A later line of the same key wins.
+                    qsizetype kept = 0;
+                    for (qsizetype k = 0; k < places.size(); ++k) {
+                        if (k + 1 < places.size()
+                            && entries.at(entryAt(first + places.at(k))).label
+                                    == entries.at(entryAt(first + places.at(k + 1))).label)
+                            continue;
+                        places[kept++] = places.at(k);
+                    }
+                    places.resize(kept);
+                }
+            }
+            chosen.resize(places.size());
+            for (qsizetype k = 0; k < places.size(); ++k)
+                chosen[k] = entryAt(first + places.at(k));
+            visit(sets.at(set), chosen, same);
         }
     }
 
@@ -1076,7 +1102,7 @@ QList<IniLabelSet> readIniLabelSetKeys(QByteArrayView text, const QString &group
     LabelSetReader reader(group, true);
     reader.read(text);
     QList<IniLabelSet> result;
-    reader.finish([&](const QString &name, const QList<qsizetype> &chosen) {
+    reader.finish([&](const QString &name, const QList<qsizetype> &chosen, bool) {
         IniLabelSet set;
         set.name = name;
         for (const qsizetype i : chosen) {
@@ -1088,10 +1114,10 @@ QList<IniLabelSet> readIniLabelSetKeys(QByteArrayView text, const QString &group
     return result;
 }
 
-LabelSets readIniLabelSets(QByteArrayView text, const QString &group)
+LabelSets readIniLabelSets(QByteArrayView text, const QString &group, qsizetype lines)
 {
     LabelSetReader reader(group, false);
-    reader.read(text);
+    reader.read(text, lines);
     LabelSets sets;
     sets.names.reserve(reader.setCount());
     sets.labels.reserve(reader.setCount());
@@ -1099,7 +1125,12 @@ LabelSets readIniLabelSets(QByteArrayView text, const QString &group)
     QList<qint32> shown;
     // Register instances decode to the same list: one list, shared, for all of them.
     QHash<QList<qint32>, QStringList> lists;
-    reader.finish([&](const QString &name, const QList<qsizetype> &chosen) {
+    reader.finish([&](const QString &name, const QList<qsizetype> &chosen, bool same) {
+        sets.names.append(name);
+        if (same) {
+            sets.labels.append(sets.labels.constLast());
+            return;
+        }
         bits.clear();
         for (const qsizetype i : chosen) {
             const qint32 bit = reader.entries.at(i).bit;
@@ -1108,7 +1139,6 @@ LabelSets readIniLabelSets(QByteArrayView text, const QString &group)
         shown.clear();
         for (const qsizetype k : labelPositions(bits, chosen.size()))
             shown.append(reader.entries.at(chosen.at(k)).label);
-        sets.names.append(name);
         // An empty key is left out of the table: Qt 6.4 compares empty lists with a null memcmp.
         if (shown.isEmpty()) {
             sets.labels.append(QStringList());

@@ -74,8 +74,10 @@ bool readsAsBeforePlus(const QList<IniKeyLine> &after, const QList<IniKeyLine> &
 
 } // namespace
 
-bool isWithinLabelFileLimits(QByteArrayView text)
+bool isWithinLabelFileLimits(QByteArrayView text, qsizetype *lineCount)
 {
+    if (lineCount)
+        *lineCount = 0;
     if (text.size() > maxLabelFileSize)
         return false;
     if (text.isEmpty())
@@ -93,6 +95,8 @@ bool isWithinLabelFileLimits(QByteArrayView text)
     }
     if (!text.isEmpty() && text.back() != '\n' && text.back() != '\r')
         ++lines;
+    if (lineCount)
+        *lineCount = lines;
     return lines <= maxLabelFileLines;
 }
 
@@ -151,9 +155,10 @@ LabelSets readLabelSetsFromText(QByteArrayView bytes, const QString &group, bool
 {
     if (overLimits)
         *overLimits = false;
-    if (!isWithinLabelFileLimits(bytes))
+    qsizetype lines = 0;
+    if (!isWithinLabelFileLimits(bytes, &lines))
         return {};
-    LabelSets sets = readIniLabelSets(bytes, group);
+    LabelSets sets = readIniLabelSets(bytes, group, lines);
     if (!isWithinLabelSetLimits(sets.names)) {
         if (overLimits)
             *overLimits = true;
