@@ -721,19 +721,8 @@ public:
 
     qsizetype setCount() const { return sets.size(); }
 
-    // lines: the number of lines of text, or -1 to count them.
-    void read(QByteArrayView text, qsizetype lines = -1)
+    void read(QByteArrayView text)
     {
-        // Room for a label on every line, so that the entries are never moved while they grow.
-        if (lines < 0) {
-            lines = 1;
-            if (!text.isEmpty()) {
-                for (const char *p = text.data(), *end = p + text.size();
-                     (p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)))); ++p)
-                    ++lines;
-            }
-        }
-        entries.reserve(lines);
         // The settings class reads the group's own section to list its sub-groups; keys outside
         // any section and other sections are not read for that. Entering each set, it reads the
         // section of that set ("[group\\set]"), whose keys come after the group's.
@@ -799,48 +788,53 @@ public:
         if (!std::is_sorted(order.cbegin(), order.cend(), byName))
             std::sort(order.begin(), order.end(), byName);
 
-        // The entries of each set together, in the order they were read: as they stand when
-        // each set's lines follow each other.
+        // The runs of each set together, in the order they were read: as they stand when each
+        // set's lines follow each other.
         QList<qsizetype> starts(sets.size() + 1, 0);
-        for (const Entry &entry : std::as_const(entries))
-            ++starts[entry.set + 1];
+        for (const Run &run : std::as_const(runs))
+            ++starts[run.set + 1];
         for (qsizetype k = 1; k < starts.size(); ++k)
             starts[k] += starts[k - 1];
         const bool grouped =
-                std::is_sorted(entries.cbegin(), entries.cend(),
-                               [](const Entry &a, const Entry &b) { return a.set < b.set; });
+                std::is_sorted(runs.cbegin(), runs.cend(),
+                               [](const Run &a, const Run &b) { return a.set < b.set; });
         QList<qsizetype> bySet;
         if (!grouped) {
-            bySet.resize(entries.size());
+            bySet.resize(runs.size());
             QList<qsizetype> next(starts.cbegin(), starts.cend() - 1);
-            for (qsizetype i = 0; i < entries.size(); ++i)
-                bySet[next[entries.at(i).set]++] = i;
+            for (qsizetype i = 0; i < runs.size(); ++i)
+                bySet[next[runs.at(i).set]++] = i;
         }
         const QList<qint32> rank = labels.ranks();
-        const auto entryAt = [&](qsizetype k) { return grouped ? k : bySet.at(k); };
-        // Places in the set's entries as read, and the entries they are.
+        // The entries of the set as read, and of the set visited before it.
+        QList<qsizetype> asRead;
+        QList<qsizetype> asReadBefore;
+        // Places in asRead, and the entries they are.
         QList<qsizetype> places;
         QList<qsizetype> chosen;
-        qint32 previous = -1;
+        bool first = true;
         for (const qint32 set : std::as_const(order)) {
-            const qsizetype first = starts.at(set);
-            const qsizetype count = starts.at(set + 1) - first;
+            asRead.clear();
+            for (qsizetype k = starts.at(set); k < starts.at(set + 1); ++k) {
+                const Run &run = runs.at(grouped ? k : bySet.at(k));
+                for (qsizetype i = run.first; i < run.first + run.count; ++i)
+                    asRead.append(i);
+            }
             // Register instances follow each other with the same labels and bits in the same
             // order, which choose the same places.
-            bool same = previous >= 0 && starts.at(previous + 1) - starts.at(previous) == count;
-            for (qsizetype k = 0; same && k < count; ++k) {
-                const Entry &entry = entries.at(entryAt(first + k));
-                const Entry &before = entries.at(entryAt(starts.at(previous) + k));
-                same = entry.label == before.label && entry.bit == before.bit;
-            }
-            previous = set;
+            bool same = !first && asRead.size() == asReadBefore.size();
+            for (qsizetype k = 0; same && k < asRead.size(); ++k)
+                same = entries.at(asRead.at(k)) == entries.at(asReadBefore.at(k));
+            first = false;
             if (!same) {
-                places.resize(count);
-                for (qsizetype k = 0; k < count; ++k)
+                places.resize(asRead.size());
+                for (qsizetype k = 0; k < places.size(); ++k)
                     places[k] = k;
+                const auto labelAt = [&](qsizetype place) {
+                    return entries.at(asRead.at(place)).label;
+                };
                 const auto byKey = [&](qsizetype a, qsizetype b) {
-                    return rank.at(entries.at(entryAt(first + a)).label)
-                            < rank.at(entries.at(entryAt(first + b)).label);
+                    return rank.at(labelAt(a)) < rank.at(labelAt(b));
                 };
                 // Written by the toolkit, the labels are in order already and each is there once.
                 if (std::adjacent_find(places.cbegin(), places.cend(),
@@ -851,8 +845,7 @@ public:
                     qsizetype kept = 0;
                     for (qsizetype k = 0; k < places.size(); ++k) {
                         if (k + 1 < places.size()
-                            && entries.at(entryAt(first + places.at(k))).label
-                                    == entries.at(entryAt(first + places.at(k + 1))).label)
+                            && labelAt(places.at(k)) == labelAt(places.at(k + 1)))
                             continue;
                         places[kept++] = places.at(k);
                     }
@@ -861,16 +854,21 @@ public:
             }
             chosen.resize(places.size());
             for (qsizetype k = 0; k < places.size(); ++k)
-                chosen[k] = entryAt(first + places.at(k));
+                chosen[k] = asRead.at(places.at(k));
             visit(sets.at(set), chosen, same);
+            asRead.swap(asReadBefore);
         }
     }
 
     struct Entry
     {
-        qint32 set;
         qint32 label;
         qint32 bit; // anyBit of the value
+
+        friend bool operator==(const Entry &a, const Entry &b)
+        {
+            return a.label == b.label && a.bit == b.bit;
+        }
     };
     QList<Entry> entries;
     QList<IniValue> values; // beside entries, when kept
@@ -1002,10 +1000,51 @@ private:
             if (keepValues)
                 values.append(std::move(value));
         }
-        entries.append({ set, label, bit });
+        appendEntry(set, { label, bit });
+    }
+
+    // The labels a set gets one after the other make a run. A run that repeats the labels and
+    // bits of the run before it, as register instances do, keeps that run's entries instead of
+    // copies: a file of many such sets holds few entries. Values, when kept, lie beside entries
+    // of their own.
+    void appendEntry(qint32 set, Entry entry)
+    {
+        if (runs.isEmpty() || runs.constLast().set != set) {
+            sharing = !keepValues && !runs.isEmpty();
+            if (sharing)
+                model = runs.constLast();
+            runs.append({ sharing ? model.first : entries.size(), 0, set });
+        }
+        Run &run = runs.last();
+        if (sharing) {
+            if (run.count < model.count && entries.at(run.first + run.count) == entry) {
+                ++run.count;
+                return;
+            }
+            // It differs from here: the run gets entries of its own.
+            sharing = false;
+            const qsizetype from = run.first;
+            run.first = entries.size();
+            for (qsizetype k = 0; k < run.count; ++k) {
+                const Entry copy = entries.at(from + k);
+                entries.append(copy);
+            }
+        }
+        entries.append(entry);
+        ++run.count;
     }
 
     static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+    struct Run
+    {
+        qsizetype first; // in entries
+        qsizetype count;
+        qint32 set;
+    };
+    QList<Run> runs;
+    Run model {}; // the run before the last, while the last shares its entries
+    bool sharing = false;
 
     QString prefix;
     bool keepValues;
@@ -1114,10 +1153,10 @@ QList<IniLabelSet> readIniLabelSetKeys(QByteArrayView text, const QString &group
     return result;
 }
 
-LabelSets readIniLabelSets(QByteArrayView text, const QString &group, qsizetype lines)
+LabelSets readIniLabelSets(QByteArrayView text, const QString &group)
 {
     LabelSetReader reader(group, false);
-    reader.read(text, lines);
+    reader.read(text);
     LabelSets sets;
     sets.names.reserve(reader.setCount());
     sets.labels.reserve(reader.setCount());

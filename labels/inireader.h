@@ -81,6 +81,5 @@ struct IniLabelSet
 QList<IniLabelSet> readIniLabelSetKeys(QByteArrayView text, const QString &group);
 
 // The same sets decoded as the window shows them (decodeLabelSet), in one pass that keeps no
-// value and shares the strings of repeated labels: the window's reader. lines, when the caller
-// has counted them already (isWithinLabelFileLimits), is the number of lines of text.
-LabelSets readIniLabelSets(QByteArrayView text, const QString &group, qsizetype lines = -1);
+// value and shares the strings of repeated labels: the window's reader.
+LabelSets readIniLabelSets(QByteArrayView text, const QString &group);

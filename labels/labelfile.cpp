@@ -74,10 +74,8 @@ bool readsAsBeforePlus(const QList<IniKeyLine> &after, const QList<IniKeyLine> &
 
 } // namespace
 
-bool isWithinLabelFileLimits(QByteArrayView text, qsizetype *lineCount)
+bool isWithinLabelFileLimits(QByteArrayView text)
 {
-    if (lineCount)
-        *lineCount = 0;
     if (text.size() > maxLabelFileSize)
         return false;
     if (text.isEmpty())
@@ -95,8 +93,6 @@ bool isWithinLabelFileLimits(QByteArrayView text, qsizetype *lineCount)
     }
     if (!text.isEmpty() && text.back() != '\n' && text.back() != '\r')
         ++lines;
-    if (lineCount)
-        *lineCount = lines;
     return lines <= maxLabelFileLines;
 }
 
@@ -155,10 +151,9 @@ LabelSets readLabelSetsFromText(QByteArrayView bytes, const QString &group, bool
 {
     if (overLimits)
         *overLimits = false;
-    qsizetype lines = 0;
-    if (!isWithinLabelFileLimits(bytes, &lines))
+    if (!isWithinLabelFileLimits(bytes))
         return {};
-    LabelSets sets = readIniLabelSets(bytes, group, lines);
+    LabelSets sets = readIniLabelSets(bytes, group);
     if (!isWithinLabelSetLimits(sets.names)) {
         if (overLimits)
             *overLimits = true;

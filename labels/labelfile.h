@@ -29,9 +29,7 @@ inline constexpr qsizetype maxLabelSetNamesLength = 1000000; // UTF-16 units, al
 bool isWithinLabelSetLimits(const QStringList &names);
 
 // Whether text is within both limits, as the settings class counts lines ("\n", "\r\n", "\r").
-// lines, when given, gets the number of lines counted (0 for a text over the size limit, which is
-// not counted).
-bool isWithinLabelFileLimits(QByteArrayView text, qsizetype *lines = nullptr);
+bool isWithinLabelFileLimits(QByteArrayView text);
 
 // The label file beside the running executable, named after the application (or after
 // applicationName, for another program installed beside it), or an empty string when the
