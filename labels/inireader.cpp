@@ -653,46 +653,32 @@ Sections scanIni(QByteArrayView data, Take &&take)
 class Interner
 {
 public:
+    // The tables hold each id one up, so that a slot just made (0) tells a new string in the same
+    // look-up that finds a known one.
     qint32 fromBytes(QByteArrayView bytes)
     {
-        const auto found = byBytes.constFind(bytes);
-        if (found != byBytes.cend())
-            return *found;
-        QString text;
-        appendSimpleKey(bytes, text);
-        const qint32 id = fromText(text);
-        byBytes.insert(bytes, id);
-        return id;
+        qint32 &slot = byBytes[bytes];
+        if (slot == 0) {
+            QString text;
+            appendSimpleKey(bytes, text);
+            slot = fromText(text) + 1;
+        }
+        return slot - 1;
     }
 
     qint32 fromText(const QString &text)
     {
-        const auto found = byText.constFind(text);
-        if (found != byText.cend())
-            return *found;
-        const auto id = qint32(strings.size());
-        strings.append(text);
-        byText.insert(text, id);
-        return id;
+        qint32 &slot = byText[text];
+        if (slot == 0) {
+            strings.append(text);
+            slot = qint32(strings.size());
+        }
+        return slot - 1;
     }
 
-    qint32 find(const QString &text) const { return byText.value(text, -1); }
+    qint32 find(const QString &text) const { return byText.value(text) - 1; }
     const QString &at(qint32 id) const { return strings.at(id); }
     qsizetype size() const { return strings.size(); }
-
-    // Each string's place in UTF-16 code unit order.
-    QList<qint32> ranks() const
-    {
-        QList<qint32> order(strings.size());
-        for (qint32 k = 0; k < qint32(order.size()); ++k)
-            order[k] = k;
-        std::sort(order.begin(), order.end(),
-                  [this](qint32 a, qint32 b) { return strings.at(a) < strings.at(b); });
-        QList<qint32> rank(strings.size());
-        for (qint32 k = 0; k < qint32(order.size()); ++k)
-            rank[order.at(k)] = k;
-        return rank;
-    }
 
 private:
     QHash<QByteArrayView, qint32> byBytes;
@@ -805,7 +791,6 @@ public:
             for (qsizetype i = 0; i < runs.size(); ++i)
                 bySet[next[runs.at(i).set]++] = i;
         }
-        const QList<qint32> rank = labels.ranks();
         // The entries of the set as read, and of the set visited before it.
         QList<qsizetype> asRead;
         QList<qsizetype> asReadBefore;
@@ -833,8 +818,10 @@ public:
                 const auto labelAt = [&](qsizetype place) {
                     return entries.at(asRead.at(place)).label;
                 };
+                // Compared as strings set by set: most sets are in order already, and a file of
+                // many different labels would spend more on ranking all of them at once.
                 const auto byKey = [&](qsizetype a, qsizetype b) {
-                    return rank.at(labelAt(a)) < rank.at(labelAt(b));
+                    return labels.at(labelAt(a)) < labels.at(labelAt(b));
                 };
                 // Written by the toolkit, the labels are in order already and each is there once.
                 if (std::adjacent_find(places.cbegin(), places.cend(),
