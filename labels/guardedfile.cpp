@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <utility>
 
 #ifdef Q_OS_UNIX
@@ -147,22 +148,31 @@ bool resolvedPath(const QByteArray &path, QByteArray *resolved)
     return true;
 }
 
-bool readAll(int fd, qint64 limit, QByteArray *bytes)
+// The buffer is sized once, from the size the open file reports: appending block by block would
+// grow it to more than twice a large file's size, the old block and the new one both in memory
+// while it moves. The byte to spare shows the end of a file of that size without another read
+// into a larger buffer; a file that grows meanwhile is still read to its end, within limit.
+bool readAll(int fd, qint64 expected, qint64 limit, QByteArray *bytes)
 {
-    bytes->clear();
-    char buffer[65536];
+    *bytes = QByteArray(qsizetype(std::clamp<qint64>(expected, 0, limit) + 1), Qt::Uninitialized);
+    qsizetype got = 0;
     while (true) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (got == bytes->size()) {
+            if (got > limit)
+                return false;
+            bytes->resize(qsizetype(std::min<qint64>(qint64(got) * 2, limit + 1)));
+        }
+        const ssize_t n = ::read(fd, bytes->data() + got, size_t(bytes->size() - got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             return false;
         if (n == 0)
-            return true;
-        if (bytes->size() + n > limit)
-            return false;
-        bytes->append(buffer, n);
+            break;
+        got += n;
     }
+    bytes->truncate(got);
+    return true;
 }
 
 bool writeAll(int fd, const QByteArray &bytes)
@@ -531,7 +541,8 @@ GuardedRead readGuarded(const QString &path, LabelFileText *file, QByteArray *by
     const FileDescriptor in(
             ::open(target.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (in.get() < 0 || ::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)
-        || st.st_size > maxLabelFileSize || !readAll(in.get(), maxLabelFileSize, bytes)
+        || st.st_size > maxLabelFileSize
+        || !readAll(in.get(), qint64(st.st_size), maxLabelFileSize, bytes)
         || bytes->size() != st.st_size)
         return GuardedRead::Failed;
     file->device = quint64(st.st_dev);

@@ -205,6 +205,62 @@ bool isSimpleKey(QByteArrayView key)
     return scanSimpleKey(key, &separator, &deeper);
 }
 
+// A set name after which the line scan reaches the separator in the same state on every line:
+// no quotes, nothing else the scan treats specially, not a section header's start.
+bool isQuickSetName(QByteArrayView name)
+{
+    if (name.isEmpty() || name.front() == '[')
+        return false;
+    return std::none_of(name.cbegin(), name.cend(),
+                        [](char c) { return (charTraits[uchar(c)] & Special) != 0; });
+}
+
+// The bytes a label may hold as they are on the quick path: printable ASCII that neither the line
+// scan nor the unescaping of keys treats specially.
+constexpr std::array<bool, 256> quickLabelBytes = [] {
+    std::array<bool, 256> plain {};
+    for (int c = 0x20; c < 0x7f; ++c)
+        plain[c] = true;
+    plain[uchar('"')] = false;
+    plain[uchar(';')] = false;
+    plain[uchar('=')] = false;
+    plain[uchar('\\')] = false;
+    plain[uchar('/')] = false;
+    plain[uchar('%')] = false;
+    return plain;
+}();
+
+// Where a label that starts at p ends, when it is one the quick path may take: quickLabelBytes and
+// %XX or %UXXXX escapes of any unit but '/', at least one byte, no blank at its end. toEquals:
+// the label runs to a '=' before end, where it ends; otherwise it runs to end. nullptr for any
+// other label.
+const char *quickLabelEnd(const char *p, const char *end, bool toEquals)
+{
+    const char *const begin = p;
+    while (p < end) {
+        const uchar c = uchar(*p);
+        if (quickLabelBytes[c]) {
+            ++p;
+            continue;
+        }
+        if (c != '%')
+            break;
+        const int digits = end - p > 1 && p[1] == 'U' ? 4 : 2;
+        const char *const first = p + (digits == 4 ? 2 : 1);
+        if (end - first < digits)
+            return nullptr;
+        const int code = hexNumber(first, digits);
+        if (code < 0 || code == '/')
+            return nullptr;
+        p = first + digits;
+    }
+    if (toEquals ? p == end || *p != '=' : p != end)
+        return nullptr;
+    if (p == begin || p[-1] == ' ')
+        return nullptr;
+    return p;
+}
+
 // A simple key unescaped, appended to result, '\' as '/'.
 void appendSimpleKey(QByteArrayView key, QString &result)
 {
@@ -547,8 +603,11 @@ struct Sections
 // value) for each key line in file order, the key trimmed and the value as it stands after the
 // '='. The settings class first cuts the text into sections and then reads a section's lines
 // from where its header line ends; that finds the very same lines, so one pass serves for both.
-template<typename Take>
-Sections scanIni(QByteArrayView data, Take &&take)
+//
+// quick(section, data, pos), asked before each line is read from pos, may take a line itself: it
+// returns where that line ends, or -1 to leave the line to the scan.
+template<typename Take, typename Quick>
+Sections scanIni(QByteArrayView data, Take &&take, Quick &&quick)
 {
     if (data.startsWith("\xef\xbb\xbf"))
         data = data.sliced(3);
@@ -558,7 +617,13 @@ Sections scanIni(QByteArrayView data, Take &&take)
     qsizetype lineStart = 0;
     qsizetype lineLen = 0;
     qsizetype equalsPos = 0;
-    while (readIniLine(data, dataPos, lineStart, lineLen, equalsPos)) {
+    while (true) {
+        if (const qsizetype end = quick(current, data, dataPos); end >= 0) {
+            dataPos = end;
+            continue;
+        }
+        if (!readIniLine(data, dataPos, lineStart, lineLen, equalsPos))
+            break;
         if (data.at(lineStart) == '[') {
             const QByteArrayView line = data.sliced(lineStart, lineLen);
             qsizetype close = line.indexOf(']');
@@ -576,51 +641,44 @@ Sections scanIni(QByteArrayView data, Take &&take)
     return sections;
 }
 
+template<typename Take>
+Sections scanIni(QByteArrayView data, Take &&take)
+{
+    return scanIni(data, std::forward<Take>(take),
+                   [](qint32, QByteArrayView, qsizetype) { return qsizetype(-1); });
+}
+
 // Strings looked up by the bytes they were read from where those are a simple key, and by their
 // text otherwise: the same name written in two ways is one string.
 class Interner
 {
 public:
+    // The tables hold each id one up, so that a slot just made (0) tells a new string in the same
+    // look-up that finds a known one.
     qint32 fromBytes(QByteArrayView bytes)
     {
-        const auto found = byBytes.constFind(bytes);
-        if (found != byBytes.cend())
-            return *found;
-        QString text;
-        appendSimpleKey(bytes, text);
-        const qint32 id = fromText(text);
-        byBytes.insert(bytes, id);
-        return id;
+        qint32 &slot = byBytes[bytes];
+        if (slot == 0) {
+            QString text;
+            appendSimpleKey(bytes, text);
+            slot = fromText(text) + 1;
+        }
+        return slot - 1;
     }
 
     qint32 fromText(const QString &text)
     {
-        const auto found = byText.constFind(text);
-        if (found != byText.cend())
-            return *found;
-        const auto id = qint32(strings.size());
-        strings.append(text);
-        byText.insert(text, id);
-        return id;
+        qint32 &slot = byText[text];
+        if (slot == 0) {
+            strings.append(text);
+            slot = qint32(strings.size());
+        }
+        return slot - 1;
     }
 
-    qint32 find(const QString &text) const { return byText.value(text, -1); }
+    qint32 find(const QString &text) const { return byText.value(text) - 1; }
     const QString &at(qint32 id) const { return strings.at(id); }
     qsizetype size() const { return strings.size(); }
-
-    // Each string's place in UTF-16 code unit order.
-    QList<qint32> ranks() const
-    {
-        QList<qint32> order(strings.size());
-        for (qint32 k = 0; k < qint32(order.size()); ++k)
-            order[k] = k;
-        std::sort(order.begin(), order.end(),
-                  [this](qint32 a, qint32 b) { return strings.at(a) < strings.at(b); });
-        QList<qint32> rank(strings.size());
-        for (qint32 k = 0; k < qint32(order.size()); ++k)
-            rank[order.at(k)] = k;
-        return rank;
-    }
 
 private:
     QHash<QByteArrayView, qint32> byBytes;
@@ -651,14 +709,6 @@ public:
 
     void read(QByteArrayView text)
     {
-        // Room for a label on every line, so that the entries are never moved while they grow.
-        qsizetype lines = 1;
-        if (!text.isEmpty()) {
-            for (const char *p = text.data(), *end = p + text.size();
-                 (p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)))); ++p)
-                ++lines;
-        }
-        entries.reserve(lines);
         // The settings class reads the group's own section to list its sub-groups; keys outside
         // any section and other sections are not read for that. Entering each set, it reads the
         // section of that set ("[group\\set]"), whose keys come after the group's.
@@ -689,6 +739,9 @@ public:
                         takeLine(key, value);
                     else if (inSetSection)
                         setSections.append({ section, key, value });
+                },
+                [&](qint32 section, QByteArrayView data, qsizetype pos) {
+                    return section == lastSection && inGroup ? quickLine(data, pos) : -1;
                 });
         if (!sections.byName.contains(prefix))
             return;
@@ -705,7 +758,8 @@ public:
         }
     }
 
-    // The sets in name order, each with its labels' entries in key order, the last of a key.
+    // The sets in name order, each with its labels' entries in key order, the last of a key, and
+    // whether those have the same labels and bits as the set visited before.
     template<typename Visit>
     void finish(Visit &&visit)
     {
@@ -720,56 +774,88 @@ public:
         if (!std::is_sorted(order.cbegin(), order.cend(), byName))
             std::sort(order.begin(), order.end(), byName);
 
-        // The entries of each set together, in the order they were read: as they stand when
-        // each set's lines follow each other.
+        // The runs of each set together, in the order they were read: as they stand when each
+        // set's lines follow each other.
         QList<qsizetype> starts(sets.size() + 1, 0);
-        for (const Entry &entry : std::as_const(entries))
-            ++starts[entry.set + 1];
+        for (const Run &run : std::as_const(runs))
+            ++starts[run.set + 1];
         for (qsizetype k = 1; k < starts.size(); ++k)
             starts[k] += starts[k - 1];
         const bool grouped =
-                std::is_sorted(entries.cbegin(), entries.cend(),
-                               [](const Entry &a, const Entry &b) { return a.set < b.set; });
+                std::is_sorted(runs.cbegin(), runs.cend(),
+                               [](const Run &a, const Run &b) { return a.set < b.set; });
         QList<qsizetype> bySet;
         if (!grouped) {
-            bySet.resize(entries.size());
+            bySet.resize(runs.size());
             QList<qsizetype> next(starts.cbegin(), starts.cend() - 1);
-            for (qsizetype i = 0; i < entries.size(); ++i)
-                bySet[next[entries.at(i).set]++] = i;
+            for (qsizetype i = 0; i < runs.size(); ++i)
+                bySet[next[runs.at(i).set]++] = i;
         }
-        const QList<qint32> rank = labels.ranks();
+        // The entries of the set as read, and of the set visited before it.
+        QList<qsizetype> asRead;
+        QList<qsizetype> asReadBefore;
+        // Places in asRead, and the entries they are.
+        QList<qsizetype> places;
         QList<qsizetype> chosen;
+        bool first = true;
         for (const qint32 set : std::as_const(order)) {
-            chosen.clear();
-            for (qsizetype k = starts.at(set); k < starts.at(set + 1); ++k)
-                chosen.append(grouped ? k : bySet.at(k));
-            const auto byKey = [&](qsizetype a, qsizetype b) {
-                return rank.at(entries.at(a).label) < rank.at(entries.at(b).label);
-            };
-            // Written by the toolkit, the labels are in order already and each is there once.
-            if (std::adjacent_find(chosen.cbegin(), chosen.cend(),
-                                   [&](qsizetype a, qsizetype b) { return !byKey(a, b); })
-                != chosen.cend()) {
-                std::stable_sort(chosen.begin(), chosen.end(), byKey);
-                // A later line of the same key wins.
-                qsizetype kept = 0;
-                for (qsizetype k = 0; k < chosen.size(); ++k) {
-                    if (k + 1 < chosen.size()
-                        && entries.at(chosen.at(k)).label == entries.at(chosen.at(k + 1)).label)
-                        continue;
-                    chosen[kept++] = chosen.at(k);
-                }
-                chosen.resize(kept);
+            asRead.clear();
+            for (qsizetype k = starts.at(set); k < starts.at(set + 1); ++k) {
+                const Run &run = runs.at(grouped ? k : bySet.at(k));
+                for (qsizetype i = run.first; i < run.first + run.count; ++i)
+                    asRead.append(i);
             }
-            visit(sets.at(set), chosen);
+            // Register instances follow each other with the same labels and bits in the same
+            // order, which choose the same places.
+            bool same = !first && asRead.size() == asReadBefore.size();
+            for (qsizetype k = 0; same && k < asRead.size(); ++k)
+                same = entries.at(asRead.at(k)) == entries.at(asReadBefore.at(k));
+            first = false;
+            if (!same) {
+                places.resize(asRead.size());
+                for (qsizetype k = 0; k < places.size(); ++k)
+                    places[k] = k;
+                const auto labelAt = [&](qsizetype place) {
+                    return entries.at(asRead.at(place)).label;
+                };
+                // Compared as strings set by set: most sets are in order already, and a file of
+                // many different labels would spend more on ranking all of them at once.
+                const auto byKey = [&](qsizetype a, qsizetype b) {
+                    return labels.at(labelAt(a)) < labels.at(labelAt(b));
+                };
+                // Written by the toolkit, the labels are in order already and each is there once.
+                if (std::adjacent_find(places.cbegin(), places.cend(),
+                                       [&](qsizetype a, qsizetype b) { return !byKey(a, b); })
+                    != places.cend()) {
+                    std::stable_sort(places.begin(), places.end(), byKey);
+                    // A later line of the same key wins.
+                    qsizetype kept = 0;
+                    for (qsizetype k = 0; k < places.size(); ++k) {
+                        if (k + 1 < places.size()
+                            && labelAt(places.at(k)) == labelAt(places.at(k + 1)))
+                            continue;
+                        places[kept++] = places.at(k);
+                    }
+                    places.resize(kept);
+                }
+            }
+            chosen.resize(places.size());
+            for (qsizetype k = 0; k < places.size(); ++k)
+                chosen[k] = asRead.at(places.at(k));
+            visit(sets.at(set), chosen, same);
+            asRead.swap(asReadBefore);
         }
     }
 
     struct Entry
     {
-        qint32 set;
         qint32 label;
         qint32 bit; // anyBit of the value
+
+        friend bool operator==(const Entry &a, const Entry &b)
+        {
+            return a.label == b.label && a.bit == b.bit;
+        }
     };
     QList<Entry> entries;
     QList<IniValue> values; // beside entries, when kept
@@ -792,6 +878,7 @@ private:
                 if (lastSet == qint32(sets.size()))
                     sets.append(setNames.at(lastSet));
                 lastRawSet = rawSet;
+                quickSet = isQuickSetName(rawSet);
                 previousRun.swap(currentRun);
                 currentRun.clear();
             }
@@ -800,15 +887,21 @@ private:
             const QByteArrayView label = key.sliced(separator + 1);
             const qsizetype at = currentRun.size();
             qint32 id = -1;
+            bool quick = false;
             if (at < previousRun.size()) {
-                const QByteArrayView before = previousRun.at(at).first;
-                if (before.size() == label.size()
-                    && std::memcmp(before.data(), label.data(), size_t(label.size())) == 0)
-                    id = previousRun.at(at).second;
+                const RunLabel &before = previousRun.at(at);
+                if (before.bytes.size() == label.size()
+                    && std::memcmp(before.bytes.data(), label.data(), size_t(label.size())) == 0) {
+                    id = before.id;
+                    quick = before.quick;
+                }
             }
-            if (id < 0)
+            if (id < 0) {
                 id = labels.fromBytes(label);
-            currentRun.append({ label, id });
+                quick = quickLabelEnd(label.data(), label.data() + label.size(), false)
+                        == label.data() + label.size();
+            }
+            currentRun.append({ label, id, quick });
             addLabel(lastSet, id, value);
             return;
         }
@@ -824,6 +917,52 @@ private:
         const QStringView label = QStringView(scratch).sliced(slash + 1);
         if (!label.contains(u'/'))
             addLabel(set, labels.fromText(label.toString()), value);
+    }
+
+    // The common line, "set\\label=value" right after a line of the same set, read without the
+    // general scan: its set's bytes are compared with those of the line before, and its label's
+    // with the label at the same place in the set before, which register instances repeat. What
+    // it accepts the scan would split in the same place (the set's bytes were a key's already,
+    // the label's and the value's have nothing the scan treats specially), so the key and value
+    // are the ones takeLine would get. The end of the line, or -1 for the scan to read it.
+    qsizetype quickLine(QByteArrayView data, qsizetype pos)
+    {
+        const char *const text = data.data();
+        const char *const end = text + data.size();
+        if (lastSet < 0 || !quickSet || pos >= data.size() || text[pos] != '\n')
+            return -1;
+        const char *const start = text + pos + 1;
+        const auto setSize = size_t(lastRawSet.size());
+        if (size_t(end - start) <= setSize || start[setSize] != '\\'
+            || std::memcmp(start, lastRawSet.data(), setSize) != 0)
+            return -1;
+        const char *const label = start + setSize + 1;
+        const char *equals = nullptr;
+        qint32 id = -1;
+        const qsizetype at = currentRun.size();
+        if (at < previousRun.size()) {
+            const RunLabel &before = previousRun.at(at);
+            const auto size = size_t(before.bytes.size());
+            if (before.quick && size_t(end - label) > size && label[size] == '='
+                && std::memcmp(label, before.bytes.data(), size) == 0) {
+                equals = label + size;
+                id = before.id;
+            }
+        }
+        if (!equals && !(equals = quickLabelEnd(label, end, true)))
+            return -1;
+        const char *const value = equals + 1;
+        const char *lineEnd = value;
+        while (lineEnd < end && !(charTraits[uchar(*lineEnd)] & Special))
+            ++lineEnd;
+        if (lineEnd < end && *lineEnd != '\n')
+            return -1;
+        const QByteArrayView bytes(label, equals - label);
+        if (id < 0)
+            id = labels.fromBytes(bytes);
+        currentRun.append({ bytes, id, true });
+        addLabel(lastSet, id, QByteArrayView(value, lineEnd - value));
+        return lineEnd - text;
     }
 
     void addLabel(qint32 set, qint32 label, QByteArrayView bytes)
@@ -848,10 +987,51 @@ private:
             if (keepValues)
                 values.append(std::move(value));
         }
-        entries.append({ set, label, bit });
+        appendEntry(set, { label, bit });
+    }
+
+    // The labels a set gets one after the other make a run. A run that repeats the labels and
+    // bits of the run before it, as register instances do, keeps that run's entries instead of
+    // copies: a file of many such sets holds few entries. Values, when kept, lie beside entries
+    // of their own.
+    void appendEntry(qint32 set, Entry entry)
+    {
+        if (runs.isEmpty() || runs.constLast().set != set) {
+            sharing = !keepValues && !runs.isEmpty();
+            if (sharing)
+                model = runs.constLast();
+            runs.append({ sharing ? model.first : entries.size(), 0, set });
+        }
+        Run &run = runs.last();
+        if (sharing) {
+            if (run.count < model.count && entries.at(run.first + run.count) == entry) {
+                ++run.count;
+                return;
+            }
+            // It differs from here: the run gets entries of its own.
+            sharing = false;
+            const qsizetype from = run.first;
+            run.first = entries.size();
+            for (qsizetype k = 0; k < run.count; ++k) {
+                const Entry copy = entries.at(from + k);
+                entries.append(copy);
+            }
+        }
+        entries.append(entry);
+        ++run.count;
     }
 
     static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+    struct Run
+    {
+        qsizetype first; // in entries
+        qsizetype count;
+        qint32 set;
+    };
+    QList<Run> runs;
+    Run model {}; // the run before the last, while the last shares its entries
+    bool sharing = false;
 
     QString prefix;
     bool keepValues;
@@ -859,9 +1039,16 @@ private:
     QList<QString> sets; // by id, in the order first read
     QByteArrayView lastRawSet;
     qint32 lastSet = -1;
+    bool quickSet = false; // whether lastRawSet lets the lines that follow take the quick path
     // The labels of the set being read and of the one before, as read, with their strings.
-    QList<std::pair<QByteArrayView, qint32>> currentRun;
-    QList<std::pair<QByteArrayView, qint32>> previousRun;
+    struct RunLabel
+    {
+        QByteArrayView bytes;
+        qint32 id;
+        bool quick; // as quickLabelEnd finds it
+    };
+    QList<RunLabel> currentRun;
+    QList<RunLabel> previousRun;
     QString scratch;
 };
 
@@ -941,7 +1128,7 @@ QList<IniLabelSet> readIniLabelSetKeys(QByteArrayView text, const QString &group
     LabelSetReader reader(group, true);
     reader.read(text);
     QList<IniLabelSet> result;
-    reader.finish([&](const QString &name, const QList<qsizetype> &chosen) {
+    reader.finish([&](const QString &name, const QList<qsizetype> &chosen, bool) {
         IniLabelSet set;
         set.name = name;
         for (const qsizetype i : chosen) {
@@ -964,7 +1151,12 @@ LabelSets readIniLabelSets(QByteArrayView text, const QString &group)
     QList<qint32> shown;
     // Register instances decode to the same list: one list, shared, for all of them.
     QHash<QList<qint32>, QStringList> lists;
-    reader.finish([&](const QString &name, const QList<qsizetype> &chosen) {
+    reader.finish([&](const QString &name, const QList<qsizetype> &chosen, bool same) {
+        sets.names.append(name);
+        if (same) {
+            sets.labels.append(sets.labels.constLast());
+            return;
+        }
         bits.clear();
         for (const qsizetype i : chosen) {
             const qint32 bit = reader.entries.at(i).bit;
@@ -973,7 +1165,6 @@ LabelSets readIniLabelSets(QByteArrayView text, const QString &group)
         shown.clear();
         for (const qsizetype k : labelPositions(bits, chosen.size()))
             shown.append(reader.entries.at(chosen.at(k)).label);
-        sets.names.append(name);
         // An empty key is left out of the table: Qt 6.4 compares empty lists with a null memcmp.
         if (shown.isEmpty()) {
             sets.labels.append(QStringList());
