@@ -1,4 +1,5 @@
 // The application's identity and the status bar label that shows it.
+// SPDX-License-Identifier: MIT
 #include "qvmaskcalcwindow.h"
 
 #include <QCoreApplication>

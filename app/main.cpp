@@ -1,4 +1,5 @@
 // Entry point of the 32 Bit Mask Calculator.
+// SPDX-License-Identifier: MIT
 #include "qvmaskcalcwindow.h"
 
 #include <QApplication>

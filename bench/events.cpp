@@ -1,4 +1,5 @@
 // What the window costs per user event, and what each label set adds to building it, in one
+// SPDX-License-Identifier: MIT
 // process.
 #include "qvmaskcalcwindow.h"
 

@@ -1,4 +1,5 @@
 // The large label files the benchmarks generate, shared so that every one measures the same file.
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QLatin1Char>

@@ -1,4 +1,5 @@
 // Runs the start-up programs as whole processes, in turn, and reports wall time and peak memory
+// SPDX-License-Identifier: MIT
 // against the form alone, which is the floor the window's own widgets set.
 #include "generatedlabels.h"
 #include "labelfile.h"

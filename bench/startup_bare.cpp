@@ -1,4 +1,5 @@
 // The toolkit's own floor: an empty QMainWindow of the form's size, shown, one event-loop turn.
+// SPDX-License-Identifier: MIT
 #include <QApplication>
 #include <QMainWindow>
 #include <QTimer>

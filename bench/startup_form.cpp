@@ -1,4 +1,5 @@
 // The floor of start-up: the window's form alone on a plain QMainWindow, shown, one event-loop
+// SPDX-License-Identifier: MIT
 // turn.
 #include "ui_qvmaskcalcwindow.h"
 

@@ -1,4 +1,5 @@
 // A larger register description made of a real one: its peripherals written again, renamed.
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QByteArray>

@@ -1,4 +1,5 @@
 // Reading the label file once, with its identity, and replacing exactly that file or nothing.
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "labelfile.h"

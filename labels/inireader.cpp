@@ -1,4 +1,5 @@
 // The label file's reader: INI text read by the settings class's rules, every value kept as text.
+// SPDX-License-Identifier: MIT
 //
 // The settings class reads INI text in two steps, and so does this: the whole text is split into
 // sections (a repeated section is one, its parts in file order), then a section's lines are read
@@ -973,7 +974,7 @@ private:
         if (labels.at(label).isEmpty()) {
             if (keepValues)
                 values.append(IniValue());
-        } else if (!keepValues && bytes.size() <= 2 && bytes.size() > 0 && isDigit(bytes.front())
+        } else if (!keepValues && bytes.size() <= 2 && !bytes.isEmpty() && isDigit(bytes.front())
                    && isDigit(bytes.back())) {
             // The bits of a set as the toolkit writes them.
             bit = bytes.front() - '0';

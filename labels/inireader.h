@@ -1,4 +1,5 @@
 // The label file's reader: INI text read by the settings class's rules, every value kept as text.
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "labelfile.h"

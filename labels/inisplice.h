@@ -1,4 +1,5 @@
 // Adding keys to INI text without rewriting anything that is already there.
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QByteArray>

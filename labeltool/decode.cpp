@@ -1,4 +1,5 @@
 // decode: a value in decimal, hexadecimal and binary, and the caption of each bit it sets.
+// SPDX-License-Identifier: MIT
 #include "labeltool.h"
 
 #include <QCommandLineParser>

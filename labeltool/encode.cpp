@@ -1,4 +1,5 @@
 // encode: the value that sets the bits of the named labels.
+// SPDX-License-Identifier: MIT
 #include "labeltool.h"
 
 #include <QCommandLineParser>

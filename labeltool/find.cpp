@@ -1,4 +1,5 @@
 // find: the registers and fields of a register description whose names match a pattern.
+// SPDX-License-Identifier: MIT
 #include "labeltool.h"
 #include "svdregisters.h"
 

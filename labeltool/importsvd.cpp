@@ -1,4 +1,5 @@
 // import-svd: label sets from a register description, printed, written to a new file or added.
+// SPDX-License-Identifier: MIT
 #include "labeltool.h"
 #include "svdimport.h"
 

@@ -1,4 +1,5 @@
 // reg: a register's value field by field from its description, two values compared, or a value
+// SPDX-License-Identifier: MIT
 // composed from field values.
 #include "labeltool.h"
 #include "svdregisters.h"

@@ -1,4 +1,5 @@
 // show: the sets as the window's drop-down lists them, or the 32 boxes of one set.
+// SPDX-License-Identifier: MIT
 #include "labeltool.h"
 
 #include <QCommandLineParser>

@@ -1,4 +1,5 @@
 // Reading a CMSIS-SVD device description as label sets: the element tree, then its expansion.
+// SPDX-License-Identifier: MIT
 #include "svdimport.h"
 
 #include <QHash>

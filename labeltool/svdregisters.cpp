@@ -1,4 +1,5 @@
 // What reg and find share: the description read for its registers, names near a wrong one, and
+// SPDX-License-Identifier: MIT
 // how values, bit ranges and access read.
 #include "svdregisters.h"
 

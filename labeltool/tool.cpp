@@ -1,4 +1,5 @@
 // The label tool's first argument: a command, or --help and --version for the tool itself.
+// SPDX-License-Identifier: MIT
 #include "labeltool.h"
 
 #include <QCommandLineParser>

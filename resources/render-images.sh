@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Renders the program's images from the SVG sources beside this script.
 #
 # Writes Tav_icon.png (64 x 64), CC_connect.png, CC_disconect.png, CC_exit.png (128 x 128), all

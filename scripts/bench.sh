@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the benchmarks (the bench preset: release, bench/ only) and runs them: first the window's
 # per-event and label-loading costs in one process, then the register description import against
 # a bare XML reader pass, reg and find against a bare reader process, and the label tool's check

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs clang-tidy (checks in .clang-tidy) over the project's own sources as a build compiled them.
 # Generated sources (moc, uic, rcc) live in the build tree and are left out.
 # Usage: scripts/clang-tidy.sh BUILD_DIR   (configured with CMAKE_EXPORT_COMPILE_COMMANDS=ON)

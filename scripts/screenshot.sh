@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Takes the README's screenshot: the release build of the calculator, started from a copy with an
 # example label file beside it, on a virtual X server, with one of the file's sets chosen and a
 # mask typed in. Look at the picture before committing it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages that building (and, with --tests, testing; with --screenshot,
 # photographing) the calculator needs; with --debian13, what scripts/test-debian13.sh needs.
 # Only what is missing is installed, through apt-get as root or through sudo.

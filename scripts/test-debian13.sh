@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the README's test command (scripts/test.sh) on Debian 13 (trixie, Qt 6.8) as a new user
 # would: in a Debian root file system made with debootstrap, where scripts/setup.sh installs the
 # packages. The root file system is kept in build/debian13/ and reused by the next run (delete the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds everything with warnings as errors and runs the whole test
 # suite headless, twice: a release build with gcc (plus valgrind's memcheck), then a clang build
 # under AddressSanitizer and UndefinedBehaviorSanitizer (plus the fuzzers and clang-tidy).

@@ -1,4 +1,5 @@
 # Two whole runs of the program under valgrind memcheck: a first start without a label file (the
+# SPDX-License-Identifier: MIT
 # default set is written) and a second start that reads it back. Fails on any memory error and on
 # any definite leak.
 # Arguments: -DVALGRIND=<valgrind> -DDRIVER=<startquit executable>

@@ -1,4 +1,5 @@
 // The settings class as the reference the label file's reader is held to, in tests and fuzzers.
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "inireader.h"

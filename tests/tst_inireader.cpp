@@ -1,4 +1,5 @@
 // The label file's reader against the settings class, on the same files.
+// SPDX-License-Identifier: MIT
 #include "inireader.h"
 #include "labelfile.h"
 #include "settingsreference.h"

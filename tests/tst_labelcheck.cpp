@@ -1,4 +1,5 @@
 // check: which lines it reports, and that what it reasons about is exactly what the window shows.
+// SPDX-License-Identifier: MIT
 #include "labeltool.h"
 #include "labelwindow.h"
 

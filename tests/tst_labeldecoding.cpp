@@ -1,4 +1,5 @@
 // Turning a set's keys and values into the labels of the bits, away from files and widgets.
+// SPDX-License-Identifier: MIT
 #include "labeldecoding.h"
 
 #include <QtTest>

@@ -1,4 +1,5 @@
 // The label file beside the executable: what the window reads from it and what it writes into it.
+// SPDX-License-Identifier: MIT
 #include "childrun.h"
 #include "labelfile.h"
 #include "labelwindow.h"

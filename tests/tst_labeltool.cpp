@@ -1,4 +1,5 @@
 // The label tool as a user runs it: arguments, output, exit status, and the files it writes.
+// SPDX-License-Identifier: MIT
 #include "childrun.h"
 #include "labelfile.h"
 #include "labelwindow.h"

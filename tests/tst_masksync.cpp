@@ -1,4 +1,5 @@
 // The two-way link between the 32 bit check boxes and the mask number field.
+// SPDX-License-Identifier: MIT
 #include "qvmaskcalcwindow.h"
 
 #include <QtTest>

@@ -1,4 +1,5 @@
 // Choosing a label set: the bit boxes take its labels, and nothing else about them changes.
+// SPDX-License-Identifier: MIT
 #include "labelwindow.h"
 
 #include <QAction>

@@ -1,4 +1,5 @@
 // The compiled-in images, the icons the window takes from them, and the Windows executable icon.
+// SPDX-License-Identifier: MIT
 #include "qvmaskcalcwindow.h"
 
 #include <QAction>

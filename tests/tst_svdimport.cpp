@@ -1,4 +1,5 @@
 // Register descriptions read as label sets: the mapping rules, the real devices and broken input.
+// SPDX-License-Identifier: MIT
 #include "labelfile.h"
 #include "qvmaskcalcwindow.h"
 #include "svdimport.h"

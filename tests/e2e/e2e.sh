@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Drives the real calculator in an X server of its own: the window appears with its title and the
 # window class that the desktop entry names, and Ctrl+Q (also after a right-click on the tool bar)
 # and a window manager's close request end the program with exit code 0.

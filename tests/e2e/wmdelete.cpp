@@ -1,4 +1,5 @@
 // Asks a window to close the way a window manager does when its close button is pressed:
+// SPDX-License-Identifier: MIT
 // a WM_DELETE_WINDOW client message.
 #include <X11/Xlib.h>
 
