@@ -1027,7 +1027,7 @@ private:
         if (labels.at(label).isEmpty()) {
             if (keepValues)
                 values.append(IniValue());
-        } else if (!keepValues && bytes.size() <= 2 && bytes.size() > 0 && isDigit(bytes.front())
+        } else if (!keepValues && bytes.size() <= 2 && !bytes.isEmpty() && isDigit(bytes.front())
                    && isDigit(bytes.back())) {
             // The bits of a set as the toolkit writes them.
             bit = bytes.front() - '0';
