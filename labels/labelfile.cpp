@@ -15,11 +15,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #ifdef Q_OS_LINUX
 #include <climits>
 #include <unistd.h>
-#include <utility>
 #endif
 
 namespace {
