@@ -149,10 +149,10 @@ bool resolvedPath(const QByteArray &path, QByteArray *resolved)
     return true;
 }
 
-// The buffer is sized once, from the size the open file reports: appending block by block would
-// grow it to more than twice a large file's size, the old block and the new one both in memory
-// while it moves. The byte to spare shows the end of a file of that size without another read
-// into a larger buffer; a file that grows meanwhile is still read to its end, within limit.
+// The buffer is sized once, from the size the open file reports: appended block by block, it grew
+// in steps to more than twice a large file's size, moving it each time. The byte to spare finds
+// the end of a file of that size without growing the buffer; a file that grows meanwhile is still
+// read to its end, within limit.
 bool readAll(int fd, qint64 expected, qint64 limit, QByteArray *bytes)
 {
     *bytes = QByteArray(qsizetype(std::clamp<qint64>(expected, 0, limit) + 1), Qt::Uninitialized);

@@ -678,6 +678,8 @@ public:
     }
 
     qint32 find(const QString &text) const { return byText.value(text) - 1; }
+    // Forgets the bytes the strings were read from, which fromBytes needs.
+    void forgetBytes() { byBytes = {}; }
     const QString &at(qint32 id) const { return strings.at(id); }
     qsizetype size() const { return strings.size(); }
 
@@ -685,6 +687,48 @@ private:
     QHash<QByteArrayView, qint32> byBytes;
     QHash<QString, qint32> byText;
     QList<QString> strings;
+};
+
+// The names of the sets by id, in the order first read. The toolkit's writer gives them in order:
+// then a name after the last is new and any other is found by halving the list, and only a file
+// whose sets come out of order needs a table of them all.
+class SetNames
+{
+public:
+    qint32 fromText(const QString &name)
+    {
+        if (ordered && (names.isEmpty() || names.constLast() < name)) {
+            names.append(name);
+            return qint32(names.size() - 1);
+        }
+        if (const qint32 found = find(name); found >= 0)
+            return found;
+        if (ordered) {
+            ordered = false;
+            for (qint32 k = 0; k < qint32(names.size()); ++k)
+                byName.insert(names.at(k), k);
+        }
+        const auto id = qint32(names.size());
+        names.append(name);
+        byName.insert(name, id);
+        return id;
+    }
+
+    qint32 find(const QString &name) const
+    {
+        if (!ordered)
+            return byName.value(name, -1);
+        const auto found = std::lower_bound(names.cbegin(), names.cend(), name);
+        return found != names.cend() && *found == name ? qint32(found - names.cbegin()) : -1;
+    }
+
+    const QString &at(qint32 id) const { return names.at(id); }
+    qsizetype size() const { return names.size(); }
+
+private:
+    QList<QString> names;
+    bool ordered = true;
+    QHash<QString, qint32> byName; // once they are not in order
 };
 
 // The bit a value names whatever the set's size: -1 for a number that is never in range, the
@@ -706,7 +750,17 @@ public:
     {
     }
 
-    qsizetype setCount() const { return sets.size(); }
+    qsizetype setCount() const { return setNames.size(); }
+
+    // Drops what points into the text read, which finish never looks at.
+    void forgetText()
+    {
+        labels.forgetBytes();
+        lastRawSet = {};
+        lastSet = -1;
+        currentRun = {};
+        previousRun = {};
+    }
 
     void read(QByteArrayView text)
     {
@@ -750,7 +804,7 @@ public:
         for (const Deferred &line : std::as_const(setSections)) {
             const QString &name = sections.names.at(line.section);
             const qint32 set = setNames.find(name.sliced(prefix.size()).chopped(1));
-            if (set < 0 || sets.at(set).isEmpty())
+            if (set < 0 || setNames.at(set).isEmpty())
                 continue;
             label.clear();
             appendUnescapedKey(line.key, label);
@@ -765,19 +819,19 @@ public:
     void finish(Visit &&visit)
     {
         QList<qint32> order;
-        order.reserve(sets.size());
-        for (qint32 k = 0; k < qint32(sets.size()); ++k) {
-            if (!sets.at(k).isEmpty())
+        order.reserve(setNames.size());
+        for (qint32 k = 0; k < qint32(setNames.size()); ++k) {
+            if (!setNames.at(k).isEmpty())
                 order.append(k);
         }
-        const auto byName = [this](qint32 a, qint32 b) { return sets.at(a) < sets.at(b); };
+        const auto byName = [this](qint32 a, qint32 b) { return setNames.at(a) < setNames.at(b); };
         // The toolkit's writer gives the sets in order already.
         if (!std::is_sorted(order.cbegin(), order.cend(), byName))
             std::sort(order.begin(), order.end(), byName);
 
         // The runs of each set together, in the order they were read: as they stand when each
         // set's lines follow each other.
-        QList<qsizetype> starts(sets.size() + 1, 0);
+        QList<qsizetype> starts(setNames.size() + 1, 0);
         for (const Run &run : std::as_const(runs))
             ++starts[run.set + 1];
         for (qsizetype k = 1; k < starts.size(); ++k)
@@ -843,7 +897,7 @@ public:
             chosen.resize(places.size());
             for (qsizetype k = 0; k < places.size(); ++k)
                 chosen[k] = asRead.at(places.at(k));
-            visit(sets.at(set), chosen, same);
+            visit(setNames.at(set), chosen, same);
             asRead.swap(asReadBefore);
         }
     }
@@ -875,9 +929,11 @@ private:
                 return; // a key of the group itself
             const QByteArrayView rawSet = key.first(separator);
             if (lastSet < 0 || rawSet != lastRawSet) {
-                lastSet = setNames.fromBytes(rawSet);
-                if (lastSet == qint32(sets.size()))
-                    sets.append(setNames.at(lastSet));
+                // Looked up by its text alone: a set's lines mostly follow each other, and a table
+                // of every set's bytes would only cost memory.
+                QString name;
+                appendSimpleKey(rawSet, name);
+                lastSet = setNames.fromText(name);
                 lastRawSet = rawSet;
                 quickSet = isQuickSetName(rawSet);
                 previousRun.swap(currentRun);
@@ -913,8 +969,6 @@ private:
         if (slash < 0)
             return;
         const qint32 set = setNames.fromText(scratch.first(slash));
-        if (set == qint32(sets.size()))
-            sets.append(setNames.at(set));
         const QStringView label = QStringView(scratch).sliced(slash + 1);
         if (!label.contains(u'/'))
             addLabel(set, labels.fromText(label.toString()), value);
@@ -1036,8 +1090,7 @@ private:
 
     QString prefix;
     bool keepValues;
-    Interner setNames;
-    QList<QString> sets; // by id, in the order first read
+    SetNames setNames;
     QByteArrayView lastRawSet;
     qint32 lastSet = -1;
     bool quickSet = false; // whether lastRawSet lets the lines that follow take the quick path
@@ -1141,10 +1194,10 @@ QList<IniLabelSet> readIniLabelSetKeys(QByteArrayView text, const QString &group
     return result;
 }
 
-LabelSets readIniLabelSets(QByteArrayView text, const QString &group)
+namespace {
+
+LabelSets decodeLabelSets(LabelSetReader &reader)
 {
-    LabelSetReader reader(group, false);
-    reader.read(text);
     LabelSets sets;
     sets.names.reserve(reader.setCount());
     sets.labels.reserve(reader.setCount());
@@ -1182,4 +1235,22 @@ LabelSets readIniLabelSets(QByteArrayView text, const QString &group)
         sets.labels.append(*list);
     });
     return sets;
+}
+
+} // namespace
+
+LabelSets readIniLabelSets(QByteArrayView text, const QString &group)
+{
+    LabelSetReader reader(group, false);
+    reader.read(text);
+    return decodeLabelSets(reader);
+}
+
+LabelSets readIniLabelSets(QByteArray &&text, const QString &group)
+{
+    LabelSetReader reader(group, false);
+    reader.read(text);
+    reader.forgetText();
+    text = QByteArray();
+    return decodeLabelSets(reader);
 }

@@ -84,3 +84,6 @@ QList<IniLabelSet> readIniLabelSetKeys(QByteArrayView text, const QString &group
 // The same sets decoded as the window shows them (decodeLabelSet), in one pass that keeps no
 // value and shares the strings of repeated labels: the window's reader.
 LabelSets readIniLabelSets(QByteArrayView text, const QString &group);
+// The same, releasing text as soon as its lines are read: a large file's text and its decoded
+// sets are not in memory together.
+LabelSets readIniLabelSets(QByteArray &&text, const QString &group);

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <utility>
 
 #ifdef Q_OS_LINUX
 #include <climits>
@@ -209,6 +210,27 @@ QString labelFileBesideExecutable(const QString &applicationName)
                  applicationName.isEmpty() ? QCoreApplication::applicationName() : applicationName);
 }
 
+namespace {
+
+// text is a view, or the file's bytes handed over for the reader to release once it has read them.
+template<typename Text>
+LabelSets readWithinLimits(Text &&text, const QString &group, bool *overLimits)
+{
+    if (overLimits)
+        *overLimits = false;
+    if (!isWithinLabelFileLimits(text))
+        return {};
+    LabelSets sets = readIniLabelSets(std::forward<Text>(text), group);
+    if (!isWithinLabelSetLimits(sets.names)) {
+        if (overLimits)
+            *overLimits = true;
+        return {};
+    }
+    return sets;
+}
+
+} // namespace
+
 LabelSets readLabelSetsFromFile(const QString &path, const QString &group, bool *overLimits)
 {
     if (overLimits)
@@ -217,26 +239,12 @@ LabelSets readLabelSetsFromFile(const QString &path, const QString &group, bool 
     QByteArray bytes;
     if (readGuarded(path, &file, &bytes) != GuardedRead::Read)
         return {};
-    bool over = false;
-    LabelSets sets = readLabelSetsFromText(bytes, group, &over);
-    if (overLimits)
-        *overLimits = over;
-    return sets;
+    return readWithinLimits(std::move(bytes), group, overLimits);
 }
 
 LabelSets readLabelSetsFromText(QByteArrayView bytes, const QString &group, bool *overLimits)
 {
-    if (overLimits)
-        *overLimits = false;
-    if (!isWithinLabelFileLimits(bytes))
-        return {};
-    LabelSets sets = readIniLabelSets(bytes, group);
-    if (!isWithinLabelSetLimits(sets.names)) {
-        if (overLimits)
-            *overLimits = true;
-        return {};
-    }
-    return sets;
+    return readWithinLimits(bytes, group, overLimits);
 }
 
 LabelFileText readLabelFileText(const QString &path)

@@ -224,6 +224,17 @@ void tst_IniReader::unusualTextReadsAsTheToolkitReadsIt_data()
                           "S\\d=@String(3\nS\\e=@Other(4)\nS\\f=@ByteArray(\xc3\xa9)\n");
     QTest::newRow("empty labels and an empty set name")
             << QByteArray("[bitlabels]\nS\\=1\nS\\ =0\n\\S\\a=0\nT\\\\x=0\n[bitlabels\\S]\n=2\n");
+    // Each set repeats the one before it, in whole, in part or beyond it; the sets out of order
+    // and one of them given twice.
+    QTest::newRow("sets that repeat the set before")
+            << QByteArray("[bitlabels]\nB\\x=0\nB\\y=1\nA\\x=0\nA\\y=1\nA\\z=2\nC\\x=0\nC\\y=2\n"
+                          "D\\x=0\nB\\w=3\nE\\x=0\nE\\y=1\nE\\z=2\n");
+    // After a line of the same set, where the set before had the same labels.
+    QTest::newRow("lines like the one before that split elsewhere") << QByteArray(
+            "[bitlabels]\nS\\a=0\nS\\a b =1\nS\\\"q=2\nS\\r\"s\"t=3\nS\\%2Fx=4\nS\\c;d=5\n"
+            "S\\e=6;x\nS\\=7\nS\\g==8\nS\\h=9\r\nS\\i=10\tS\\j=11\nS\\k=1\\\n2\n"
+            "T\\a=0\nT\\a b =1\nT\\\"q=2\nT\\r\"s\"t=3\nT\\%2Fx=4\nT\\c;d=5\nT\\e=6\n"
+            "T\\h=9\nT\\i=1\n \nT\\j=1\n\v[x\\a=0\n[x\\b=1\n");
 }
 
 // Text that only the settings class's rules explain: the reader follows them all the same.
