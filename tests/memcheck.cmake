@@ -1,9 +1,9 @@
-# Two whole runs of the program under valgrind memcheck: a first start without a label file (the
 # SPDX-License-Identifier: MIT
+# Two whole runs of the program under valgrind memcheck: a first start without a label file (the
 # default set is written) and a second start that reads it back. Fails on any memory error and on
 # any definite leak.
-# Arguments: -DVALGRIND=<valgrind> -DDRIVER=<startquit executable>
-foreach(var VALGRIND DRIVER)
+# Arguments: -DVALGRIND=<valgrind> -DDRIVER=<startquit executable> -DSUPPRESSIONS=<file>
+foreach(var VALGRIND DRIVER SUPPRESSIONS)
     if(NOT DEFINED ${var})
         message(FATAL_ERROR "${var} is not set")
     endif()
@@ -17,6 +17,7 @@ foreach(run "first start" "second start")
     execute_process(
         COMMAND "${VALGRIND}" --tool=memcheck --leak-check=full --show-leak-kinds=definite
             --errors-for-leak-kinds=definite --error-exitcode=99 --num-callers=40
+            "--suppressions=${SUPPRESSIONS}"
             "${DRIVER}"
         RESULT_VARIABLE result)
     if(NOT result EQUAL 0)
