@@ -1,5 +1,5 @@
-// The application's identity and the status bar label that shows it.
 // SPDX-License-Identifier: MIT
+// The application's identity and the status bar label that shows it.
 #include "qvmaskcalcwindow.h"
 
 #include <QCoreApplication>

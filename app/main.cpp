@@ -1,5 +1,5 @@
-// Entry point of the 32 Bit Mask Calculator.
 // SPDX-License-Identifier: MIT
+// Entry point of the 32 Bit Mask Calculator.
 #include "qvmaskcalcwindow.h"
 
 #include <QApplication>

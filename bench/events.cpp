@@ -1,5 +1,5 @@
-// What the window costs per user event, and what each label set adds to building it, in one
 // SPDX-License-Identifier: MIT
+// What the window costs per user event, and what each label set adds to building it, in one
 // process.
 #include "qvmaskcalcwindow.h"
 

@@ -1,5 +1,5 @@
-// The large label files the benchmarks generate, shared so that every one measures the same file.
 // SPDX-License-Identifier: MIT
+// The large label files the benchmarks generate, shared so that every one measures the same file.
 #pragma once
 
 #include <QLatin1Char>

@@ -1,5 +1,5 @@
-// check of a 10,000-set label file against the window's own reading of the same file, in turn.
 // SPDX-License-Identifier: MIT
+// check of a 10,000-set label file against the window's own reading of the same file, in turn.
 #include "generatedlabels.h"
 #include "labeltool.h"
 

@@ -1,5 +1,5 @@
-// The label tool's commands as a user runs them, each a whole process, against a floor run in turn
 // SPDX-License-Identifier: MIT
+// The label tool's commands as a user runs them, each a whole process, against a floor run in turn
 // with it: import-svd --output against a bare XML reader pass over the same description, and check
 // against the window's own reading of the same label file.
 #include "processrun.h"

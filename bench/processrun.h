@@ -1,5 +1,5 @@
-// Running a program as a whole process, as a user starts it: wall time and peak memory of one run,
 // SPDX-License-Identifier: MIT
+// Running a program as a whole process, as a user starts it: wall time and peak memory of one run,
 // and the statistics the process benchmarks report.
 #pragma once
 

@@ -1,5 +1,5 @@
-// The window's reading of a label file and nothing else, as a process of its own: the floor that
 // SPDX-License-Identifier: MIT
+// The window's reading of a label file and nothing else, as a process of its own: the floor that
 // the label tool's check is measured against.
 #include "labelfile.h"
 

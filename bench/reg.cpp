@@ -1,5 +1,5 @@
-// The label tool's reg and find on a large register description, each run as a whole process,
 // SPDX-License-Identifier: MIT
+// The label tool's reg and find on a large register description, each run as a whole process,
 // against a process that only runs the XML reader over the same file.
 #include "svdcopies.h"
 

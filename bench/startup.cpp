@@ -1,5 +1,5 @@
-// Runs the start-up programs as whole processes, in turn, and reports wall time and peak memory
 // SPDX-License-Identifier: MIT
+// Runs the start-up programs as whole processes, in turn, and reports wall time and peak memory
 // against the form alone, which is the floor the window's own widgets set.
 #include "generatedlabels.h"
 #include "labelfile.h"

@@ -1,5 +1,5 @@
-// The program's own start-up, exactly as app/main.cpp runs it, ended after the first event-loop
 // SPDX-License-Identifier: MIT
+// The program's own start-up, exactly as app/main.cpp runs it, ended after the first event-loop
 // turn.
 #include "qvmaskcalcwindow.h"
 

@@ -1,5 +1,5 @@
-// The toolkit's own floor: an empty QMainWindow of the form's size, shown, one event-loop turn.
 // SPDX-License-Identifier: MIT
+// The toolkit's own floor: an empty QMainWindow of the form's size, shown, one event-loop turn.
 #include <QApplication>
 #include <QMainWindow>
 #include <QTimer>

@@ -1,5 +1,5 @@
-// The floor of a start-up with many label sets: the form alone with its drop-down holding the same
 // SPDX-License-Identifier: MIT
+// The floor of a start-up with many label sets: the form alone with its drop-down holding the same
 // set names, shown, one event-loop turn. The names come from a plain list (one a line) or are made
 // as the generated label files name their sets, so that nothing of a label file is read here: what
 // is left is what the toolkit costs for the form and for measuring every name on first show.

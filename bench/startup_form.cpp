@@ -1,5 +1,5 @@
-// The floor of start-up: the window's form alone on a plain QMainWindow, shown, one event-loop
 // SPDX-License-Identifier: MIT
+// The floor of start-up: the window's form alone on a plain QMainWindow, shown, one event-loop
 // turn.
 #include "ui_qvmaskcalcwindow.h"
 

@@ -1,5 +1,5 @@
-// A larger register description made of a real one: its peripherals written again, renamed.
 // SPDX-License-Identifier: MIT
+// A larger register description made of a real one: its peripherals written again, renamed.
 #pragma once
 
 #include <QByteArray>

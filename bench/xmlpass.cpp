@@ -1,5 +1,5 @@
-// A bare pass of the toolkit's XML reader over a file, as a process of its own: the file read whole
 // SPDX-License-Identifier: MIT
+// A bare pass of the toolkit's XML reader over a file, as a process of its own: the file read whole
 // and every token read, nothing kept. The floor that import-svd is measured against.
 #include <QCoreApplication>
 #include <QFile>

@@ -1,5 +1,5 @@
-// Fuzzes the label file's reader against the settings class: the input bytes become a file that
 // SPDX-License-Identifier: MIT
+// Fuzzes the label file's reader against the settings class: the input bytes become a file that
 // both read. The sets of the group, their keys, values and decoded labels, and every key of the
 // whole file with its value must be the same. A value that the settings class would make into an
 // object ("@Variant(…)" and the like) is never given to it: the reader keeps those as text.

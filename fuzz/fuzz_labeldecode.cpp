@@ -1,5 +1,5 @@
-// Fuzzes the decoding of one label set: arbitrary keys and values of any type, checked against a
 // SPDX-License-Identifier: MIT
+// Fuzzes the decoding of one label set: arbitrary keys and values of any type, checked against a
 // model of the documented rules that shares no code with the decoder.
 #include "fuzzcheck.h"
 #include "labeldecoding.h"

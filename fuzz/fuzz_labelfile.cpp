@@ -1,5 +1,5 @@
-// Fuzzes the label file: the input bytes become the file, which is read as the window reads it at
 // SPDX-License-Identifier: MIT
+// Fuzzes the label file: the input bytes become the file, which is read as the window reads it at
 // start-up; where no set is found, the default set is added as the window adds it. The results
 // are checked against what the settings class itself finds in the file, and the file against
 // what it held before.

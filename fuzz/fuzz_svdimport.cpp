@@ -1,5 +1,5 @@
-// Fuzzes the register-description reader: the input bytes are the description. What it returns
 // SPDX-License-Identifier: MIT
+// Fuzzes the register-description reader: the input bytes are the description. What it returns
 // must hold together, and every set it emits, written into a label file as the tool writes it,
 // must read back through the window's reader with exactly its labels. The same bytes read for
 // register values must fail alike, give registers and fields that fit their sizes, decode

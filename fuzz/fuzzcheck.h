@@ -1,5 +1,5 @@
-// What the fuzzers count as findings besides crashes and sanitizer reports: a broken invariant,
 // SPDX-License-Identifier: MIT
+// What the fuzzers count as findings besides crashes and sanitizer reports: a broken invariant,
 // and any message from Qt (the program prints nothing, whatever the file holds); and how they
 // write a label file that the settings class reads afresh.
 // Included by exactly one source file of each fuzzer, which it gives libFuzzer's start-up hook.

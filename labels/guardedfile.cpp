@@ -1,5 +1,5 @@
-// Reading the label file once, with its identity, and replacing exactly that file or nothing.
 // SPDX-License-Identifier: MIT
+// Reading the label file once, with its identity, and replacing exactly that file or nothing.
 //
 // The user's file must survive a full disk, an edit or a swapped link during the write, a shared
 // folder and a write killed at any point: the new text goes into a scratch file beside the

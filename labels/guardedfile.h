@@ -1,5 +1,5 @@
-// Reading the label file once, with its identity, and replacing exactly that file or nothing.
 // SPDX-License-Identifier: MIT
+// Reading the label file once, with its identity, and replacing exactly that file or nothing.
 #pragma once
 
 #include "labelfile.h"

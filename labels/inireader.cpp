@@ -1,5 +1,5 @@
-// The label file's reader: INI text read by the settings class's rules, every value kept as text.
 // SPDX-License-Identifier: MIT
+// The label file's reader: INI text read by the settings class's rules, every value kept as text.
 //
 // The settings class reads INI text in two steps, and so does this: the whole text is split into
 // sections (a repeated section is one, its parts in file order), then a section's lines are read

@@ -1,5 +1,5 @@
-// The label file's reader: INI text read by the settings class's rules, every value kept as text.
 // SPDX-License-Identifier: MIT
+// The label file's reader: INI text read by the settings class's rules, every value kept as text.
 #pragma once
 
 #include "labelfile.h"

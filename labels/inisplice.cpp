@@ -1,5 +1,5 @@
-// Adding keys to INI text without rewriting anything that is already there.
 // SPDX-License-Identifier: MIT
+// Adding keys to INI text without rewriting anything that is already there.
 #include "inisplice.h"
 
 namespace {

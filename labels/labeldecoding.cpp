@@ -1,5 +1,5 @@
-// Turning one label set, as the settings file holds it, into the labels of the bits.
 // SPDX-License-Identifier: MIT
+// Turning one label set, as the settings file holds it, into the labels of the bits.
 #include "labeldecoding.h"
 
 #include <QMetaType>

@@ -1,5 +1,5 @@
-// The label settings file: reading its sets, and adding a set without disturbing the rest of it.
 // SPDX-License-Identifier: MIT
+// The label settings file: reading its sets, and adding a set without disturbing the rest of it.
 #include "labelfile.h"
 
 #include "guardedfile.h"

@@ -1,5 +1,5 @@
-// check: every line of a label file that makes the window show something other than it seems to
 // SPDX-License-Identifier: MIT
+// check: every line of a label file that makes the window show something other than it seems to
 // say.
 //
 // What the window shows comes from its own reader; the pass over the lines here only finds out

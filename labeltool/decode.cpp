@@ -1,5 +1,5 @@
-// decode: a value in decimal, hexadecimal and binary, and the caption of each bit it sets.
 // SPDX-License-Identifier: MIT
+// decode: a value in decimal, hexadecimal and binary, and the caption of each bit it sets.
 #include "labeltool.h"
 
 #include <QCommandLineParser>

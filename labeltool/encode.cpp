@@ -1,5 +1,5 @@
-// encode: the value that sets the bits of the named labels.
 // SPDX-License-Identifier: MIT
+// encode: the value that sets the bits of the named labels.
 #include "labeltool.h"
 
 #include <QCommandLineParser>

@@ -1,5 +1,5 @@
-// What the label tool's commands share: the label file as the window reads it, and the output.
 // SPDX-License-Identifier: MIT
+// What the label tool's commands share: the label file as the window reads it, and the output.
 #include "labeltool.h"
 
 #include <QCommandLineParser>

@@ -1,5 +1,5 @@
-// The label tool's commands and what they share: the label file as the window reads it, output.
 // SPDX-License-Identifier: MIT
+// The label tool's commands and what they share: the label file as the window reads it, output.
 #pragma once
 
 #include "labelfile.h"

@@ -1,5 +1,5 @@
-// Entry point of the label tool, the 32 Bit Mask Calculator's command-line companion.
 // SPDX-License-Identifier: MIT
+// Entry point of the label tool, the 32 Bit Mask Calculator's command-line companion.
 #include "labeltool.h"
 
 #include <QCoreApplication>

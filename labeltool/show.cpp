@@ -1,5 +1,5 @@
-// show: the sets as the window's drop-down lists them, or the 32 boxes of one set.
 // SPDX-License-Identifier: MIT
+// show: the sets as the window's drop-down lists them, or the 32 boxes of one set.
 #include "labeltool.h"
 
 #include <QCommandLineParser>

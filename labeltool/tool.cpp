@@ -1,5 +1,5 @@
-// The label tool's first argument: a command, or --help and --version for the tool itself.
 // SPDX-License-Identifier: MIT
+// The label tool's first argument: a command, or --help and --version for the tool itself.
 #include "labeltool.h"
 
 #include <QCommandLineParser>

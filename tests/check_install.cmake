@@ -1,5 +1,5 @@
-# Installs a build into a scratch prefix and checks what a Linux desktop gets: the executable, the
 # SPDX-License-Identifier: MIT
+# Installs a build into a scratch prefix and checks what a Linux desktop gets: the executable, the
 # desktop entry, the theme icon and the AppStream metadata, each valid and pointing at the others,
 # the label tool beside the executable, both manual pages, and the tool's bash completion.
 # Run as: cmake -DBUILD_DIR=... -DPREFIX=... -DCONFIG=... -DAPP_ID=... -DEXECUTABLE=...

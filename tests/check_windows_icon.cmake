@@ -1,5 +1,5 @@
-# Compiles the executable's resource script to a COFF object with the MinGW resource compiler and
 # SPDX-License-Identifier: MIT
+# Compiles the executable's resource script to a COFF object with the MinGW resource compiler and
 # decompiles the object again: it must hold the group icon IDI_ICON1 with one 64 x 64 image of
 # 24 bits per pixel, in US English, and no other resource.
 # Arguments: -DWINDRES=... -DPREPROCESSOR=<C or C++ compiler> -DRC_FILE=... -DWORK_DIR=...

@@ -1,5 +1,5 @@
-// Starting a copy of the running test in a directory of its own, as an unprivileged user where
 // SPDX-License-Identifier: MIT
+// Starting a copy of the running test in a directory of its own, as an unprivileged user where
 // the test runs as root: the label file lives beside the executable, and root may write anywhere.
 #pragma once
 

@@ -1,5 +1,5 @@
-// What a window shows of its label sets, read through object names as a user would see it.
 // SPDX-License-Identifier: MIT
+// What a window shows of its label sets, read through object names as a user would see it.
 #pragma once
 
 #include "qvmaskcalcwindow.h"

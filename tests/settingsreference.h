@@ -1,5 +1,5 @@
-// The settings class as the reference the label file's reader is held to, in tests and fuzzers.
 // SPDX-License-Identifier: MIT
+// The settings class as the reference the label file's reader is held to, in tests and fuzzers.
 #pragma once
 
 #include "inireader.h"

@@ -1,5 +1,5 @@
-// A whole run of the program, start to exit, without a user: main() as shipped, with Quit
 // SPDX-License-Identifier: MIT
+// A whole run of the program, start to exit, without a user: main() as shipped, with Quit
 // triggered once the event loop is running. Run under valgrind by the memcheck test.
 #include "qvmaskcalcwindow.h"
 

@@ -1,5 +1,5 @@
-// Hostile and broken label files: for each, which sets the window offers, which labels they
 // SPDX-License-Identifier: MIT
+// Hostile and broken label files: for each, which sets the window offers, which labels they
 // carry, and exactly what the file holds afterwards.
 #include "childrun.h"
 #include "guardedfile.h"

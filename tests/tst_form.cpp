@@ -1,5 +1,5 @@
-// The window form: object tree, layouts, properties and texts, built on a plain main window.
 // SPDX-License-Identifier: MIT
+// The window form: object tree, layouts, properties and texts, built on a plain main window.
 #include "qvmaskcalcwindow.h"
 #include "ui_qvmaskcalcwindow.h"
 

@@ -1,5 +1,5 @@
-// The label file's reader against the settings class, on the same files.
 // SPDX-License-Identifier: MIT
+// The label file's reader against the settings class, on the same files.
 #include "inireader.h"
 #include "labelfile.h"
 #include "settingsreference.h"

@@ -1,5 +1,5 @@
-// check: which lines it reports, and that what it reasons about is exactly what the window shows.
 // SPDX-License-Identifier: MIT
+// check: which lines it reports, and that what it reasons about is exactly what the window shows.
 #include "labeltool.h"
 #include "labelwindow.h"
 

@@ -1,5 +1,5 @@
-// Turning a set's keys and values into the labels of the bits, away from files and widgets.
 // SPDX-License-Identifier: MIT
+// Turning a set's keys and values into the labels of the bits, away from files and widgets.
 #include "labeldecoding.h"
 
 #include <QtTest>

@@ -1,5 +1,5 @@
-// The label file beside the executable: what the window reads from it and what it writes into it.
 // SPDX-License-Identifier: MIT
+// The label file beside the executable: what the window reads from it and what it writes into it.
 #include "childrun.h"
 #include "labelfile.h"
 #include "labelwindow.h"

@@ -1,5 +1,5 @@
-// The two-way link between the 32 bit check boxes and the mask number field.
 // SPDX-License-Identifier: MIT
+// The two-way link between the 32 bit check boxes and the mask number field.
 #include "qvmaskcalcwindow.h"
 
 #include <QtTest>

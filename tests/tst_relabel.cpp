@@ -1,5 +1,5 @@
-// Choosing a label set: the bit boxes take its labels, and nothing else about them changes.
 // SPDX-License-Identifier: MIT
+// Choosing a label set: the bit boxes take its labels, and nothing else about them changes.
 #include "labelwindow.h"
 
 #include <QAction>

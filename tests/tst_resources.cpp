@@ -1,5 +1,5 @@
-// The compiled-in images, the icons the window takes from them, and the Windows executable icon.
 // SPDX-License-Identifier: MIT
+// The compiled-in images, the icons the window takes from them, and the Windows executable icon.
 #include "qvmaskcalcwindow.h"
 
 #include <QAction>

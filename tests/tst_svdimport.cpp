@@ -1,5 +1,5 @@
-// Register descriptions read as label sets: the mapping rules, the real devices and broken input.
 // SPDX-License-Identifier: MIT
+// Register descriptions read as label sets: the mapping rules, the real devices and broken input.
 #include "labelfile.h"
 #include "qvmaskcalcwindow.h"
 #include "svdimport.h"

@@ -1,5 +1,5 @@
-// The window object: its meta-object, the application identity, the status label and start state.
 // SPDX-License-Identifier: MIT
+// The window object: its meta-object, the application identity, the status label and start state.
 #include "qvmaskcalcwindow.h"
 
 #include <QtTest>

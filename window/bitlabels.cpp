@@ -1,5 +1,5 @@
-// Label sets: the INI file beside the executable, its default set, and relabelling the bit boxes.
 // SPDX-License-Identifier: MIT
+// Label sets: the INI file beside the executable, its default set, and relabelling the bit boxes.
 #include "qvmaskcalcwindow.h"
 #include "ui_qvmaskcalcwindow.h"
 

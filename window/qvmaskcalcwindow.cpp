@@ -1,5 +1,5 @@
-// The window's construction and the two-way link between the bit check boxes and the mask number.
 // SPDX-License-Identifier: MIT
+// The window's construction and the two-way link between the bit check boxes and the mask number.
 #include "qvmaskcalcwindow.h"
 #include "ui_qvmaskcalcwindow.h"
 

@@ -1,5 +1,5 @@
-// The calculator's one window: 32 bit check boxes kept in step with the mask number field.
 // SPDX-License-Identifier: MIT
+// The calculator's one window: 32 bit check boxes kept in step with the mask number field.
 #pragma once
 
 #include <QList>

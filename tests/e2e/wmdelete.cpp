@@ -1,5 +1,5 @@
-// Asks a window to close the way a window manager does when its close button is pressed:
 // SPDX-License-Identifier: MIT
+// Asks a window to close the way a window manager does when its close button is pressed:
 // a WM_DELETE_WINDOW client message.
 #include <X11/Xlib.h>
 

@@ -1,5 +1,5 @@
-# Sourced by the scripts beside it: starts an X server of their own (DISPLAY), a private runtime
 # SPDX-License-Identifier: MIT
+# Sourced by the scripts beside it: starts an X server of their own (DISPLAY), a private runtime
 # directory ($workdir), and takes both down when the script ends.
 
 # The program's own output (a sanitizer's report, Qt's warnings) tells why it failed.
