@@ -1,5 +1,5 @@
-// find: the registers and fields of a register description whose names match a pattern.
 // SPDX-License-Identifier: MIT
+// find: the registers and fields of a register description whose names match a pattern.
 #include "labeltool.h"
 #include "svdregisters.h"
 
@@ -20,8 +20,9 @@ int runFind(const QStringList &arguments)
     const QCommandLineOption text(QStringLiteral("text"),
                                   QStringLiteral("Match the descriptions too (anywhere in them)."));
     parser.addOption(text);
-    parser.addPositionalArgument(QStringLiteral("SVD"),
-                                 QStringLiteral("The device description (.svd)."));
+    parser.addPositionalArgument(
+            QStringLiteral("SVD"),
+            QStringLiteral("The device description (.svd); - reads standard input."));
     parser.addPositionalArgument(QStringLiteral("PATTERN"),
                                  QStringLiteral("A word, or a wildcard ('UART0.*', '*_EN')."));
     if (!parseCommandLine(parser, command, arguments))
@@ -53,8 +54,12 @@ int runFind(const QStringList &arguments)
                 || (descriptions && anywhere.match(description).hasMatch());
     };
 
+    QByteArray xml;
+    QString error;
+    if (!readSvdFile(path, &xml, &error))
+        return fileError(path, error);
     SvdRegisters registers;
-    if (!loadSvdRegisters(path, nullptr, nullptr, &registers))
+    if (!loadSvdRegisters(path, xml, nullptr, nullptr, &registers))
         return ExitUnusable;
     QString out;
     for (const SvdRegister &reg : std::as_const(registers.registers)) {
@@ -70,7 +75,8 @@ int runFind(const QStringList &arguments)
         }
     }
     if (out.isEmpty()) {
-        printErr(QStringLiteral("%1: no register or field matches '%2'\n").arg(path, pattern));
+        printErr(QStringLiteral("%1: no register or field matches '%2'\n")
+                         .arg(shownPath(path), pattern));
         return ExitFindings;
     }
     printOut(out);

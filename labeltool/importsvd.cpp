@@ -1,7 +1,8 @@
-// import-svd: label sets from a register description, printed, written to a new file or added.
 // SPDX-License-Identifier: MIT
+// import-svd: label sets from a register description, printed, written to a new file or added.
 #include "labeltool.h"
 #include "svdimport.h"
+#include "svdregisters.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -11,45 +12,6 @@
 #include <QTemporaryDir>
 
 namespace {
-
-// Real descriptions run to a few MiB; this leaves room for the largest and keeps a wrong file
-// from costing the memory.
-constexpr qint64 maxSvdFileSize = qint64(512) * 1024 * 1024;
-
-bool readSvd(const QString &path, QByteArray *bytes, QString *error)
-{
-    if (path.isEmpty()) {
-        *error = QStringLiteral("an empty name is no file");
-        return false;
-    }
-    if (!isUsableFileName(path)) {
-        *error = unusableNameReason();
-        return false;
-    }
-    if (isStandardStream(path))
-        return readStandardInput(maxSvdFileSize, bytes, error);
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        *error = QStringLiteral("no such file or directory");
-        return false;
-    }
-    if (!info.isFile() || info.size() > maxSvdFileSize) {
-        *error = info.isFile() ? QStringLiteral("is larger than 512 MiB")
-                               : QStringLiteral("is not a regular file");
-        return false;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot be read: %1").arg(file.errorString());
-        return false;
-    }
-    *bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *error = QStringLiteral("cannot be read: %1").arg(file.errorString());
-        return false;
-    }
-    return true;
-}
 
 // The text the toolkit's writer makes of the sets as a new file: what --output writes.
 bool newFileText(const QList<LabelSet> &sets, QByteArray *text)
@@ -153,7 +115,7 @@ int runImportSvd(const QStringList &arguments)
 
     QByteArray xml;
     QString error;
-    if (!readSvd(svdPath, &xml, &error))
+    if (!readSvdFile(svdPath, &xml, &error))
         return fileError(svdPath, error);
     const SvdImport svd = importSvd(xml);
     if (!svd.error.isEmpty()) {

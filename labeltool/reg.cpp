@@ -1,5 +1,5 @@
-// reg: a register's value field by field from its description, two values compared, or a value
 // SPDX-License-Identifier: MIT
+// reg: a register's value field by field from its description, two values compared, or a value
 // composed from field values.
 #include "labeltool.h"
 #include "svdregisters.h"
@@ -96,7 +96,7 @@ bool warnUncovered(const QString &path, const SvdRegister &reg, const QList<SvdF
     }
     const bool one = bits.size() == 1;
     printErr(QStringLiteral("%1:%2: warning: %3: %4 sets %5 %6, which no field covers\n")
-                     .arg(path, QString::number(reg.line), reg.name, which,
+                     .arg(shownPath(path), QString::number(reg.line), reg.name, which,
                           one ? QStringLiteral("bit") : QStringLiteral("bits"),
                           bits.join(QLatin1String(", "))));
     return true;
@@ -273,8 +273,9 @@ int runReg(const QStringList &arguments)
                                   QStringLiteral("Compose from VALUE instead of the reset value."),
                                   QStringLiteral("VALUE"));
     parser.addOptions({ write, diff, from });
-    parser.addPositionalArgument(QStringLiteral("SVD"),
-                                 QStringLiteral("The device description (.svd)."));
+    parser.addPositionalArgument(
+            QStringLiteral("SVD"),
+            QStringLiteral("The device description (.svd); - reads standard input."));
     parser.addPositionalArgument(
             QStringLiteral("REGISTER"),
             QStringLiteral("PERIPHERAL.REGISTER, or an address (0x40020000)."));
@@ -325,8 +326,12 @@ int runReg(const QStringList &arguments)
     const bool byAddress = !registerName.isEmpty() && registerName.front().isDigit()
             && parseRegisterValue(registerName, &address);
     const QString folded = registerName.toCaseFolded();
+    QByteArray xml;
+    QString error;
+    if (!readSvdFile(path, &xml, &error))
+        return fileError(path, error);
     SvdRegisters registers;
-    if (!loadSvdRegisters(path, byAddress ? nullptr : holdsRegister, &folded, &registers))
+    if (!loadSvdRegisters(path, xml, byAddress ? nullptr : holdsRegister, &folded, &registers))
         return ExitUnusable;
     const SvdRegister *reg = nullptr;
     QStringList alike;
@@ -343,7 +348,7 @@ int runReg(const QStringList &arguments)
         if (byAddress)
             return fileError(path, QStringLiteral("no register at %1").arg(hexDigits(address, 32)));
         // The names of every peripheral's registers, to say which come near.
-        if (!loadSvdRegisters(path, nullptr, nullptr, &registers))
+        if (!loadSvdRegisters(path, xml, nullptr, nullptr, &registers))
             return ExitUnusable;
         QStringList names;
         for (const SvdRegister &candidate : std::as_const(registers.registers))
@@ -354,7 +359,8 @@ int runReg(const QStringList &arguments)
     }
     if (!alike.isEmpty())
         printErr(QStringLiteral("%1: note: %2 is also at %3\n")
-                         .arg(path, alike.join(QLatin1String(", ")), hexDigits(address, 32)));
+                         .arg(shownPath(path), alike.join(QLatin1String(", ")),
+                              hexDigits(address, 32)));
     for (const quint64 given : { value, other, start }) {
         if (given & ~reg->valueMask())
             return usageError(

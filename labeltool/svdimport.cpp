@@ -1,5 +1,5 @@
-// Reading a CMSIS-SVD device description as label sets: the element tree, then its expansion.
 // SPDX-License-Identifier: MIT
+// Reading a CMSIS-SVD device description as label sets: the element tree, then its expansion.
 #include "svdimport.h"
 
 #include <QHash>
@@ -648,6 +648,8 @@ private:
     const Node &positionOf(const Node &field);
     bool indicesOf(const Node &node, const QString &subject, Indices *indices);
     bool spend(qint64 cost, const Node &at);
+    struct FieldInstances;
+    bool fieldInstances(const Node &field, const QString &owner, int bits, FieldInstances *out);
     void note(const QString &subject, const QString &why, const Node &at);
     void expand(const std::vector<Node> &nodes, const QString &prefix, int depth,
                 const Scope &scope);
@@ -694,6 +696,41 @@ void Expander::note(const QString &subject, const QString &why, const Node &at)
         import.skipped.append(QStringLiteral("%1: %2 (line %3)").arg(subject, why).arg(at.line));
     else
         ++unsaid;
+}
+
+// Where a field's instances lie: its position, its array indices and their step. An array that
+// steps upwards ends where it reaches bit `bits`.
+struct Expander::FieldInstances
+{
+    const Node *position = nullptr;
+    Indices indices;
+    qint64 step = 0;
+    qint64 count = 0;
+};
+
+// False when the field is left out of the register owner (said).
+bool Expander::fieldInstances(const Node &field, const QString &owner, int bits,
+                              FieldInstances *out)
+{
+    const Node &position = positionOf(field);
+    QString problem = field.problem.isEmpty() ? position.problem : field.problem;
+    if (problem.isEmpty() && position.lsb < 0)
+        problem = QStringLiteral("no bit position");
+    if (!problem.isEmpty()) {
+        note(owner, QStringLiteral("field %1: %2; left out").arg(quoted(field.name), problem),
+             field);
+        return false;
+    }
+    if (!indicesOf(field, owner + u'.' + field.name, &out->indices))
+        return false;
+    out->position = &position;
+    out->step = field.dimIncrement >= 0 ? field.dimIncrement : position.width;
+    out->count = out->indices.count;
+    if (out->step > 0)
+        out->count = qMin(
+                out->count,
+                position.lsb >= bits ? 1 : (bits - position.lsb + out->step - 1) / out->step + 1);
+    return true;
 }
 
 bool Expander::spend(qint64 cost, const Node &at)
@@ -898,23 +935,13 @@ void Expander::addRegister(const QString &setName, const Node &reg)
     QSet<QString> used;
     const std::vector<Node> &fields = childrenOf(reg);
     for (const Node &field : fields) {
-        const Node &position = positionOf(field);
-        QString problem = field.problem.isEmpty() ? position.problem : field.problem;
-        if (problem.isEmpty() && position.lsb < 0)
-            problem = QStringLiteral("no bit position");
-        if (!problem.isEmpty()) {
-            note(setName, QStringLiteral("field %1: %2; left out").arg(quoted(field.name), problem),
-                 field);
+        FieldInstances instances;
+        if (!fieldInstances(field, setName, 32, &instances))
             continue;
-        }
-        Indices indices;
-        if (!indicesOf(field, setName + u'.' + field.name, &indices))
-            continue;
-        const qint64 step = field.dimIncrement >= 0 ? field.dimIncrement : position.width;
-        // An array that steps upwards ends where it reaches bit 32.
-        qint64 count = indices.count;
-        if (step > 0)
-            count = qMin(count, position.lsb >= 32 ? 1 : (32 - position.lsb + step - 1) / step + 1);
+        const Node &position = *instances.position;
+        const Indices &indices = instances.indices;
+        const qint64 step = instances.step;
+        const qint64 count = instances.count;
         if (!spend(count, field))
             return;
         for (qint64 k = 0; k < count; ++k) {
@@ -1216,22 +1243,13 @@ void Expander::addModelRegister(const QString &name, const Node &reg, const Scop
     out.readAction = derivedText(reg, [](const Detail &d) { return d.readAction; });
 
     for (const Node &field : childrenOf(reg)) {
-        const Node &position = positionOf(field);
-        QString problem = field.problem.isEmpty() ? position.problem : field.problem;
-        if (problem.isEmpty() && position.lsb < 0)
-            problem = QStringLiteral("no bit position");
-        if (!problem.isEmpty()) {
-            note(name, QStringLiteral("field %1: %2; left out").arg(quoted(field.name), problem),
-                 field);
+        FieldInstances instances;
+        if (!fieldInstances(field, name, 64, &instances))
             continue;
-        }
-        Indices indices;
-        if (!indicesOf(field, name + u'.' + field.name, &indices))
-            continue;
-        const qint64 step = field.dimIncrement >= 0 ? field.dimIncrement : position.width;
-        qint64 count = indices.count;
-        if (step > 0)
-            count = qMin(count, position.lsb >= 64 ? 1 : (64 - position.lsb + step - 1) / step + 1);
+        const Node &position = *instances.position;
+        const Indices &indices = instances.indices;
+        const qint64 step = instances.step;
+        const qint64 count = instances.count;
         if (!spend(count, field))
             return;
         SvdField common;

@@ -1,5 +1,5 @@
-// Reading a CMSIS-SVD device description as label sets: one set per register, a label per bit.
 // SPDX-License-Identifier: MIT
+// Reading a CMSIS-SVD device description as label sets: one set per register, a label per bit.
 #pragma once
 
 #include "labelfile.h" // LabelSet { QString name; QStringList labels; } (labels[i] names bit i)

@@ -1,6 +1,6 @@
-// What reg and find share: the description read for its registers, names near a wrong one, and
 // SPDX-License-Identifier: MIT
-// how values, bit ranges and access read.
+// What import-svd, reg and find share: the description read for its registers, names near a
+// wrong one, and how values, bit ranges and access read.
 #include "svdregisters.h"
 
 #include "labeltool.h"
@@ -14,7 +14,8 @@
 
 namespace {
 
-// Real descriptions run to a few MiB; as import-svd, room for the largest and no more.
+// Real descriptions run to a few MiB; this leaves room for the largest and keeps a wrong file
+// from costing the memory.
 constexpr qint64 maxSvdFileSize = qint64(512) * 1024 * 1024;
 
 // Beyond this many characters a name is no mistyped one, and its distances cost too much.
@@ -41,34 +42,48 @@ qsizetype editDistance(const QString &a, const QString &b)
 
 } // namespace
 
-bool loadSvdRegisters(const QString &path, SvdPeripheralFilter wanted, const void *context,
-                      SvdRegisters *registers)
+bool readSvdFile(const QString &path, QByteArray *bytes, QString *error)
 {
+    if (path.isEmpty()) {
+        *error = QStringLiteral("an empty name is no file");
+        return false;
+    }
+    if (!isUsableFileName(path)) {
+        *error = unusableNameReason();
+        return false;
+    }
+    if (isStandardStream(path))
+        return readStandardInput(maxSvdFileSize, bytes, error);
     const QFileInfo info(path);
     if (!info.exists()) {
-        fileError(path, QStringLiteral("no such file"));
+        *error = QStringLiteral("no such file or directory");
         return false;
     }
     if (!info.isFile() || info.size() > maxSvdFileSize) {
-        fileError(path,
-                  info.isFile() ? QStringLiteral("is larger than 512 MiB")
-                                : QStringLiteral("is not a regular file"));
+        *error = info.isFile() ? QStringLiteral("is larger than 512 MiB")
+                               : QStringLiteral("is not a regular file");
         return false;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        fileError(path, QStringLiteral("cannot be read: %1").arg(file.errorString()));
+        *error = QStringLiteral("cannot be read: %1").arg(file.errorString());
         return false;
     }
-    const QByteArray bytes = file.readAll();
+    *bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        fileError(path, QStringLiteral("cannot be read: %1").arg(file.errorString()));
+        *error = QStringLiteral("cannot be read: %1").arg(file.errorString());
         return false;
     }
-    *registers = readSvdRegisters(bytes, wanted, context);
+    return true;
+}
+
+bool loadSvdRegisters(const QString &path, const QByteArray &xml, SvdPeripheralFilter wanted,
+                      const void *context, SvdRegisters *registers)
+{
+    *registers = readSvdRegisters(xml, wanted, context);
     if (!registers->error.isEmpty()) {
         printErr(QStringLiteral("%1:%2:%3: error: %4\n")
-                         .arg(path, QString::number(registers->line),
+                         .arg(shownPath(path), QString::number(registers->line),
                               QString::number(registers->column), registers->error));
         return false;
     }

@@ -1,6 +1,6 @@
-// What reg and find share: the description read for its registers, names near a wrong one, and
 // SPDX-License-Identifier: MIT
-// how values, bit ranges and access read.
+// What import-svd, reg and find share: the description read for its registers, names near a
+// wrong one, and how values, bit ranges and access read.
 #pragma once
 
 #include "svdimport.h"
@@ -8,10 +8,12 @@
 #include <QString>
 #include <QStringList>
 
-// Reads the description at path (only the peripherals that wanted takes, see readSvdRegisters);
-// false after printing why it cannot be used, as import-svd says it.
-bool loadSvdRegisters(const QString &path, SvdPeripheralFilter wanted, const void *context,
-                      SvdRegisters *registers);
+// The description at path read whole, - for standard input; false with the reason.
+bool readSvdFile(const QString &path, QByteArray *bytes, QString *error);
+// The registers of xml, read from path (only the peripherals that wanted takes, see
+// readSvdRegisters); false after printing where it is malformed, as import-svd says it.
+bool loadSvdRegisters(const QString &path, const QByteArray &xml, SvdPeripheralFilter wanted,
+                      const void *context, SvdRegisters *registers);
 
 // Up to five of names nearest to wanted, without case: the fewest edits first, then those that
 // share its beginning or hold it.

@@ -1,5 +1,5 @@
-// The label tool as a user runs it: arguments, output, exit status, and the files it writes.
 // SPDX-License-Identifier: MIT
+// The label tool as a user runs it: arguments, output, exit status, and the files it writes.
 #include "childrun.h"
 #include "labelfile.h"
 #include "labelwindow.h"
@@ -756,6 +756,16 @@ void tst_LabelTool::commands_data()
     QTest::newRow("find: nothing")
             << QStringList { "find", "@values.svd", "Q.*X" } << 1 << QByteArray()
             << "values.svd: no register or field matches 'Q.*X'\n";
+    // The description read once from standard input serves the second look for near names.
+    QTest::newRow("reg: SVD -, the nearest names")
+            << QStringList { "(stdin @values.svd)", "reg", "-", "P.CFG", "1" } << 2 << QByteArray()
+            << "<stdin>: error: no register \"P.CFG\"; did you mean P.CTRL,";
+    QTest::newRow("find: SVD -, nothing")
+            << QStringList { "(stdin @values.svd)", "find", "-", "Q.*X" } << 1 << QByteArray()
+            << "<stdin>: no register or field matches 'Q.*X'\n";
+    QTest::newRow("reg: a Latin-1 SVD")
+            << QStringList { "(bytes)", "reg", "@s\\0351.svd", "P.X", "1" } << 2 << QByteArray()
+            << undecodable;
 }
 
 void tst_LabelTool::commands()
