@@ -1004,7 +1004,9 @@ private:
                 id = before.id;
             }
         }
-        if (!equals && !(equals = quickLabelEnd(label, end, true)))
+        if (!equals)
+            equals = quickLabelEnd(label, end, true);
+        if (!equals)
             return -1;
         const char *const value = equals + 1;
         const char *lineEnd = value;
