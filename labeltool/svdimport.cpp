@@ -1085,7 +1085,9 @@ Scope Expander::instanceScope(const Node &node, const Scope &outer, qint64 k)
                                                       : QStringLiteral("addressOffset"),
                         subject, node);
     qint64 increment = node.dimIncrement;
-    for (const Node *from = base(node); increment < 0 && from; from = base(*from))
+    // Bounded as every walk along derivedFrom: the chain may be a cycle.
+    const Node *from = base(node);
+    for (int d = 0; d < maxDerivation && increment < 0 && from; ++d, from = base(*from))
         increment = from->dimIncrement;
     // Addresses wrap as the bus would; a description that makes them wrap is wrong anyway.
     scope.address =
