@@ -15,22 +15,33 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 namespace {
 
 // A label line of a set. Most lines are read where they are: the label and the value are decoded
-// only when a finding needs them. Lines of any other form are decoded at once.
+// only when a finding needs them. Lines of any other form are decoded at once. A file within its
+// size limit has fewer lines and bytes than 32 bits count, which keeps the many lines small.
 struct LabelLine
 {
-    qint64 line = 0;
-    qsizetype set = 0;
-    qsizetype labelBegin = 0; // the label's bytes in the file
-    qsizetype labelEnd = 0;
-    qsizetype valueBegin = 0; // the value's bytes in the file
-    qsizetype valueEnd = 0;
-    qsizetype decoded = -1; // index into the decoded lines, or -1
+    LabelLine(qint64 line, qsizetype set, qsizetype labelBegin, qsizetype labelEnd,
+              qsizetype valueBegin, qsizetype valueEnd, qsizetype decoded)
+        : line(qint32(line)), set(qint32(set)), labelBegin(qint32(labelBegin)),
+          labelEnd(qint32(labelEnd)), valueBegin(qint32(valueBegin)), valueEnd(qint32(valueEnd)),
+          decoded(qint32(decoded))
+    {
+    }
+
+    qint32 line;
+    qint32 set;
+    qint32 labelBegin; // the label's bytes in the file
+    qint32 labelEnd;
+    qint32 valueBegin; // the value's bytes in the file
+    qint32 valueEnd;
+    qint32 decoded; // index into the decoded lines, or -1
 };
+static_assert(maxLabelFileSize < std::numeric_limits<qint32>::max());
 
 struct DecodedLine
 {
@@ -177,6 +188,7 @@ uint hexNumber(QByteArrayView digits, bool *ok)
 QString unescapedKey(QByteArrayView bytes)
 {
     QString result;
+    result.reserve(bytes.size());
     qsizetype i = 0;
     while (i < bytes.size()) {
         const char c = bytes.at(i);
@@ -249,19 +261,22 @@ QString quoted(const QString &text)
 class Checker
 {
 public:
-    explicit Checker(const OpenedLabelFile &file) : file(file), text(file.text.bytes) { }
+    explicit Checker(const QByteArray &text) : text(text) { }
 
-    LabelFileCheck run()
+    // The findings about the sets the window's reader gave for the text.
+    LabelFileCheck finish(const LabelSets &sets)
     {
-        readLines();
         groupBySet();
         LabelFileCheck result;
-        result.shown = file.sets;
-        for (qsizetype k = 0; k < file.sets.names.size(); ++k) {
-            checkSet(file.sets.names.at(k), file.sets.labels.at(k));
-            checkControlCharacters(file.sets.names.at(k), file.sets.labels.at(k));
+        result.shown = sets;
+        for (qsizetype k = 0; k < sets.names.size(); ++k) {
+            const qsizetype id = setIds.value(sets.names.at(k), -1);
+            if (id < 0)
+                continue;
+            checkSet(id, sets.names.at(k), sets.labels.at(k));
+            checkControlCharacters(id, sets.names.at(k), sets.labels.at(k));
         }
-        if (file.sets.names.isEmpty() && !hasLabelGroup)
+        if (sets.names.isEmpty() && !hasLabelGroup)
             checkSectionNames();
         std::stable_sort(
                 warnings.begin(), warnings.end(),
@@ -392,14 +407,89 @@ private:
                 return false;
             lastSetBytes = set;
             lastSet = setIndex(name, lineNumber);
+            previousLabels.swap(currentLabels);
+            currentLabels.clear();
         }
         const qsizetype keyBegin = key.data() - text.constData();
         const qsizetype valueBegin = value.data() - text.constData();
-        lines.push_back({ lineNumber, lastSet, keyBegin + separator + 1, keyBegin + key.size(),
-                          valueBegin, valueBegin + value.size(), -1 });
+        lines.emplace_back(lineNumber, lastSet, keyBegin + separator + 1, keyBegin + key.size(),
+                           valueBegin, valueBegin + value.size(), -1);
+        // Only a label that quickLine would take is compared there.
+        const QByteArrayView label = key.sliced(separator + 1);
+        const char *const labelEnd = label.data() + label.size();
+        currentLabels.emplace_back(
+                quickLabelEnd(label.data(), labelEnd) == labelEnd ? label : QByteArrayView());
         return true;
     }
 
+    // Where the label at p stops, if it has nothing but bytes of no trait and '%' escapes that
+    // make no '/': at the first other byte, or at end.
+    static const char *quickLabelEnd(const char *p, const char *end)
+    {
+        for (; p < end; ++p) {
+            const uchar traits = lineTraits[uchar(*p)];
+            if (traits == 0)
+                continue;
+            if (traits == Percent && !(end - p > 2 && p[1] == '2' && (p[2] | 0x20) == 'f'))
+                continue;
+            break;
+        }
+        return p;
+    }
+
+    // The common line, "set\\label=value" right after a plain line of the same set, taken
+    // without the general scan: what it accepts is a line that scanLine would find plain, with
+    // the same parts. The end of the line's bytes, or nullptr to leave the line to the scan.
+    const char *quickLine(qint64 lineNumber, const char *p, const char *textEnd)
+    {
+        const auto setSize = size_t(lastSetBytes.size());
+        if (setSize == 0 || size_t(textEnd - p) <= setSize + 1 || p[setSize] != '\\'
+            || std::memcmp(p, lastSetBytes.data(), setSize) != 0)
+            return nullptr;
+        const char *const labelBegin = p + setSize + 1;
+        p = labelBegin;
+        // Register instances repeat the labels of the set before in the same order.
+        const qsizetype at = qsizetype(currentLabels.size());
+        if (at < qsizetype(previousLabels.size())) {
+            const QByteArrayView before = previousLabels[size_t(at)];
+            const auto size = size_t(before.size());
+            if (size_t(textEnd - p) > size && p[size] == '='
+                && std::memcmp(p, before.data(), size) == 0)
+                p += size;
+        }
+        p = quickLabelEnd(p, textEnd);
+        if (p == textEnd || *p != '=')
+            return nullptr;
+        const char *const equals = p;
+        const char *labelEnd = equals;
+        while (labelEnd > labelBegin && isBlank(labelEnd[-1]))
+            --labelEnd;
+        if (labelEnd == labelBegin)
+            return nullptr;
+        // The bits as the toolkit writes them, then any other value.
+        ++p;
+        if (textEnd - p > 2 && isDigit(p[0]) && (p[1] == '\n' || (isDigit(p[1]) && p[2] == '\n')))
+            p += p[1] == '\n' ? 1 : 2;
+        for (; p < textEnd; ++p) {
+            if (lineTraits[uchar(*p)] & (LineBreak | Backslash | Unusual | HighByte))
+                break;
+        }
+        if (p < textEnd && !(lineTraits[uchar(*p)] & LineBreak))
+            return nullptr;
+        const char *valueBegin = equals + 1;
+        const char *valueEnd = p;
+        while (valueBegin < valueEnd && isBlank(*valueBegin))
+            ++valueBegin;
+        while (valueEnd > valueBegin && isBlank(valueEnd[-1]))
+            --valueEnd;
+        const char *const base = text.constData();
+        lines.emplace_back(lineNumber, lastSet, labelBegin - base, labelEnd - base,
+                           valueBegin - base, valueEnd - base, -1);
+        currentLabels.emplace_back(labelBegin, labelEnd);
+        return p;
+    }
+
+public:
     void readLines()
     {
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -410,7 +500,18 @@ private:
         bool continues = false;
         const char *const textEnd = text.constData() + text.size();
         const char *next = text.constData() + (text.startsWith("\xef\xbb\xbf") ? 3 : 0);
+        // A label line takes at least "s\\l=" and a line break: room for as many as there may be
+        // (the pages are touched only as lines come).
+        lines.reserve(size_t(text.size() / 5));
         for (qint64 lineNumber = 1; next < textEnd; ++lineNumber) {
+            if (!continues && sectionIsGroup) {
+                if (const char *const end = quickLine(lineNumber, next, textEnd)) {
+                    next = end;
+                    if (next < textEnd)
+                        next += *next == '\r' && next + 1 < textEnd && next[1] == '\n' ? 2 : 1;
+                    continue;
+                }
+            }
             const LineScan scan = scanLine(next, textEnd);
             const QByteArrayView raw(next, scan.end - next);
             next = scan.end;
@@ -473,6 +574,7 @@ private:
         }
     }
 
+private:
     // Any other key line, decoded whole, its value read by the window's reader where it is more
     // than plain text (quotes, lists, escapes, "@" types, continued lines).
     void readKeyLine(qint64 lineNumber, const QString &section, QByteArrayView content,
@@ -519,7 +621,7 @@ private:
         } else {
             value = readValue(parts);
         }
-        lines.push_back({ lineNumber, set, 0, 0, 0, 0, decoded.size() });
+        lines.emplace_back(lineNumber, set, 0, 0, 0, 0, decoded.size());
         decoded.append({ parts.at(2), value });
     }
 
@@ -531,40 +633,48 @@ private:
             ++setStarts[size_t(line.set) + 1];
         for (size_t k = 1; k < setStarts.size(); ++k)
             setStarts[k] += setStarts[k - 1];
+        // Sets are numbered as first seen: the lines of sets that follow each other are in
+        // order already.
+        if (std::is_sorted(lines.cbegin(), lines.cend(),
+                           [](const LabelLine &a, const LabelLine &b) { return a.set < b.set; }))
+            return;
         std::vector<size_t> next(setStarts.begin(), setStarts.end() - 1);
         bySet.resize(lines.size());
-        for (const LabelLine &line : lines)
-            bySet[next[size_t(line.set)]++] = &line;
+        for (size_t k = 0; k < lines.size(); ++k)
+            bySet[next[size_t(lines[k].set)]++] = qint32(k);
     }
 
-    void checkSet(const QString &name, const QStringList &captions)
+    // The lines of set id, in file order.
+    template<typename Visit>
+    void forEachLineOf(qsizetype id, Visit &&visit) const
     {
-        const qsizetype id = setIds.value(name, -1);
-        if (id < 0)
-            return;
+        for (size_t k = setStarts[size_t(id)]; k < setStarts[size_t(id) + 1]; ++k)
+            visit(&lines[bySet.empty() ? k : size_t(bySet[k])]);
+    }
+
+    void checkSet(qsizetype id, const QString &name, const QStringList &captions)
+    {
         const qint64 firstLine = setFirstLines.at(id);
-        const auto begin = bySet.cbegin() + qsizetype(setStarts[size_t(id)]);
-        const auto end = bySet.cbegin() + qsizetype(setStarts[size_t(id) + 1]);
         const qsizetype count = captions.size();
-        effective.assign(begin, end);
+        effective.clear();
+        forEachLineOf(id, [&](const LabelLine *line) { effective.push_back(line); });
         // More lines than labels: a label given again, whose last line gives its value.
         if (qsizetype(effective.size()) > count) {
             QHash<QString, const LabelLine *> last;
-            for (auto it = begin; it != end; ++it)
-                last.insert(labelOf(**it), *it);
+            forEachLineOf(id, [&](const LabelLine *line) { last.insert(labelOf(*line), line); });
             effective.clear();
-            for (auto it = begin; it != end; ++it) {
-                const QString label = labelOf(**it);
+            forEachLineOf(id, [&](const LabelLine *line) {
+                const QString label = labelOf(*line);
                 const LabelLine *winner = last.value(label);
-                if (winner == *it)
-                    effective.push_back(*it);
+                if (winner == line)
+                    effective.push_back(line);
                 else
-                    warn((*it)->line,
+                    warn(line->line,
                          QStringLiteral("label %1 of set %2 is given again on line %3, whose "
                                         "value wins")
                                  .arg(quoted(label), quoted(name))
                                  .arg(winner->line));
-            }
+            });
         }
         // Only a set read here exactly as the window read it is reasoned about line by line.
         if (qsizetype(effective.size()) != count)
@@ -662,11 +772,8 @@ private:
 
     // A control character in a caption shows as nothing readable on its box, and in the tool's
     // rows it is escaped: almost always an escape in the file that was meant otherwise.
-    void checkControlCharacters(const QString &name, const QStringList &captions)
+    void checkControlCharacters(qsizetype id, const QString &name, const QStringList &captions)
     {
-        const qsizetype id = setIds.value(name, -1);
-        if (id < 0)
-            return;
         if (hasControlCharacter(name))
             warn(setFirstLines.at(id),
                  QStringLiteral("the name of set %1 holds a control character").arg(quoted(name)));
@@ -679,15 +786,13 @@ private:
             cleanCaptions = captions.constData();
             return;
         }
-        const auto begin = bySet.cbegin() + qsizetype(setStarts[size_t(id)]);
-        const auto end = bySet.cbegin() + qsizetype(setStarts[size_t(id) + 1]);
-        for (auto it = begin; it != end; ++it) {
-            const QString label = labelOf(**it);
+        forEachLineOf(id, [&](const LabelLine *line) {
+            const QString label = labelOf(*line);
             if (hasControlCharacter(label))
-                warn((*it)->line,
+                warn(line->line,
                      QStringLiteral("label %1 of set %2 holds a control character")
                              .arg(quoted(label), quoted(name)));
-        }
+        });
     }
 
     // Without its own section the file shows no set, and the window adds its default set to it.
@@ -710,8 +815,7 @@ private:
         }
     }
 
-    const OpenedLabelFile &file;
-    const QByteArray &text;
+    const QByteArray text;
     std::unique_ptr<QHash<QString, IniValue>> values; // set/label, as the window reads them
     QHash<QString, IniValue> allValues;
     bool hasLabelGroup = false;
@@ -722,8 +826,11 @@ private:
     QList<qint64> setFirstLines; // by set index
     QByteArrayView lastSetBytes; // the set part of the last plain line, and its set
     qsizetype lastSet = 0;
+    // The labels of that set's plain lines so far, and of the set before.
+    std::vector<QByteArrayView> currentLabels;
+    std::vector<QByteArrayView> previousLabels;
     std::vector<size_t> setStarts; // where each set's lines start in bySet
-    std::vector<const LabelLine *> bySet;
+    std::vector<qint32> bySet; // lines by set, when the sets' lines are not in order in lines
     QList<HeaderLine> headers;
     QList<CheckWarning> warnings;
     // Scratch space of checkSet, kept from one set to the next.
@@ -737,7 +844,9 @@ private:
 
 LabelFileCheck checkLabelFile(const OpenedLabelFile &file)
 {
-    return Checker(file).run();
+    Checker checker(file.text.bytes);
+    checker.readLines();
+    return checker.finish(file.sets);
 }
 
 int runCheck(const QStringList &arguments)

@@ -133,6 +133,18 @@ void tst_LabelCheck::warnings_data()
             << QStringList { "2: the name of set \"T\\tab\" holds a control character",
                              "2: label \"x\\ny\" of set \"T\\tab\" holds a control",
                              "4: label \"cr\\r\"" };
+    QTest::newRow("sets repeating their labels, with lines of other forms among them")
+            << QByteArray("[bitlabels]\nR1\\A=0\nR1\\B=1\nR2\\A=0\nR2\\B =1\nR2\\C%2FD=1\n"
+                          "R3\\A=0\nR3\\B=1, 2\nR3\\A\r\nR4\\A=0\rR4\\B=\xff\n")
+            << QStringList { "6: \"C/D\" holds '/'",
+                             "7: label \"A\" names bit 0 of set \"R3\"",
+                             "7: bit 1 of set \"R3\"",
+                             "8: the value \"1, 2\" of label \"B\"",
+                             "9: has no '='",
+                             "10: label \"A\" names bit 0 of set \"R4\"",
+                             "10: bit 1 of set \"R4\"",
+                             "11: not valid UTF-8",
+                             "11: of label \"B\" is no decimal" };
     QTest::newRow("a continued line counts from its first line")
             << QByteArray("[bitlabels]\nS\\A=x\\\n1\nS\\B=1\n")
             << QStringList { "2: of label \"A\" is no decimal" };
