@@ -17,6 +17,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -258,24 +259,50 @@ QString quoted(const QString &text)
     return u'"' + escapedField(text) + u'"';
 }
 
+// The label lines of one set, in file order.
+struct SetLines
+{
+    const LabelLine *first;
+    const LabelLine *last;
+    const LabelLine *begin() const { return first; }
+    const LabelLine *end() const { return last; }
+    qsizetype size() const { return last - first; }
+};
+
+// Where the label lines of a set are in the text, and which of the window's sets it is.
+struct SetInfo
+{
+    qint64 firstLine;
+    qsizetype shown; // index in the sets the window shows, or -1
+};
+
 class Checker
 {
 public:
-    explicit Checker(const QByteArray &text) : text(text) { }
+    // Sets are checked one by one as the lines of each end (ByRun), which holds while the lines
+    // of a set follow each other with no line of another set among them, as they do in files
+    // that a program wrote; otherwise every line is kept and the sets are checked at the end
+    // (Whole).
+    enum Mode { ByRun, Whole };
 
-    // The findings about the sets the window's reader gave for the text.
-    LabelFileCheck finish(const LabelSets &sets)
+    Checker(const QByteArray &text, const LabelSets &sets, Mode mode)
+        : text(text), sets(sets), mode(mode)
     {
-        groupBySet();
+    }
+
+    // The findings about the sets the window's reader gave for the text, or nothing when ByRun
+    // meets a set whose lines it has checked already.
+    std::optional<LabelFileCheck> run()
+    {
+        readLines();
+        if (revisited)
+            return std::nullopt;
+        if (mode == ByRun)
+            endRun();
+        else
+            checkAllSets();
         LabelFileCheck result;
         result.shown = sets;
-        for (qsizetype k = 0; k < sets.names.size(); ++k) {
-            const qsizetype id = setIds.value(sets.names.at(k), -1);
-            if (id < 0)
-                continue;
-            checkSet(id, sets.names.at(k), sets.labels.at(k));
-            checkControlCharacters(id, sets.names.at(k), sets.labels.at(k));
-        }
         if (sets.names.isEmpty() && !hasLabelGroup)
             checkSectionNames();
         std::stable_sort(
@@ -358,14 +385,82 @@ private:
         return allValues.value(parts.join(u'/'));
     }
 
+    // The set of the line lineNumber, numbered as first seen. ByRun checks the set before when
+    // this line is of another.
     qsizetype setIndex(const QString &name, qint64 lineNumber)
     {
         const auto found = setIds.constFind(name);
-        if (found != setIds.cend())
-            return *found;
-        setIds.insert(name, setFirstLines.size());
-        setFirstLines.append(lineNumber);
-        return setFirstLines.size() - 1;
+        const qsizetype id = found != setIds.cend() ? *found : setInfos.size();
+        if (found == setIds.cend()) {
+            setIds.insert(name, id);
+            setInfos.append({ lineNumber, shownIndex(name) });
+        }
+        if (mode == ByRun && id != runSet) {
+            endRun();
+            revisited = found != setIds.cend();
+            runSet = id;
+        }
+        return id;
+    }
+
+    // The window's sets are in the order of their names, and so are the sets of most files.
+    qsizetype shownIndex(const QString &name)
+    {
+        const qsizetype guess = lastShown + 1;
+        if (guess < sets.names.size() && sets.names.at(guess) == name)
+            return lastShown = guess;
+        const qsizetype at = shownByName().value(name, -1);
+        if (at >= 0)
+            lastShown = at;
+        return at;
+    }
+
+    const QHash<QString, qsizetype> &shownByName()
+    {
+        if (shownNames.isEmpty()) {
+            for (qsizetype k = 0; k < sets.names.size(); ++k)
+                shownNames.insert(sets.names.at(k), k);
+        }
+        return shownNames;
+    }
+
+    void checkShownSet(qsizetype id, SetLines lines)
+    {
+        const SetInfo &info = setInfos.at(id);
+        if (info.shown < 0)
+            return;
+        const QString &name = sets.names.at(info.shown);
+        const QStringList &captions = sets.labels.at(info.shown);
+        checkSet(info.firstLine, name, captions, lines);
+        checkControlCharacters(info.firstLine, name, captions, lines);
+    }
+
+    // The lines of the set read last are all there: check it and drop them.
+    void endRun()
+    {
+        if (runSet >= 0)
+            checkShownSet(runSet, { lines.data(), lines.data() + lines.size() });
+        lines.clear();
+        decoded.clear();
+    }
+
+    // Every line kept: each set's lines together, in file order, then each set checked.
+    void checkAllSets()
+    {
+        // Sets are numbered as first seen: the lines of sets that follow each other are in order
+        // already.
+        const auto bySet = [](const LabelLine &a, const LabelLine &b) { return a.set < b.set; };
+        if (!std::is_sorted(lines.cbegin(), lines.cend(), bySet))
+            std::stable_sort(lines.begin(), lines.end(), bySet);
+        const LabelLine *from = lines.data();
+        const LabelLine *const end = from + lines.size();
+        for (qsizetype id = 0; id < setInfos.size(); ++id) {
+            const LabelLine *to = from;
+            while (to < end && to->set == id)
+                ++to;
+            checkShownSet(id, { from, to });
+            from = to;
+        }
     }
 
     // The close look: whether content is a plain "set\label=value" line; then key gets the key
@@ -489,7 +584,14 @@ private:
         return p;
     }
 
-public:
+    // Past the line break at p (CR LF, or one byte), if any.
+    static const char *afterLineBreak(const char *p, const char *textEnd)
+    {
+        if (p == textEnd)
+            return p;
+        return p + (*p == '\r' && p + 1 < textEnd && p[1] == '\n' ? 2 : 1);
+    }
+
     void readLines()
     {
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -502,21 +604,18 @@ public:
         const char *next = text.constData() + (text.startsWith("\xef\xbb\xbf") ? 3 : 0);
         // A label line takes at least "s\\l=" and a line break: room for as many as there may be
         // (the pages are touched only as lines come).
-        lines.reserve(size_t(text.size() / 5));
-        for (qint64 lineNumber = 1; next < textEnd; ++lineNumber) {
+        if (mode == Whole)
+            lines.reserve(size_t(text.size() / 5));
+        for (qint64 lineNumber = 1; next < textEnd && !revisited; ++lineNumber) {
             if (!continues && sectionIsGroup) {
                 if (const char *const end = quickLine(lineNumber, next, textEnd)) {
-                    next = end;
-                    if (next < textEnd)
-                        next += *next == '\r' && next + 1 < textEnd && next[1] == '\n' ? 2 : 1;
+                    next = afterLineBreak(end, textEnd);
                     continue;
                 }
             }
             const LineScan scan = scanLine(next, textEnd);
             const QByteArrayView raw(next, scan.end - next);
-            next = scan.end;
-            if (next < textEnd)
-                next += *next == '\r' && next + 1 < textEnd && next[1] == '\n' ? 2 : 1;
+            next = afterLineBreak(scan.end, textEnd);
             if (continues) {
                 continues = raw.endsWith('\\');
                 continue;
@@ -574,7 +673,6 @@ public:
         }
     }
 
-private:
     // Any other key line, decoded whole, its value read by the window's reader where it is more
     // than plain text (quotes, lists, escapes, "@" types, continued lines).
     void readKeyLine(qint64 lineNumber, const QString &section, QByteArrayView content,
@@ -625,56 +723,31 @@ private:
         decoded.append({ parts.at(2), value });
     }
 
-    // The lines of each set together, each set's in file order.
-    void groupBySet()
+    void checkSet(qint64 firstLine, const QString &name, const QStringList &captions,
+                  SetLines lines)
     {
-        setStarts.assign(size_t(setFirstLines.size()) + 1, 0);
-        for (const LabelLine &line : lines)
-            ++setStarts[size_t(line.set) + 1];
-        for (size_t k = 1; k < setStarts.size(); ++k)
-            setStarts[k] += setStarts[k - 1];
-        // Sets are numbered as first seen: the lines of sets that follow each other are in
-        // order already.
-        if (std::is_sorted(lines.cbegin(), lines.cend(),
-                           [](const LabelLine &a, const LabelLine &b) { return a.set < b.set; }))
-            return;
-        std::vector<size_t> next(setStarts.begin(), setStarts.end() - 1);
-        bySet.resize(lines.size());
-        for (size_t k = 0; k < lines.size(); ++k)
-            bySet[next[size_t(lines[k].set)]++] = qint32(k);
-    }
-
-    // The lines of set id, in file order.
-    template<typename Visit>
-    void forEachLineOf(qsizetype id, Visit &&visit) const
-    {
-        for (size_t k = setStarts[size_t(id)]; k < setStarts[size_t(id) + 1]; ++k)
-            visit(&lines[bySet.empty() ? k : size_t(bySet[k])]);
-    }
-
-    void checkSet(qsizetype id, const QString &name, const QStringList &captions)
-    {
-        const qint64 firstLine = setFirstLines.at(id);
         const qsizetype count = captions.size();
         effective.clear();
-        forEachLineOf(id, [&](const LabelLine *line) { effective.push_back(line); });
+        for (const LabelLine &line : lines)
+            effective.push_back(&line);
         // More lines than labels: a label given again, whose last line gives its value.
-        if (qsizetype(effective.size()) > count) {
+        if (lines.size() > count) {
             QHash<QString, const LabelLine *> last;
-            forEachLineOf(id, [&](const LabelLine *line) { last.insert(labelOf(*line), line); });
+            for (const LabelLine &line : lines)
+                last.insert(labelOf(line), &line);
             effective.clear();
-            forEachLineOf(id, [&](const LabelLine *line) {
-                const QString label = labelOf(*line);
+            for (const LabelLine &line : lines) {
+                const QString label = labelOf(line);
                 const LabelLine *winner = last.value(label);
-                if (winner == line)
-                    effective.push_back(line);
+                if (winner == &line)
+                    effective.push_back(&line);
                 else
-                    warn(line->line,
+                    warn(line.line,
                          QStringLiteral("label %1 of set %2 is given again on line %3, whose "
                                         "value wins")
                                  .arg(quoted(label), quoted(name))
                                  .arg(winner->line));
-            });
+            }
         }
         // Only a set read here exactly as the window read it is reasoned about line by line.
         if (qsizetype(effective.size()) != count)
@@ -772,10 +845,11 @@ private:
 
     // A control character in a caption shows as nothing readable on its box, and in the tool's
     // rows it is escaped: almost always an escape in the file that was meant otherwise.
-    void checkControlCharacters(qsizetype id, const QString &name, const QStringList &captions)
+    void checkControlCharacters(qint64 firstLine, const QString &name, const QStringList &captions,
+                                SetLines lines)
     {
         if (hasControlCharacter(name))
-            warn(setFirstLines.at(id),
+            warn(firstLine,
                  QStringLiteral("the name of set %1 holds a control character").arg(quoted(name)));
         // The captions are decoded already; the lines are decoded again only for a set that
         // shows such a label, so that plain files cost no more than before. Register instances
@@ -786,13 +860,13 @@ private:
             cleanCaptions = captions.constData();
             return;
         }
-        forEachLineOf(id, [&](const LabelLine *line) {
-            const QString label = labelOf(*line);
+        for (const LabelLine &line : lines) {
+            const QString label = labelOf(line);
             if (hasControlCharacter(label))
-                warn(line->line,
+                warn(line.line,
                      QStringLiteral("label %1 of set %2 holds a control character")
                              .arg(quoted(label), quoted(name)));
-        });
+        }
     }
 
     // Without its own section the file shows no set, and the window adds its default set to it.
@@ -816,21 +890,25 @@ private:
     }
 
     const QByteArray text;
+    const LabelSets &sets;
+    const Mode mode;
     std::unique_ptr<QHash<QString, IniValue>> values; // set/label, as the window reads them
     QHash<QString, IniValue> allValues;
     bool hasLabelGroup = false;
     bool sectionIsGroup = false;
-    std::vector<LabelLine> lines;
+    std::vector<LabelLine> lines; // ByRun: the lines of the set read last
     QList<DecodedLine> decoded;
     QHash<QString, qsizetype> setIds;
-    QList<qint64> setFirstLines; // by set index
+    QList<SetInfo> setInfos; // by set index
+    qsizetype runSet = -1; // ByRun: the set read last
+    bool revisited = false; // ByRun: a line of a set checked already
+    qsizetype lastShown = -1;
+    QHash<QString, qsizetype> shownNames; // filled when the order of the sets does not tell
     QByteArrayView lastSetBytes; // the set part of the last plain line, and its set
     qsizetype lastSet = 0;
     // The labels of that set's plain lines so far, and of the set before.
     std::vector<QByteArrayView> currentLabels;
     std::vector<QByteArrayView> previousLabels;
-    std::vector<size_t> setStarts; // where each set's lines start in bySet
-    std::vector<qint32> bySet; // lines by set, when the sets' lines are not in order in lines
     QList<HeaderLine> headers;
     QList<CheckWarning> warnings;
     // Scratch space of checkSet, kept from one set to the next.
@@ -844,9 +922,10 @@ private:
 
 LabelFileCheck checkLabelFile(const OpenedLabelFile &file)
 {
-    Checker checker(file.text.bytes);
-    checker.readLines();
-    return checker.finish(file.sets);
+    if (std::optional<LabelFileCheck> result =
+                Checker(file.text.bytes, file.sets, Checker::ByRun).run())
+        return *std::move(result);
+    return *Checker(file.text.bytes, file.sets, Checker::Whole).run();
 }
 
 int runCheck(const QStringList &arguments)
