@@ -167,28 +167,91 @@ LineScan scanLine(const char *p, const char *end)
     return scan;
 }
 
-// The digits of an escape as the toolkit's conversion reads them, which plain hexadecimal digits
-// need not go through.
-uint hexNumber(QByteArrayView digits, bool *ok)
+// Whether the size bytes at a and b are the same: the short names of a line are compared a word
+// at a time, where a call would cost more than the comparison.
+bool sameBytes(const char *a, const char *b, size_t size)
 {
-    uint value = 0;
-    for (const char c : digits) {
+    const auto word = [](const char *p) {
+        quint64 w;
+        std::memcpy(&w, p, sizeof w);
+        return w;
+    };
+    const auto halfWord = [](const char *p) {
+        quint32 w;
+        std::memcpy(&w, p, sizeof w);
+        return w;
+    };
+    if (size >= 8) {
+        for (size_t i = 0; i + 8 < size; i += 8) {
+            if (word(a + i) != word(b + i))
+                return false;
+        }
+        return word(a + size - 8) == word(b + size - 8);
+    }
+    if (size >= 4)
+        return halfWord(a) == halfWord(b) && halfWord(a + size - 4) == halfWord(b + size - 4);
+    for (size_t i = 0; i < size; ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
+// The value of the digits (four at most) at p, or -1 when one is not a plain hexadecimal digit.
+int plainHexNumber(const char *p, qsizetype digits)
+{
+    int value = 0;
+    for (const char *const end = p + digits; p < end; ++p) {
+        const char c = *p;
         const int digit = c >= '0' && c <= '9'           ? c - '0'
                 : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10
                                                          : -1;
         if (digit < 0)
-            return digits.toByteArray().toUInt(ok, 16);
-        value = value * 16 + uint(digit);
+            return -1;
+        value = value * 16 + digit;
     }
-    *ok = true;
     return value;
+}
+
+// The digits of an escape as the toolkit's conversion reads them, which plain hexadecimal digits
+// need not go through.
+uint hexNumber(QByteArrayView digits, bool *ok)
+{
+    if (const int value = plainHexNumber(digits.data(), digits.size()); value >= 0) {
+        *ok = true;
+        return uint(value);
+    }
+    return digits.toByteArray().toUInt(ok, 16);
 }
 
 // A key or section name as the settings class reads it: '\' separates groups, %XX and %UXXXX
 // name a UTF-16 unit, other bytes are UTF-8.
 QString unescapedKey(QByteArrayView bytes)
 {
-    QString result;
+    // Most names are ASCII with plain escapes, written straight into their string.
+    QString result(bytes.size(), Qt::Uninitialized);
+    QChar *out = result.data();
+    const char *p = bytes.data();
+    const char *const end = p + bytes.size();
+    while (p < end && !(*p & 0x80)) {
+        if (*p == '%') {
+            const int digits = end - p > 1 && p[1] == 'U' ? 4 : 2;
+            const char *const first = p + (digits == 4 ? 2 : 1);
+            const int code = end - first >= digits ? plainHexNumber(first, digits) : -1;
+            if (code < 0)
+                break;
+            *out++ = QChar(char16_t(code));
+            p = first + digits;
+        } else {
+            *out++ = *p == '\\' ? u'/' : QChar(QLatin1Char(*p));
+            ++p;
+        }
+    }
+    if (p == end) {
+        result.truncate(out - result.constData());
+        return result;
+    }
+    result.clear();
     result.reserve(bytes.size());
     qsizetype i = 0;
     while (i < bytes.size()) {
@@ -338,20 +401,26 @@ private:
 
     // The bit the line's value names in a set of count labels, without decoding a plain value:
     // its bytes outside ASCII are neither blanks nor digits, whatever they decode to.
-    qsizetype bitOf(const LabelLine &line, qsizetype count) const
+    // decimal tells whether the value is a decimal integer at all.
+    qsizetype bitOf(const LabelLine &line, qsizetype count, bool *decimal) const
     {
-        if (line.decoded >= 0)
-            return iniValueBitIndex(decoded.at(line.decoded).value, count);
+        if (line.decoded >= 0) {
+            const IniValue &value = decoded.at(line.decoded).value;
+            // With no labels to fit, every decimal integer is out of range and anything else is 0.
+            *decimal = iniValueBitIndex(value, 0) != 0;
+            return iniValueBitIndex(value, count);
+        }
         const char *const value = text.constData() + line.valueBegin;
         const qsizetype size = line.valueEnd - line.valueBegin;
         // The bits as the toolkit writes them.
-        if (size == 1 && isDigit(value[0]))
-            return value[0] - '0' < count ? value[0] - '0' : -1;
-        if (size == 2 && isDigit(value[0]) && isDigit(value[1])) {
-            const int bit = (value[0] - '0') * 10 + value[1] - '0';
+        if ((size == 1 || size == 2) && isDigit(value[0]) && isDigit(value[size - 1])) {
+            *decimal = true;
+            const int bit = size == 1 ? value[0] - '0' : (value[0] - '0') * 10 + value[1] - '0';
             return bit < count ? bit : -1;
         }
-        return labelBitIndex(QLatin1String(value, size), count);
+        const QLatin1String bytes(value, size);
+        *decimal = labelBitIndex(bytes, 0) != 0;
+        return labelBitIndex(bytes, count);
     }
 
     // A value as a message quotes it: an "@" value, which may run to megabytes, only begins.
@@ -539,40 +608,45 @@ private:
     {
         const auto setSize = size_t(lastSetBytes.size());
         if (setSize == 0 || size_t(textEnd - p) <= setSize + 1 || p[setSize] != '\\'
-            || std::memcmp(p, lastSetBytes.data(), setSize) != 0)
+            || !sameBytes(p, lastSetBytes.data(), setSize))
             return nullptr;
         const char *const labelBegin = p + setSize + 1;
-        p = labelBegin;
-        // Register instances repeat the labels of the set before in the same order.
-        const qsizetype at = qsizetype(currentLabels.size());
-        if (at < qsizetype(previousLabels.size())) {
-            const QByteArrayView before = previousLabels[size_t(at)];
+        const char *labelEnd = nullptr;
+        // Register instances repeat the labels of the set before in the same order; a label
+        // taken here has no blank at its end.
+        if (const size_t at = currentLabels.size(); at < previousLabels.size()) {
+            const QByteArrayView before = previousLabels[at];
             const auto size = size_t(before.size());
-            if (size_t(textEnd - p) > size && p[size] == '='
-                && std::memcmp(p, before.data(), size) == 0)
-                p += size;
+            if (size > 0 && size_t(textEnd - labelBegin) > size && labelBegin[size] == '='
+                && sameBytes(labelBegin, before.data(), size))
+                labelEnd = labelBegin + size;
         }
-        p = quickLabelEnd(p, textEnd);
-        if (p == textEnd || *p != '=')
-            return nullptr;
-        const char *const equals = p;
-        const char *labelEnd = equals;
-        while (labelEnd > labelBegin && isBlank(labelEnd[-1]))
-            --labelEnd;
-        if (labelEnd == labelBegin)
-            return nullptr;
-        // The bits as the toolkit writes them, then any other value.
-        ++p;
-        if (textEnd - p > 2 && isDigit(p[0]) && (p[1] == '\n' || (isDigit(p[1]) && p[2] == '\n')))
-            p += p[1] == '\n' ? 1 : 2;
-        for (; p < textEnd; ++p) {
-            if (lineTraits[uchar(*p)] & (LineBreak | Backslash | Unusual | HighByte))
-                break;
+        const char *equals = labelEnd;
+        if (!equals) {
+            equals = quickLabelEnd(labelBegin, textEnd);
+            if (equals == textEnd || *equals != '=')
+                return nullptr;
+            labelEnd = equals;
+            while (labelEnd > labelBegin && isBlank(labelEnd[-1]))
+                --labelEnd;
+            if (labelEnd == labelBegin)
+                return nullptr;
         }
-        if (p < textEnd && !(lineTraits[uchar(*p)] & LineBreak))
-            return nullptr;
         const char *valueBegin = equals + 1;
-        const char *valueEnd = p;
+        const char *valueEnd = valueBegin;
+        // The bits as the toolkit writes them, then any other value.
+        if (textEnd - valueBegin > 2 && isDigit(valueBegin[0])
+            && (valueBegin[1] == '\n' || (isDigit(valueBegin[1]) && valueBegin[2] == '\n'))) {
+            valueEnd += valueBegin[1] == '\n' ? 1 : 2;
+        } else {
+            while (valueEnd < textEnd
+                   && !(lineTraits[uchar(*valueEnd)]
+                        & (LineBreak | Backslash | Unusual | HighByte)))
+                ++valueEnd;
+            if (valueEnd < textEnd && !(lineTraits[uchar(*valueEnd)] & LineBreak))
+                return nullptr;
+        }
+        const char *const lineEnd = valueEnd;
         while (valueBegin < valueEnd && isBlank(*valueBegin))
             ++valueBegin;
         while (valueEnd > valueBegin && isBlank(valueEnd[-1]))
@@ -581,7 +655,7 @@ private:
         lines.emplace_back(lineNumber, lastSet, labelBegin - base, labelEnd - base,
                            valueBegin - base, valueEnd - base, -1);
         currentLabels.emplace_back(labelBegin, labelEnd);
-        return p;
+        return lineEnd;
     }
 
     // Past the line break at p (CR LF, or one byte), if any.
@@ -727,9 +801,9 @@ private:
                   SetLines lines)
     {
         const qsizetype count = captions.size();
-        effective.clear();
-        for (const LabelLine &line : lines)
-            effective.push_back(&line);
+        effective.resize(size_t(lines.size()));
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            effective[size_t(i)] = lines.begin() + i;
         // More lines than labels: a label given again, whose last line gives its value.
         if (lines.size() > count) {
             QHash<QString, const LabelLine *> last;
@@ -761,18 +835,20 @@ private:
 
         bits.assign(size_t(count), -1);
         namers.assign(size_t(count), 0);
+        qsizetype namedBits = 0;
         for (size_t i = 0; i < effective.size(); ++i) {
             const LabelLine &line = *effective[i];
-            // With no labels to fit, every decimal integer is out of range and anything else is 0.
-            if (bitOf(line, 0) == 0)
+            bool decimal = false;
+            const qsizetype bit = bitOf(line, count, &decimal);
+            if (!decimal)
                 warn(line.line,
                      QStringLiteral("the value %1 of label %2 is no decimal integer: it counts as "
                                     "bit 0")
                              .arg(quoted(valueText(valueOf(line))), quoted(labelOf(line))));
-            const qsizetype bit = bitOf(line, count);
             bits[i] = bit;
             if (bit >= 0) {
-                ++namers[size_t(bit)];
+                if (namers[size_t(bit)]++ == 0)
+                    ++namedBits;
                 continue;
             }
             const IniValue value = valueOf(line);
@@ -792,7 +868,9 @@ private:
                          .arg(count)
                          .arg(where));
         }
-        for (qsizetype bit = 0; bit < count; ++bit) {
+        // Each bit named by one label, none too long: nothing to say of the bits.
+        const bool clean = namedBits == count && !hasLongCaption(captions);
+        for (qsizetype bit = 0; bit < count && !clean; ++bit) {
             const int named = namers[size_t(bit)];
             if (named == 0) {
                 warn(firstLine,
@@ -841,6 +919,19 @@ private:
                          .arg(count - 1)
                          .arg(hidden.join(QStringLiteral(", "))));
         }
+    }
+
+    // Register instances share one list of captions, which is looked at once.
+    bool hasLongCaption(const QStringList &captions)
+    {
+        if (captions.constData() == shortCaptions)
+            return false;
+        const auto shown = captions.cbegin() + std::min<qsizetype>(captions.size(), 32);
+        if (std::any_of(captions.cbegin(), shown,
+                        [](const QString &caption) { return caption.size() > longLabelLength; }))
+            return true;
+        shortCaptions = captions.constData();
+        return false;
     }
 
     // A control character in a caption shows as nothing readable on its box, and in the tool's
@@ -916,6 +1007,7 @@ private:
     std::vector<qsizetype> bits;
     std::vector<int> namers;
     const QString *cleanCaptions = nullptr; // the last list of captions without a control character
+    const QString *shortCaptions = nullptr; // the last list of captions without a long one
 };
 
 } // namespace
