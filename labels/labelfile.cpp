@@ -213,12 +213,14 @@ QString labelFileBesideExecutable(const QString &applicationName)
 namespace {
 
 // text is a view, or the file's bytes handed over for the reader to release once it has read them.
+// textChecked: its size and lines are known to be within the limits.
 template<typename Text>
-LabelSets readWithinLimits(Text &&text, const QString &group, bool *overLimits)
+LabelSets readWithinLimits(Text &&text, const QString &group, bool *overLimits,
+                           bool textChecked = false)
 {
     if (overLimits)
         *overLimits = false;
-    if (!isWithinLabelFileLimits(text))
+    if (!textChecked && !isWithinLabelFileLimits(text))
         return {};
     LabelSets sets = readIniLabelSets(std::forward<Text>(text), group);
     if (!isWithinLabelSetLimits(sets.names)) {
@@ -242,9 +244,14 @@ LabelSets readLabelSetsFromFile(const QString &path, const QString &group, bool 
     return readWithinLimits(std::move(bytes), group, overLimits);
 }
 
-LabelSets readLabelSetsFromText(QByteArrayView bytes, const QString &group, bool *overLimits)
+LabelSets readLabelSetsFromText(const LabelFileText &file, const QString &group, bool *overLimits)
 {
-    return readWithinLimits(bytes, group, overLimits);
+    if (file.state != LabelFileState::Text) {
+        if (overLimits)
+            *overLimits = false;
+        return {};
+    }
+    return readWithinLimits(QByteArrayView(file.bytes), group, overLimits, true);
 }
 
 LabelFileText readLabelFileText(const QString &path)

@@ -46,9 +46,6 @@ QString labelFileBesideExecutable(const QString &applicationName = QString());
 // sets' number or names.
 LabelSets readLabelSetsFromFile(const QString &path, const QString &group,
                                 bool *overLimits = nullptr);
-// The same from text already read.
-LabelSets readLabelSetsFromText(QByteArrayView text, const QString &group,
-                                bool *overLimits = nullptr);
 
 // A named label list, as a set is added to a file.
 struct LabelSet
@@ -83,6 +80,10 @@ struct LabelFileText
 // Reads the file whole when it holds text. A dangling link, something other than a regular file,
 // a file that cannot be read whole, holds a NUL byte or is beyond the limits is Unusable.
 LabelFileText readLabelFileText(const QString &path);
+// The sets of a file's text that readLabelFileText read, as readLabelSetsFromFile gives them: the
+// text's size and lines were checked as it was read.
+LabelSets readLabelSetsFromText(const LabelFileText &file, const QString &group,
+                                bool *overLimits = nullptr);
 
 // Adds the sets to the label file that was read as file, keeping every line already there byte
 // for byte and in its order. A Missing or Empty file gets exactly the bytes the toolkit's writer

@@ -401,6 +401,23 @@ private:
 
     // The bit the line's value names in a set of count labels, without decoding a plain value:
     // its bytes outside ASCII are neither blanks nor digits, whatever they decode to.
+    // The bit of a value as the toolkit writes bits, one or two digits; -1 for any other value.
+    static int writtenBit(const char *value, qsizetype size)
+    {
+        if ((size != 1 && size != 2) || !isDigit(value[0]) || !isDigit(value[size - 1]))
+            return -1;
+        return size == 1 ? value[0] - '0' : (value[0] - '0') * 10 + value[1] - '0';
+    }
+
+    // A plain line of the set being read has the bit of its value, as the toolkit writes it.
+    void noteWrittenBit(int bit)
+    {
+        if (bit >= 0 && bit < 32) {
+            runBits |= quint32(1) << bit;
+            ++runBitLines;
+        }
+    }
+
     // decimal tells whether the value is a decimal integer at all.
     qsizetype bitOf(const LabelLine &line, qsizetype count, bool *decimal) const
     {
@@ -412,10 +429,8 @@ private:
         }
         const char *const value = text.constData() + line.valueBegin;
         const qsizetype size = line.valueEnd - line.valueBegin;
-        // The bits as the toolkit writes them.
-        if ((size == 1 || size == 2) && isDigit(value[0]) && isDigit(value[size - 1])) {
+        if (const int bit = writtenBit(value, size); bit >= 0) {
             *decimal = true;
-            const int bit = size == 1 ? value[0] - '0' : (value[0] - '0') * 10 + value[1] - '0';
             return bit < count ? bit : -1;
         }
         const QLatin1String bytes(value, size);
@@ -500,7 +515,13 @@ private:
             return;
         const QString &name = sets.names.at(info.shown);
         const QStringList &captions = sets.labels.at(info.shown);
-        checkSet(info.firstLine, name, captions, lines);
+        // A set written as the toolkit writes one, each of its bits named by one label and
+        // each label shown, gives nothing to reason about line by line.
+        const bool written = mode == ByRun && lines.size() > 0 && lines.size() == runBitLines
+                && lines.size() == captions.size()
+                && runBits == (quint64(1) << lines.size()) - 1 && !hasLongCaption(captions);
+        if (!written)
+            checkSet(info.firstLine, name, captions, lines);
         checkControlCharacters(info.firstLine, name, captions, lines);
     }
 
@@ -511,6 +532,8 @@ private:
             checkShownSet(runSet, { lines.data(), lines.data() + lines.size() });
         lines.clear();
         decoded.clear();
+        runBits = 0;
+        runBitLines = 0;
     }
 
     // Every line kept: each set's lines together, in file order, then each set checked.
@@ -578,6 +601,7 @@ private:
         const qsizetype valueBegin = value.data() - text.constData();
         lines.emplace_back(lineNumber, lastSet, keyBegin + separator + 1, keyBegin + key.size(),
                            valueBegin, valueBegin + value.size(), -1);
+        noteWrittenBit(writtenBit(value.data(), value.size()));
         // Only a label that quickLine would take is compared there.
         const QByteArrayView label = key.sliced(separator + 1);
         const char *const labelEnd = label.data() + label.size();
@@ -634,10 +658,13 @@ private:
         }
         const char *valueBegin = equals + 1;
         const char *valueEnd = valueBegin;
+        const char *lineEnd = valueEnd;
         // The bits as the toolkit writes them, then any other value.
         if (textEnd - valueBegin > 2 && isDigit(valueBegin[0])
             && (valueBegin[1] == '\n' || (isDigit(valueBegin[1]) && valueBegin[2] == '\n'))) {
             valueEnd += valueBegin[1] == '\n' ? 1 : 2;
+            lineEnd = valueEnd;
+            noteWrittenBit(writtenBit(valueBegin, valueEnd - valueBegin));
         } else {
             while (valueEnd < textEnd
                    && !(lineTraits[uchar(*valueEnd)]
@@ -645,12 +672,12 @@ private:
                 ++valueEnd;
             if (valueEnd < textEnd && !(lineTraits[uchar(*valueEnd)] & LineBreak))
                 return nullptr;
+            lineEnd = valueEnd;
+            while (valueBegin < valueEnd && isBlank(*valueBegin))
+                ++valueBegin;
+            while (valueEnd > valueBegin && isBlank(valueEnd[-1]))
+                --valueEnd;
         }
-        const char *const lineEnd = valueEnd;
-        while (valueBegin < valueEnd && isBlank(*valueBegin))
-            ++valueBegin;
-        while (valueEnd > valueBegin && isBlank(valueEnd[-1]))
-            --valueEnd;
         const char *const base = text.constData();
         lines.emplace_back(lineNumber, lastSet, labelBegin - base, labelEnd - base,
                            valueBegin - base, valueEnd - base, -1);
@@ -992,6 +1019,10 @@ private:
     QHash<QString, qsizetype> setIds;
     QList<SetInfo> setInfos; // by set index
     qsizetype runSet = -1; // ByRun: the set read last
+    // ByRun: the bits of its plain lines written as the toolkit writes bits (0 … 31), and the
+    // number of those lines.
+    quint32 runBits = 0;
+    qsizetype runBitLines = 0;
     bool revisited = false; // ByRun: a line of a set checked already
     qsizetype lastShown = -1;
     QHash<QString, qsizetype> shownNames; // filled when the order of the sets does not tell

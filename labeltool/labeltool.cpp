@@ -325,7 +325,7 @@ OpenedLabelFile openLabelFile(const QString &path)
     }
     bool overLimits = false;
     // The text that was read, not the file again: what another program may have put there since.
-    file.sets = readLabelSetsFromText(file.text.bytes, labelGroup(), &overLimits);
+    file.sets = readLabelSetsFromText(file.text, labelGroup(), &overLimits);
     if (overLimits)
         file.error = QStringLiteral("holds more than %1 sets, or more than %2 characters of set "
                                     "names in all")
