@@ -602,7 +602,7 @@ private:
         lines.emplace_back(lineNumber, lastSet, keyBegin + separator + 1, keyBegin + key.size(),
                            valueBegin, valueBegin + value.size(), -1);
         noteWrittenBit(writtenBit(value.data(), value.size()));
-        // Only a label that quickLine would take is compared there.
+        // Only a label that quickLines would take is compared there.
         const QByteArrayView label = key.sliced(separator + 1);
         const char *const labelEnd = label.data() + label.size();
         currentLabels.emplace_back(
@@ -625,64 +625,70 @@ private:
         return p;
     }
 
-    // The common line, "set\\label=value" right after a plain line of the same set, taken
+    // The common lines, "set\\label=value" right after a plain line of the same set, taken
     // without the general scan: what it accepts is a line that scanLine would find plain, with
-    // the same parts. The end of the line's bytes, or nullptr to leave the line to the scan.
-    const char *quickLine(qint64 lineNumber, const char *p, const char *textEnd)
+    // the same parts. Where the first line it leaves to the scan starts (lineNumber is its
+    // number), or the end of the text.
+    const char *quickLines(qint64 &lineNumber, const char *p, const char *textEnd)
     {
         const auto setSize = size_t(lastSetBytes.size());
-        if (setSize == 0 || size_t(textEnd - p) <= setSize + 1 || p[setSize] != '\\'
-            || !sameBytes(p, lastSetBytes.data(), setSize))
-            return nullptr;
-        const char *const labelBegin = p + setSize + 1;
-        const char *labelEnd = nullptr;
-        // Register instances repeat the labels of the set before in the same order; a label
-        // taken here has no blank at its end.
-        if (const size_t at = currentLabels.size(); at < previousLabels.size()) {
-            const QByteArrayView before = previousLabels[at];
-            const auto size = size_t(before.size());
-            if (size > 0 && size_t(textEnd - labelBegin) > size && labelBegin[size] == '='
-                && sameBytes(labelBegin, before.data(), size))
-                labelEnd = labelBegin + size;
-        }
-        const char *equals = labelEnd;
-        if (!equals) {
-            equals = quickLabelEnd(labelBegin, textEnd);
-            if (equals == textEnd || *equals != '=')
-                return nullptr;
-            labelEnd = equals;
-            while (labelEnd > labelBegin && isBlank(labelEnd[-1]))
-                --labelEnd;
-            if (labelEnd == labelBegin)
-                return nullptr;
-        }
-        const char *valueBegin = equals + 1;
-        const char *valueEnd = valueBegin;
-        const char *lineEnd = valueEnd;
-        // The bits as the toolkit writes them, then any other value.
-        if (textEnd - valueBegin > 2 && isDigit(valueBegin[0])
-            && (valueBegin[1] == '\n' || (isDigit(valueBegin[1]) && valueBegin[2] == '\n'))) {
-            valueEnd += valueBegin[1] == '\n' ? 1 : 2;
-            lineEnd = valueEnd;
-            noteWrittenBit(writtenBit(valueBegin, valueEnd - valueBegin));
-        } else {
-            while (valueEnd < textEnd
-                   && !(lineTraits[uchar(*valueEnd)]
-                        & (LineBreak | Backslash | Unusual | HighByte)))
-                ++valueEnd;
-            if (valueEnd < textEnd && !(lineTraits[uchar(*valueEnd)] & LineBreak))
-                return nullptr;
-            lineEnd = valueEnd;
-            while (valueBegin < valueEnd && isBlank(*valueBegin))
-                ++valueBegin;
-            while (valueEnd > valueBegin && isBlank(valueEnd[-1]))
-                --valueEnd;
-        }
         const char *const base = text.constData();
-        lines.emplace_back(lineNumber, lastSet, labelBegin - base, labelEnd - base,
-                           valueBegin - base, valueEnd - base, -1);
-        currentLabels.emplace_back(labelBegin, labelEnd);
-        return lineEnd;
+        while (true) {
+            if (setSize == 0 || size_t(textEnd - p) <= setSize + 1 || p[setSize] != '\\'
+                || !sameBytes(p, lastSetBytes.data(), setSize))
+                return p;
+            const char *const labelBegin = p + setSize + 1;
+            const char *labelEnd = nullptr;
+            // Register instances repeat the labels of the set before in the same order; a label
+            // taken here has no blank at its end.
+            if (const size_t at = currentLabels.size(); at < previousLabels.size()) {
+                const QByteArrayView before = previousLabels[at];
+                const auto size = size_t(before.size());
+                if (size > 0 && size_t(textEnd - labelBegin) > size && labelBegin[size] == '='
+                    && sameBytes(labelBegin, before.data(), size))
+                    labelEnd = labelBegin + size;
+            }
+            const char *equals = labelEnd;
+            if (!equals) {
+                equals = quickLabelEnd(labelBegin, textEnd);
+                if (equals == textEnd || *equals != '=')
+                    return p;
+                labelEnd = equals;
+                while (labelEnd > labelBegin && isBlank(labelEnd[-1]))
+                    --labelEnd;
+                if (labelEnd == labelBegin)
+                    return p;
+            }
+            const char *valueBegin = equals + 1;
+            const char *valueEnd = valueBegin;
+            const char *lineEnd = valueEnd;
+            // The bits as the toolkit writes them, then any other value.
+            if (textEnd - valueBegin > 2 && isDigit(valueBegin[0])
+                && (valueBegin[1] == '\n' || (isDigit(valueBegin[1]) && valueBegin[2] == '\n'))) {
+                valueEnd += valueBegin[1] == '\n' ? 1 : 2;
+                lineEnd = valueEnd;
+                noteWrittenBit(writtenBit(valueBegin, valueEnd - valueBegin));
+            } else {
+                while (valueEnd < textEnd
+                       && !(lineTraits[uchar(*valueEnd)]
+                            & (LineBreak | Backslash | Unusual | HighByte)))
+                    ++valueEnd;
+                if (valueEnd < textEnd && !(lineTraits[uchar(*valueEnd)] & LineBreak))
+                    return p;
+                lineEnd = valueEnd;
+                while (valueBegin < valueEnd && isBlank(*valueBegin))
+                    ++valueBegin;
+                while (valueEnd > valueBegin && isBlank(valueEnd[-1]))
+                    --valueEnd;
+            }
+            lines.emplace_back(lineNumber, lastSet, labelBegin - base, labelEnd - base,
+                               valueBegin - base, valueEnd - base, -1);
+            currentLabels.emplace_back(labelBegin, labelEnd);
+            p = afterLineBreak(lineEnd, textEnd);
+            ++lineNumber;
+            if (p == textEnd)
+                return p;
+        }
     }
 
     // Past the line break at p (CR LF, or one byte), if any.
@@ -709,10 +715,9 @@ private:
             lines.reserve(size_t(text.size() / 5));
         for (qint64 lineNumber = 1; next < textEnd && !revisited; ++lineNumber) {
             if (!continues && sectionIsGroup) {
-                if (const char *const end = quickLine(lineNumber, next, textEnd)) {
-                    next = afterLineBreak(end, textEnd);
-                    continue;
-                }
+                next = quickLines(lineNumber, next, textEnd);
+                if (next == textEnd)
+                    break;
             }
             const LineScan scan = scanLine(next, textEnd);
             const QByteArrayView raw(next, scan.end - next);
