@@ -169,7 +169,7 @@ LineScan scanLine(const char *p, const char *end)
 
 // Whether the size bytes at a and b are the same: the short names of a line are compared a word
 // at a time, where a call would cost more than the comparison.
-bool sameBytes(const char *a, const char *b, size_t size)
+Q_ALWAYS_INLINE bool sameBytes(const char *a, const char *b, size_t size)
 {
     const auto word = [](const char *p) {
         quint64 w;
@@ -473,18 +473,37 @@ private:
     // this line is of another.
     qsizetype setIndex(const QString &name, qint64 lineNumber)
     {
-        const auto found = setIds.constFind(name);
-        const qsizetype id = found != setIds.cend() ? *found : setInfos.size();
-        if (found == setIds.cend()) {
-            setIds.insert(name, id);
+        const qsizetype known = knownSet(name);
+        const qsizetype id = known >= 0 ? known : setInfos.size();
+        if (known < 0) {
+            setNames.append(name);
+            if (!namesInOrder)
+                setIds.insert(name, id);
             setInfos.append({ lineNumber, shownIndex(name) });
         }
         if (mode == ByRun && id != runSet) {
             endRun();
-            revisited = found != setIds.cend();
+            revisited = known >= 0;
             runSet = id;
         }
         return id;
+    }
+
+    // The index of a set seen before, or -1. Most files give their sets in the order of their
+    // names: then a name after the last is new, and only a file whose sets come out of order
+    // needs a table of their names.
+    qsizetype knownSet(const QString &name)
+    {
+        if (namesInOrder) {
+            if (setNames.isEmpty() || setNames.constLast() < name)
+                return -1;
+            if (setNames.constLast() == name)
+                return setNames.size() - 1;
+            namesInOrder = false;
+            for (qsizetype k = 0; k < setNames.size(); ++k)
+                setIds.insert(setNames.at(k), k);
+        }
+        return setIds.value(name, -1);
     }
 
     // The window's sets are in the order of their names, and so are the sets of most files.
@@ -518,8 +537,8 @@ private:
         // A set written as the toolkit writes one, each of its bits named by one label and
         // each label shown, gives nothing to reason about line by line.
         const bool written = mode == ByRun && lines.size() > 0 && lines.size() == runBitLines
-                && lines.size() == captions.size()
-                && runBits == (quint64(1) << lines.size()) - 1 && !hasLongCaption(captions);
+                && lines.size() == captions.size() && runBits == (quint64(1) << lines.size()) - 1
+                && !hasLongCaption(captions);
         if (!written)
             checkSet(info.firstLine, name, captions, lines);
         checkControlCharacters(info.firstLine, name, captions, lines);
@@ -1021,7 +1040,9 @@ private:
     bool sectionIsGroup = false;
     std::vector<LabelLine> lines; // ByRun: the lines of the set read last
     QList<DecodedLine> decoded;
-    QHash<QString, qsizetype> setIds;
+    QList<QString> setNames; // by set index
+    bool namesInOrder = true;
+    QHash<QString, qsizetype> setIds; // once the names are not in order
     QList<SetInfo> setInfos; // by set index
     qsizetype runSet = -1; // ByRun: the set read last
     // ByRun: the bits of its plain lines written as the toolkit writes bits (0 … 31), and the

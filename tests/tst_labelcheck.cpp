@@ -145,11 +145,11 @@ void tst_LabelCheck::warnings_data()
                              "10: bit 1 of set \"R4\"",
                              "11: not valid UTF-8",
                              "11: of label \"B\" is no decimal" };
-    QTest::newRow("a set's lines apart, with lines of another set between them")
-            << QByteArray("[bitlabels]\nA\\x=0\nB\\y=two\nA\\z=5\n")
-            << QStringList { "2: bit 1 of set \"A\" is named by no label",
+    QTest::newRow("a set's lines apart, with lines of a set out of name order between them")
+            << QByteArray("[bitlabels]\nB%U0041\\x=0\nA%zz\\y=two\nB%U0041\\z=5\n")
+            << QStringList { "2: bit 1 of set \"BA\" is named by no label",
                              "3: the value \"two\" of label \"y\" is no decimal",
-                             "4: the value \"5\" of label \"z\" is outside 0 … 1" };
+                             "4: the value \"5\" of label \"z\" is outside 0 … 1 for set \"BA\"" };
     QTest::newRow("a continued line counts from its first line")
             << QByteArray("[bitlabels]\nS\\A=x\\\n1\nS\\B=1\n")
             << QStringList { "2: of label \"A\" is no decimal" };
