@@ -145,6 +145,20 @@ int hexNumber(const char *p, int n)
     return value;
 }
 
+// Past the escape that starts at the '%' at p, when it is %XX or %UXXXX in plain hexadecimal
+// digits and names any unit but '/'; nullptr otherwise.
+const char *afterPlainEscape(const char *p, const char *end)
+{
+    const int digits = end - p > 1 && p[1] == 'U' ? 4 : 2;
+    const char *const first = p + (digits == 4 ? 2 : 1);
+    if (end - first < digits)
+        return nullptr;
+    const int code = hexNumber(first, digits);
+    if (code < 0 || code == '/')
+        return nullptr;
+    return first + digits;
+}
+
 enum : uchar { KeyPlain, KeyEscape, KeyOther, KeySeparator };
 
 constexpr std::array<uchar, 256> keyTraits = [] {
@@ -182,17 +196,11 @@ bool scanSimpleKey(QByteArrayView key, qsizetype *separator, bool *deeper)
                 *deeper = true;
             ++p;
             break;
-        case KeyEscape: {
-            const int digits = end - p > 1 && p[1] == 'U' ? 4 : 2;
-            const char *const first = p + (digits == 4 ? 2 : 1);
-            if (end - first < digits)
+        case KeyEscape:
+            p = afterPlainEscape(p, end);
+            if (!p)
                 return false;
-            const int code = hexNumber(first, digits);
-            if (code < 0 || code == '/')
-                return false;
-            p = first + digits;
             break;
-        }
         default:
             return false;
         }
@@ -246,14 +254,9 @@ const char *quickLabelEnd(const char *p, const char *end, bool toEquals)
         }
         if (c != '%')
             break;
-        const int digits = end - p > 1 && p[1] == 'U' ? 4 : 2;
-        const char *const first = p + (digits == 4 ? 2 : 1);
-        if (end - first < digits)
+        p = afterPlainEscape(p, end);
+        if (!p)
             return nullptr;
-        const int code = hexNumber(first, digits);
-        if (code < 0 || code == '/')
-            return nullptr;
-        p = first + digits;
     }
     if (toEquals ? p == end || *p != '=' : p != end)
         return nullptr;
