@@ -150,6 +150,18 @@ void tst_LabelCheck::warnings_data()
             << QStringList { "2: bit 1 of set \"BA\" is named by no label",
                              "3: the value \"two\" of label \"y\" is no decimal",
                              "4: the value \"5\" of label \"z\" is outside 0 … 1 for set \"BA\"" };
+    QTest::newRow("a label given twice, each line as the toolkit writes one")
+            << QByteArray("[bitlabels]\nS\\A=0\nS\\A=1\n")
+            << QStringList { "2: label \"A\" of set \"S\" is given again on line 3",
+                             "2: bit 0 of set \"S\" is named by no label",
+                             "3: the value \"1\" of label \"A\" is outside 0 … 0" };
+    QTest::newRow("the last line without a line break")
+            << QByteArray("[bitlabels]\nS\\A=0\nS\\B=5")
+            << QStringList { "2: bit 1 of set \"S\"", "3: the value \"5\" of label \"B\"" };
+    QTest::newRow("CRLF lines of sets repeating their labels, the last without a line break")
+            << QByteArray("[bitlabels]\r\nS\\A=0\r\nS\\B=1\r\nT\\A=1\r\nT\\B=1")
+            << QStringList { "4: bit 0 of set \"T\" is named by no label",
+                             "4: label \"A\" names bit 1 of set \"T\"" };
     QTest::newRow("a continued line counts from its first line")
             << QByteArray("[bitlabels]\nS\\A=x\\\n1\nS\\B=1\n")
             << QStringList { "2: of label \"A\" is no decimal" };
