@@ -17,7 +17,6 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <optional>
 
 namespace {
 
@@ -353,26 +352,25 @@ public:
     {
     }
 
-    // The findings about the sets the window's reader gave for the text, or nothing when ByRun
-    // meets a set whose lines it has checked already.
-    std::optional<LabelFileCheck> run()
+    // The findings about the sets the window's reader gave for the text, in result; false
+    // (result untouched) when ByRun meets a set whose lines it has checked already.
+    bool run(LabelFileCheck *result)
     {
         readLines();
         if (revisited)
-            return std::nullopt;
+            return false;
         if (mode == ByRun)
             endRun();
         else
             checkAllSets();
-        LabelFileCheck result;
-        result.shown = sets;
         if (sets.names.isEmpty() && !hasLabelGroup)
             checkSectionNames();
         std::stable_sort(
                 warnings.begin(), warnings.end(),
                 [](const CheckWarning &a, const CheckWarning &b) { return a.line < b.line; });
-        result.warnings = warnings;
-        return result;
+        result->shown = sets;
+        result->warnings = warnings;
+        return true;
     }
 
 private:
@@ -1071,10 +1069,10 @@ private:
 
 LabelFileCheck checkLabelFile(const OpenedLabelFile &file)
 {
-    if (std::optional<LabelFileCheck> result =
-                Checker(file.text.bytes, file.sets, Checker::ByRun).run())
-        return *std::move(result);
-    return *Checker(file.text.bytes, file.sets, Checker::Whole).run();
+    LabelFileCheck result;
+    if (!Checker(file.text.bytes, file.sets, Checker::ByRun).run(&result))
+        Checker(file.text.bytes, file.sets, Checker::Whole).run(&result);
+    return result;
 }
 
 int runCheck(const QStringList &arguments)
