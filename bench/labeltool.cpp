@@ -88,12 +88,13 @@ int main(int argc, char **argv)
     const char *const checkTitle = "check FILE, against the window's reading of FILE "
                                    "(readLabelSetsFromFile; goal: at most 1.5 ×)";
     std::vector<Comparison> rows;
-    const struct
+    struct NamedFile
     {
         QString name;
         QString path;
-    } descriptions[] = { { QStringLiteral("rp2040.svd"), rp2040 },
-                         { QStringLiteral("rp2040.svd, peripherals ×4"), enlarged } };
+    };
+    const NamedFile descriptions[] = { { QStringLiteral("rp2040.svd"), rp2040 },
+                                       { QStringLiteral("rp2040.svd, peripherals ×4"), enlarged } };
     for (const auto &svd : descriptions) {
         const QString output = work + QStringLiteral("/new-%1.ini").arg(rows.size());
         rows.push_back(
@@ -108,12 +109,10 @@ int main(int argc, char **argv)
                     {},
                     {} } });
     }
-    const struct
-    {
-        QString name;
-        QString path;
-    } labelFiles[] = { { QStringLiteral("10000 sets of 32 labels, as Qt writes it"), labels },
-                       { QStringLiteral("import of rp2040.svd, peripherals ×4"), imported } };
+    const NamedFile labelFiles[] = {
+        { QStringLiteral("10000 sets of 32 labels, as Qt writes it"), labels },
+        { QStringLiteral("import of rp2040.svd, peripherals ×4"), imported }
+    };
     for (const auto &file : labelFiles) {
         rows.push_back({ checkTitle,
                          file.name,

@@ -1175,6 +1175,13 @@ QList<IniKeyLine> readIniLines(QByteArrayView text)
     return lines;
 }
 
+QString unescapedIniKey(QByteArrayView key)
+{
+    QString name;
+    appendUnescapedKey(key, name);
+    return name;
+}
+
 QString iniKeyName(const IniKeyLine &line)
 {
     QString name = line.section;

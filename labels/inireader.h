@@ -65,6 +65,9 @@ QList<IniKeyLine> readIniLines(QByteArrayView text);
 
 // The key of a line as the settings class names it: its section, then the key unescaped.
 QString iniKeyName(const IniKeyLine &line);
+// A key's or section name's bytes unescaped as the settings class reads them: '\' is '/', %XX
+// and %UXXXX name a UTF-16 unit, other bytes are UTF-8.
+QString unescapedIniKey(QByteArrayView key);
 
 // One set of a group as the settings class's readLabelSets lists it: its keys (the labels, sorted)
 // and their values.

@@ -196,100 +196,6 @@ Q_ALWAYS_INLINE bool sameBytes(const char *a, const char *b, size_t size)
     return true;
 }
 
-// The value of the digits (four at most) at p, or -1 when one is not a plain hexadecimal digit.
-int plainHexNumber(const char *p, qsizetype digits)
-{
-    int value = 0;
-    for (const char *const end = p + digits; p < end; ++p) {
-        const char c = *p;
-        const int digit = c >= '0' && c <= '9'           ? c - '0'
-                : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10
-                                                         : -1;
-        if (digit < 0)
-            return -1;
-        value = value * 16 + digit;
-    }
-    return value;
-}
-
-// The digits of an escape as the toolkit's conversion reads them, which plain hexadecimal digits
-// need not go through.
-uint hexNumber(QByteArrayView digits, bool *ok)
-{
-    if (const int value = plainHexNumber(digits.data(), digits.size()); value >= 0) {
-        *ok = true;
-        return uint(value);
-    }
-    return digits.toByteArray().toUInt(ok, 16);
-}
-
-// A key or section name as the settings class reads it: '\' separates groups, %XX and %UXXXX
-// name a UTF-16 unit, other bytes are UTF-8.
-QString unescapedKey(QByteArrayView bytes)
-{
-    // Most names are ASCII with plain escapes, written straight into their string.
-    QString result(bytes.size(), Qt::Uninitialized);
-    QChar *out = result.data();
-    const char *p = bytes.data();
-    const char *const end = p + bytes.size();
-    while (p < end && !(*p & 0x80)) {
-        if (*p == '%') {
-            const int digits = end - p > 1 && p[1] == 'U' ? 4 : 2;
-            const char *const first = p + (digits == 4 ? 2 : 1);
-            const int code = end - first >= digits ? plainHexNumber(first, digits) : -1;
-            if (code < 0)
-                break;
-            *out++ = QChar(char16_t(code));
-            p = first + digits;
-        } else {
-            *out++ = *p == '\\' ? u'/' : QChar(QLatin1Char(*p));
-            ++p;
-        }
-    }
-    if (p == end) {
-        result.truncate(out - result.constData());
-        return result;
-    }
-    result.clear();
-    result.reserve(bytes.size());
-    qsizetype i = 0;
-    while (i < bytes.size()) {
-        const char c = bytes.at(i);
-        if (c == '\\') {
-            result += u'/';
-            ++i;
-            continue;
-        }
-        if (c == '%' && i + 1 < bytes.size()) {
-            qsizetype first = i + 1;
-            qsizetype digits = 2;
-            if (bytes.at(first) == 'U') {
-                ++first;
-                digits = 4;
-            }
-            if (first + digits <= bytes.size()) {
-                bool ok = false;
-                const uint code = hexNumber(bytes.sliced(first, digits), &ok);
-                if (ok) {
-                    result += QChar(char16_t(code));
-                    i = first + digits;
-                    continue;
-                }
-            }
-        }
-        qsizetype end = i + 1;
-        while (end < bytes.size() && bytes.at(end) != '\\' && bytes.at(end) != '%')
-            ++end;
-        const QByteArrayView part = bytes.sliced(i, end - i);
-        if (std::any_of(part.begin(), part.end(), [](char c) { return c & 0x80; }))
-            result += QString::fromUtf8(part);
-        else
-            result += QLatin1String(part.data(), part.size());
-        i = end;
-    }
-    return result;
-}
-
 QStringList keyParts(const QString &section, const QString &key)
 {
     QStringList parts = section.split(u'/', Qt::SkipEmptyParts);
@@ -384,7 +290,7 @@ private:
     QString labelOf(const LabelLine &line) const
     {
         return line.decoded >= 0 ? decoded.at(line.decoded).label
-                                 : unescapedKey(bytes(line.labelBegin, line.labelEnd));
+                                 : unescapedIniKey(bytes(line.labelBegin, line.labelEnd));
     }
 
     IniValue valueOf(const LabelLine &line) const
@@ -397,8 +303,6 @@ private:
         return value;
     }
 
-    // The bit the line's value names in a set of count labels, without decoding a plain value:
-    // its bytes outside ASCII are neither blanks nor digits, whatever they decode to.
     // The bit of a value as the toolkit writes bits, one or two digits; -1 for any other value.
     static int writtenBit(const char *value, qsizetype size)
     {
@@ -416,7 +320,9 @@ private:
         }
     }
 
-    // decimal tells whether the value is a decimal integer at all.
+    // The bit the line's value names in a set of count labels, without decoding a plain value:
+    // its bytes outside ASCII are neither blanks nor digits, whatever they decode to. decimal
+    // tells whether the value is a decimal integer at all.
     qsizetype bitOf(const LabelLine &line, qsizetype count, bool *decimal) const
     {
         if (line.decoded >= 0) {
@@ -606,7 +512,7 @@ private:
         const QByteArrayView set = key.first(separator);
         if (set.size() != lastSetBytes.size()
             || std::memcmp(set.data(), lastSetBytes.data(), size_t(set.size())) != 0) {
-            const QString name = unescapedKey(set);
+            const QString name = unescapedIniKey(set);
             if (name.contains(u'/'))
                 return false;
             lastSetBytes = set;
@@ -770,7 +676,7 @@ private:
                 qsizetype close = content.indexOf(']');
                 if (close < 0)
                     close = content.size();
-                section = unescapedKey(trimmed(content.sliced(1, close - 1)));
+                section = unescapedIniKey(trimmed(content.sliced(1, close - 1)));
                 headers.append({ lineNumber, section });
                 if (section.compare(QLatin1String("general"), Qt::CaseInsensitive) == 0)
                     section.clear();
@@ -802,7 +708,7 @@ private:
                      qsizetype equals, bool continued)
     {
         const QString group = labelGroup();
-        const QString key = unescapedKey(trimmed(content.first(equals)));
+        const QString key = unescapedIniKey(trimmed(content.first(equals)));
         const QStringList parts = keyParts(section, key);
         if (parts.value(0) != group || parts.size() < 2)
             return;
