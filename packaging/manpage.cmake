@@ -1,10 +1,13 @@
 # SPDX-License-Identifier: MIT
 # Writes the label tool's manual page from its own --help and each command's --help, so that the
 # page says what the built tool says: a command added to the tool's list shows up here unasked.
-# Run as: cmake -DTOOL=... -DOUTPUT=... -DVERSION=... -DDATE=... [-DGZIP=...] -P <this>
+# The FILES section ends with the label file's description, the roff text LABEL_FILE, which the
+# calculator's page holds too.
+# Run as: cmake -DTOOL=... -DOUTPUT=... -DVERSION=... -DDATE=... -DLABEL_FILE=... [-DGZIP=...]
+#         -P <this>
 cmake_minimum_required(VERSION 3.21)
 
-foreach(var TOOL OUTPUT VERSION DATE)
+foreach(var TOOL OUTPUT VERSION DATE LABEL_FILE)
     if(NOT ${var})
         message(FATAL_ERROR "${var} is not set")
     endif()
@@ -121,6 +124,10 @@ function(roff_paragraphs out list)
     set(${out} "${roff}" PARENT_SCOPE)
 endfunction()
 
+# Its own comments are left out.
+file(READ "${LABEL_FILE}" label_file_roff)
+string(REGEX REPLACE "^(\\.\\\\\"[^\n]*\n)+" "" label_file_roff "${label_file_roff}")
+
 run_help(main_help)
 split_help(main "${main_help}")
 
@@ -195,7 +202,7 @@ The label file, in the directory that holds the executable (for example
 \\fI/usr/bin/K732\\-118.ini\\fR): the calculator's label file when both programs are installed
 side by side.
 Only \\fBimport\\-svd\\fR writes, and only with \\fB\\-\\-into\\fR or \\fB\\-\\-output\\fR.
-.SH SEE ALSO
+${label_file_roff}.SH SEE ALSO
 .BR K732\\-118 (1)
 ")
 

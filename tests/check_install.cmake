@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: MIT
 # Installs a build into a scratch prefix and checks what a Linux desktop gets: the executable, the
 # desktop entry, the theme icon and the AppStream metadata, each valid and pointing at the others,
-# the label tool beside the executable, both manual pages, and the tool's bash completion.
+# the label tool beside the executable, both manual pages (each describing the label file), and the
+# tool's bash completion.
 # Run as: cmake -DBUILD_DIR=... -DPREFIX=... -DCONFIG=... -DAPP_ID=... -DEXECUTABLE=...
 #         -DTOOL_EXECUTABLE=... -DSOURCE_DIR=... -DCOMPLETION_DIR=... -DMANDIR=... -P <this>
 cmake_minimum_required(VERSION 3.21)
@@ -155,6 +156,23 @@ foreach(command IN LISTS commands)
         message(FATAL_ERROR "the manual page of ${TOOL_EXECUTABLE} describes no command "
             "${command}:\n${text_${TOOL_EXECUTABLE}}")
     endif()
+endforeach()
+# Both describe the label file, its layout and limits, under FILES, and nowhere but there.
+foreach(page "${EXECUTABLE}" "${TOOL_EXECUTABLE}")
+    string(FIND "${text_${page}}" "\nFILES\n" files_at)
+    string(FIND "${text_${page}}" "\nSEE ALSO\n" see_also_at)
+    if(files_at EQUAL -1 OR see_also_at LESS files_at)
+        message(FATAL_ERROR "the manual page of ${page} has no FILES section:\n${text_${page}}")
+    endif()
+    math(EXPR files_length "${see_also_at} - ${files_at}")
+    string(SUBSTRING "${text_${page}}" ${files_at} ${files_length} files)
+    foreach(expected "K732-118.ini" "\n   Layout\n" "[bitlabels]" "\n   Rules\n" "\n   Limits\n"
+                     "16 MiB")
+        string(FIND "${files}" "${expected}" at)
+        if(at EQUAL -1)
+            message(FATAL_ERROR "the FILES section of ${page}(1) lacks '${expected}':\n${files}")
+        endif()
+    endforeach()
 endforeach()
 if(NOT text_${EXECUTABLE} MATCHES "SEE ALSO\n +${TOOL_EXECUTABLE}\\(1\\)")
     message(FATAL_ERROR "the manual page of ${EXECUTABLE} does not point to ${TOOL_EXECUTABLE}")
