@@ -127,3 +127,48 @@ QStringList decodeLabelSet(const QStringList &keys, const QList<QVariant> &value
         bits.append(labelBitIndex(i < values.size() ? values.at(i) : QVariant(), keys.size()));
     return placeLabels(keys, bits);
 }
+
+qsizetype shownCaptionLength(QStringView text)
+{
+    const qsizetype end = qMin(text.size(), maxShownCaptionLength);
+    qsizetype lines = 1;
+    qsizetype cut = end;
+    for (qsizetype i = 0; i < end; ++i) {
+        switch (text.at(i).unicode()) {
+        case u'\n':
+        case u'\v':
+        case u'\f':
+        case u'\u0085':
+        case u'\u2028':
+        case u'\u2029':
+            ++lines;
+            break;
+        case u'\r': // a CR LF pair ends one line
+            if (i + 1 < text.size() && text.at(i + 1) == u'\n')
+                continue;
+            ++lines;
+            break;
+        default:
+            continue;
+        }
+        if (lines > maxShownCaptionLines) {
+            // The line ends before its break, a CR LF pair before its CR.
+            cut = text.at(i) == u'\n' && i > 0 && text.at(i - 1) == u'\r' ? i - 1 : i;
+            break;
+        }
+    }
+    if (cut == text.size())
+        return cut;
+    // A high surrogate without its low one would show as a replacement character.
+    if (cut > 0 && text.at(cut - 1).isHighSurrogate())
+        --cut;
+    return cut;
+}
+
+QString shownCaption(const QString &text)
+{
+    const qsizetype length = shownCaptionLength(text);
+    if (length == text.size())
+        return text;
+    return text.left(length) + u'\u2026';
+}

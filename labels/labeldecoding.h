@@ -34,3 +34,17 @@ QStringList decodeLabelSet(const QStringList &keys, const QList<QVariant> &value
 QStringList placeLabels(const QStringList &keys, const QList<qsizetype> &bits);
 // For each of the count positions, the index of the key that placeLabels shows there.
 QList<qsizetype> labelPositions(const QList<qsizetype> &bits, qsizetype count);
+
+// The longest caption the window shows whole, as a label on a check box or a set name in the
+// drop-down: longer text, or text of more lines, is shown cut, ending in "…". Together they bound
+// the window's size, and so the memory its drawing takes, whatever a label file holds: a box grows
+// with its caption, and 32 boxes of 100,000 characters made a window a million pixels wide.
+inline constexpr qsizetype maxShownCaptionLength = 128; // UTF-16 units
+inline constexpr qsizetype maxShownCaptionLines = 8;
+
+// The number of UTF-16 units of text that the window shows before its "…": text.size() when it is
+// shown whole. Never cuts a surrogate pair; a line ends at a line feed, carriage return, vertical
+// tab, form feed, U+0085, U+2028 or U+2029.
+qsizetype shownCaptionLength(QStringView text);
+// The text as the window shows it (without the '&' doubling of a check box's caption).
+QString shownCaption(const QString &text);

@@ -834,7 +834,7 @@ private:
                              .arg(quoted(name), quoted(captions.at(bit))));
                 continue;
             }
-            const bool tooLong = bit < 32 && captions.at(bit).size() > longLabelLength;
+            const bool tooLong = bit < 32 && isLongCaption(captions.at(bit));
             if (named == 1 && !tooLong)
                 continue;
             const LabelLine *shown = nullptr;
@@ -852,7 +852,17 @@ private:
                                  .arg(bit)
                                  .arg(quoted(name), quoted(captions.at(bit))));
             }
-            if (tooLong && shown)
+            if (tooLong && shown && isCutCaption(captions.at(bit)))
+                warn(shown->line,
+                     QStringLiteral("label %1 of set %2 is %3 characters long: the window shows "
+                                    "it cut after %4 characters, followed by \u2026 (at most %5 "
+                                    "characters in %6 lines are shown whole)")
+                             .arg(quoted(captions.at(bit)), quoted(name))
+                             .arg(captions.at(bit).size())
+                             .arg(shownCaptionLength(captions.at(bit)))
+                             .arg(maxShownCaptionLength)
+                             .arg(maxShownCaptionLines));
+            else if (tooLong && shown)
                 warn(shown->line,
                      QStringLiteral("label %1 of set %2 is %3 characters long: above %4 the "
                                     "window may be wider than a 1024-pixel screen")
@@ -876,6 +886,16 @@ private:
         }
     }
 
+    static bool isCutCaption(const QString &caption)
+    {
+        return shownCaptionLength(caption) < caption.size();
+    }
+
+    static bool isLongCaption(const QString &caption)
+    {
+        return caption.size() > longLabelLength || isCutCaption(caption);
+    }
+
     // Register instances share one list of captions, which is looked at once.
     bool hasLongCaption(const QStringList &captions)
     {
@@ -883,7 +903,7 @@ private:
             return false;
         const auto shown = captions.cbegin() + std::min<qsizetype>(captions.size(), 32);
         if (std::any_of(captions.cbegin(), shown,
-                        [](const QString &caption) { return caption.size() > longLabelLength; }))
+                        isLongCaption))
             return true;
         shortCaptions = captions.constData();
         return false;
@@ -897,6 +917,16 @@ private:
         if (hasControlCharacter(name))
             warn(firstLine,
                  QStringLiteral("the name of set %1 holds a control character").arg(quoted(name)));
+        if (isCutCaption(name))
+            warn(firstLine,
+                 QStringLiteral("the name of set %1 is %2 characters long: the drop-down shows it "
+                                "cut after %3 characters, followed by \u2026 (at most %4 "
+                                "characters in %5 lines are shown whole)")
+                         .arg(quoted(name))
+                         .arg(name.size())
+                         .arg(shownCaptionLength(name))
+                         .arg(maxShownCaptionLength)
+                         .arg(maxShownCaptionLines));
         // The captions are decoded already; the lines are decoded again only for a set that
         // shows such a label, so that plain files cost no more than before. Register instances
         // share one list of captions, which is looked at once.

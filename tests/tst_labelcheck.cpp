@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // check: which lines it reports, and that what it reasons about is exactly what the window shows.
+#include "labeldecoding.h"
 #include "labeltool.h"
 #include "labelwindow.h"
 
@@ -125,6 +126,17 @@ void tst_LabelCheck::warnings_data()
     QTest::newRow("long label: 64 characters pass, 65 do not")
             << "[bitlabels]\nS\\" + QByteArray(64, 'M') + "=0\nS\\" + QByteArray(65, 'W') + "=1\n"
             << QStringList { "3: is 65 characters long: above 64" };
+    QTest::newRow("past what the window shows whole: 128 characters, 8 lines")
+            << "[bitlabels]\nS\\" + QByteArray(128, 'M') + "=0\nS\\" + QByteArray(129, 'W')
+                    + "=1\nS\\a%0Ab%0Ac%0Ad%0Ae%0Af%0Ag%0Ah%0Ai=2\n" + QByteArray(129, 'N')
+                    + "\\x=0\n"
+            << QStringList { "2: is 128 characters long: above 64",
+                             "3: is 129 characters long: the window shows it cut after 128 "
+                             "characters, followed by \u2026",
+                             "4: is 17 characters long: the window shows it cut after 15",
+                             "4: label \"a\\nb\\nc\\nd\\ne\\nf\\ng\\nh\\ni\" of set \"S\" holds a "
+                             "control",
+                             "5: the name of set \"NNN" };
     QTest::newRow("bytes that are not UTF-8, with CRLF and a byte order mark")
             << QByteArray("\xef\xbb\xbf[bitlabels]\r\nS\\A=0\r\nS\\\xff=1\r\n; \xc3(\r\n")
             << QStringList { "3: bytes that are not valid UTF-8", "4: bytes that are not valid" };
@@ -192,16 +204,19 @@ void tst_LabelCheck::warnings()
     }
     QVERIFY2(matches, qPrintable(found.join(u'\n')));
 
-    // What check reasons about is what the window lists and shows, set by set.
+    // What check reasons about is what the window lists and shows, set by set, long captions cut.
     const LabelSets shown = shownLabelSets(result.shown);
     QvMaskCalcWindow window;
-    QCOMPARE(comboEntries(window), shown.names);
+    QStringList entries;
+    for (const QString &name : shown.names)
+        entries.append(shownCaption(name));
+    QCOMPARE(comboEntries(window), entries);
     auto *combo = window.findChild<QComboBox *>(QStringLiteral("cbLabels"));
     for (int k = 0; k < combo->count(); ++k) {
         combo->setCurrentIndex(k);
         QStringList captions;
         for (int bit = 0; bit < 32; ++bit)
-            captions.append(boxCaption(shown.labels.at(k), bit));
+            captions.append(shownCaption(boxCaption(shown.labels.at(k), bit)));
         QCOMPARE(boxTexts(window), captions);
     }
 }

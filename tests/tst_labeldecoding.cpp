@@ -13,6 +13,8 @@ private slots:
     void decode();
     void bitIndex_data();
     void bitIndex();
+    void shownCaption_data();
+    void shownCaption();
 };
 
 using Values = QList<QVariant>;
@@ -98,6 +100,39 @@ void tst_LabelDecoding::bitIndex()
     QFETCH(QVariant, value);
     QFETCH(qsizetype, bit);
     QCOMPARE(labelBitIndex(value, 4), bit);
+}
+
+void tst_LabelDecoding::shownCaption_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+
+    const QString ellipsis(u'\u2026');
+    const QString smile = QStringLiteral("\U0001F600");
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("128 units whole") << QString(128, u'x') << QString(128, u'x');
+    QTest::newRow("129 units cut") << QString(129, u'x') << QString(128, u'x') + ellipsis;
+    QTest::newRow("a million units cut")
+            << QString(1000000, u'x') << QString(128, u'x') + ellipsis;
+    QTest::newRow("surrogate pair across the cut kept out whole")
+            << QString(127, u'x') + smile << QString(127, u'x') + ellipsis;
+    QTest::newRow("surrogate pair at the end kept whole")
+            << QString(126, u'x') + smile << QString(126, u'x') + smile;
+    QTest::newRow("8 lines whole") << QStringLiteral("1\n2\r3\r\n4\v5\f6\u20287\u20298")
+                                   << QStringLiteral("1\n2\r3\r\n4\v5\f6\u20287\u20298");
+    QTest::newRow("9 lines cut before the 9th")
+            << QStringLiteral("1\n2\n3\n4\n5\n6\n7\n8\u00859")
+            << QStringLiteral("1\n2\n3\n4\n5\n6\n7\n8") + ellipsis;
+    QTest::newRow("line breaks alone") << QString(20, u'\n') << QString(7, u'\n') + ellipsis;
+    QTest::newRow("CR LF pairs count once, lone CRs each")
+            << QString(7, u'\r') + QStringLiteral("\r\n") << QString(7, u'\r') + ellipsis;
+}
+
+void tst_LabelDecoding::shownCaption()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    QCOMPARE(::shownCaption(text), shown);
 }
 
 QTEST_GUILESS_MAIN(tst_LabelDecoding)

@@ -65,7 +65,13 @@ void tst_Relabel::initTestCase()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[bitlabels]\n" + setLines("Eight", numbered("E", 8))
                + setLines("Forty", numbered("F", 40)) + setLines("Generic", numbered("Bit ", 32, 1))
-               + "Empty\\Inner\\A=0\nTwice\\A=0\nTwice\\B=0\n");
+               + "Empty\\Inner\\A=0\nTwice\\A=0\nTwice\\B=0\n"
+               // Captions past the length or the lines the window shows whole, and at them.
+               + "Long\\" + QByteArray(128, 'M') + "=0\nLong\\" + QByteArray(129, 'W')
+               + "=1\nLong\\" + QByteArray(127, 'a') + "&b=2\nLong\\" + QByteArray(127, 'c')
+               + "\xf0\x9f\x98\x80=3\nLong\\" + QByteArray(7, 'L').replace("L", "l%0A")
+               + "l=4\nLong\\" + QByteArray(9, 'L').replace("L", "%0Al") + "=5\n"
+               + QByteArray(129, 'Z') + "\\A=0\n");
 }
 
 void tst_Relabel::cleanupTestCase()
@@ -88,6 +94,15 @@ void tst_Relabel::labels_data()
     QTest::newRow("40, then 8: the upper boxes unused again")
             << QStringList { "Forty", "Eight" } << numbered("E", 8);
     QTest::newRow("same text twice") << QStringList { "Twice" } << QStringList { "B", "B" };
+    QTest::newRow("long and many-line labels cut, with an ellipsis")
+            << QStringList { "Long" }
+            << QStringList { QString(128, u'M'), QString(128, u'W') + u'\u2026',
+                             QString(127, u'a') + QStringLiteral("&&\u2026"),
+                             QString(127, u'c') + u'\u2026',
+                             QStringLiteral("l\nl\nl\nl\nl\nl\nl\nl"),
+                             QStringLiteral("\nl\nl\nl\nl\nl\nl\nl\u2026") };
+    QTest::newRow("a long set name, cut in the drop-down")
+            << QStringList { QString(128, u'Z') + u'\u2026' } << QStringList { "A" };
 }
 
 void tst_Relabel::labels()

@@ -3,6 +3,7 @@
 #include "qvmaskcalcwindow.h"
 #include "ui_qvmaskcalcwindow.h"
 
+#include "labeldecoding.h"
 #include "labelfile.h"
 
 #include <QCheckBox>
@@ -37,7 +38,7 @@ void QvMaskCalcWindow::LoadBitLabels()
     // labelSets, so each list goes in before its entry.
     for (qsizetype k = 0; k < sets.names.size(); ++k) {
         labelSets.append(sets.labels.at(k));
-        ui->cbLabels->addItem(sets.names.at(k));
+        ui->cbLabels->addItem(shownCaption(sets.names.at(k)));
     }
     if (!labelSets.isEmpty())
         return;
@@ -64,7 +65,7 @@ void QvMaskCalcWindow::SetBitLabels(const QStringList &labels)
         const bool used = k < labels.size();
         box->setEnabled(used);
         // A single '&' would turn the next character into a shortcut and vanish from the label.
-        box->setText(used ? QString(labels.at(k)).replace(u'&', QStringLiteral("&&"))
+        box->setText(used ? shownCaption(labels.at(k)).replace(u'&', QStringLiteral("&&"))
                           : tr("Unused"));
     }
 }
