@@ -902,8 +902,7 @@ private:
         if (captions.constData() == shortCaptions)
             return false;
         const auto shown = captions.cbegin() + std::min<qsizetype>(captions.size(), 32);
-        if (std::any_of(captions.cbegin(), shown,
-                        isLongCaption))
+        if (std::any_of(captions.cbegin(), shown, isLongCaption))
             return true;
         shortCaptions = captions.constData();
         return false;

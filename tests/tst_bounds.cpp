@@ -145,9 +145,8 @@ void addLabelFileRows()
     for (const char *kind : { "label of 100,000 capitals", "set name of 100,000 characters",
                               "label of 16 MiB", "label of 16 MiB of three-em dashes",
                               "set name of a million characters and a 15 MiB label",
-                              "32 labels as wide and as tall as shown",
-                              "900,000 labels in one set", "45,000 sets of 20 labels",
-                              "50,000 sets of 20-character names",
+                              "32 labels as wide and as tall as shown", "900,000 labels in one set",
+                              "45,000 sets of 20 labels", "50,000 sets of 20-character names",
                               "16 MiB of labels of 128 characters" })
         QTest::newRow(kind) << QString::fromLatin1(kind);
 }

@@ -112,8 +112,7 @@ void tst_LabelDecoding::shownCaption_data()
     QTest::newRow("empty") << QString() << QString();
     QTest::newRow("128 units whole") << QString(128, u'x') << QString(128, u'x');
     QTest::newRow("129 units cut") << QString(129, u'x') << QString(128, u'x') + ellipsis;
-    QTest::newRow("a million units cut")
-            << QString(1000000, u'x') << QString(128, u'x') + ellipsis;
+    QTest::newRow("a million units cut") << QString(1000000, u'x') << QString(128, u'x') + ellipsis;
     QTest::newRow("surrogate pair across the cut kept out whole")
             << QString(127, u'x') + smile << QString(127, u'x') + ellipsis;
     QTest::newRow("surrogate pair at the end kept whole")

@@ -96,7 +96,8 @@ void tst_Relabel::labels_data()
     QTest::newRow("same text twice") << QStringList { "Twice" } << QStringList { "B", "B" };
     QTest::newRow("long and many-line labels cut, with an ellipsis")
             << QStringList { "Long" }
-            << QStringList { QString(128, u'M'), QString(128, u'W') + u'\u2026',
+            << QStringList { QString(128, u'M'),
+                             QString(128, u'W') + u'\u2026',
                              QString(127, u'a') + QStringLiteral("&&\u2026"),
                              QString(127, u'c') + u'\u2026',
                              QStringLiteral("l\nl\nl\nl\nl\nl\nl\nl"),
