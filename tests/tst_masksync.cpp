@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
 
@@ -25,6 +26,8 @@ private slots:
     void numberSetsTheBoxes();
     void typedNumberSetsTheBoxes_data();
     void typedNumberSetsTheBoxes();
+    void pastedNumberSetsTheBoxes_data();
+    void pastedNumberSetsTheBoxes();
     void fieldShowsTheBoxesWhenLeft_data();
     void fieldShowsTheBoxesWhenLeft();
     void steppingWraps_data();
@@ -138,29 +141,120 @@ void tst_MaskSync::numberSetsTheBoxes()
 
 void tst_MaskSync::typedNumberSetsTheBoxes_data()
 {
+    // "shown": the field's text once the keys are typed, before the cursor leaves it.
     QTest::addColumn<QString>("typed");
     QTest::addColumn<double>("value");
-    QTest::addColumn<Bits>("expected");
-    QTest::newRow("5") << "5" << 5.0 << Bits { 0, 2 };
-    QTest::newRow("2147483648") << "2147483648" << 2147483648.0 << Bits { 31 };
-    QTest::newRow("4294967295") << "4294967295" << 4294967295.0 << allBits();
-    QTest::newRow("a digit too many is refused") << "42949672950" << 4294967295.0 << allBits();
-    QTest::newRow("letters are refused") << "1x2" << 12.0 << Bits { 2, 3 };
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("5") << "5" << 5.0 << "5";
+    QTest::newRow("2147483648") << "2147483648" << 2147483648.0 << "2147483648";
+    QTest::newRow("4294967295") << "4294967295" << 4294967295.0 << "4294967295";
+    QTest::newRow("a digit too many is refused") << "42949672950" << 4294967295.0 << "4294967295";
+    QTest::newRow("letters are refused") << "1x2" << 12.0 << "12";
+    QTest::newRow("x first is refused") << "x10" << 10.0 << "10";
+    QTest::newRow("x after 00 is refused") << "00x10" << 10.0 << "0010";
+    QTest::newRow("x after + is refused") << "+0x10" << 10.0 << "+010";
+
+    QTest::newRow("0x3005") << "0x3005" << 12293.0 << "0x3005";
+    QTest::newRow("0X upper case") << "0X3005" << 12293.0 << "0X3005";
+    QTest::newRow("mixed case digits") << "0xdeadBEEF" << 3735928559.0 << "0xdeadBEEF";
+    QTest::newRow("0xDEAD_BEEF") << "0xDEAD_BEEF" << 3735928559.0 << "0xDEAD_BEEF";
+    QTest::newRow("0xFFFFFFFF") << "0xFFFFFFFF" << 4294967295.0 << "0xFFFFFFFF";
+    QTest::newRow("hex leading zeros") << "0x000000001" << 1.0 << "0x000000001";
+    QTest::newRow("hex digit past the maximum refused")
+            << "0xFFFFFFFFF" << 4294967295.0 << "0xFFFFFFFF";
+    QTest::newRow("0x1_0000_0000 stops before the last 0")
+            << "0x1_0000_0000" << 268435456.0 << "0x1_0000_000";
+    QTest::newRow("0x alone waits") << "0x" << 0.0 << "0x";
+    QTest::newRow("separator last waits") << "0x12_" << 18.0 << "0x12_";
+    QTest::newRow("separator after 0x refused") << "0x_1" << 1.0 << "0x1";
+    QTest::newRow("second separator refused") << "0x1__2" << 18.0 << "0x1_2";
+    QTest::newRow("g is no hex digit") << "0xg1" << 1.0 << "0x1";
+    QTest::newRow("blank after a digit dropped") << "0x1 2" << 18.0 << "0x12";
+    QTest::newRow("0b101") << "0b101" << 5.0 << "0b101";
+    QTest::newRow("0B upper case, separator") << "0B1000_0000" << 128.0 << "0B1000_0000";
+    QTest::newRow("2 is no binary digit") << "0b1021" << 5.0 << "0b101";
+    QTest::newRow("33 binary ones stop at 32")
+            << "0b" + QString(33, '1') << 4294967295.0 << "0b" + QString(32, '1');
+    QTest::newRow("bit 31 in binary")
+            << "0b1" + QString(31, '0') << 2147483648.0 << "0b1" + QString(31, '0');
 }
 
 void tst_MaskSync::typedNumberSetsTheBoxes()
 {
     QFETCH(QString, typed);
     QFETCH(double, value);
-    QFETCH(Bits, expected);
+    QFETCH(QString, shown);
     field->setFocus();
     QLineEdit *edit = field->findChild<QLineEdit *>();
     QVERIFY(edit);
     edit->selectAll();
-    QTest::keyClicks(edit, typed);
-    // Every accepted keystroke updates the boxes at once, without waiting for Enter.
+    // Every accepted keystroke updates the boxes at once, without waiting for Enter; one that
+    // leaves the number unfinished (0x, a separator) changes neither.
+    for (const QChar key : typed) {
+        QTest::keyClicks(edit, QString(key));
+        QCOMPARE(tickedBits(), bitsOf(quint32(field->value())));
+    }
     QCOMPARE(field->value(), value);
-    QCOMPARE(tickedBits(), expected);
+    QCOMPARE(edit->text(), shown);
+    // Return shows the number in decimal.
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(field->value(), value);
+    QCOMPARE(edit->text(), QString::number(quint32(value)));
+    QCOMPARE(tickedBits(), bitsOf(quint32(value)));
+}
+
+void tst_MaskSync::pastedNumberSetsTheBoxes_data()
+{
+    // A paste replaces the whole text, or, refused, leaves the field at 12345.
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("shown");
+    const QString left = "12345";
+    QTest::newRow("decimal") << "4294967295" << 4294967295.0 << "4294967295";
+    QTest::newRow("decimal with blanks around") << " 42 " << 42.0 << "42";
+    QTest::newRow("decimal past the maximum") << "4294967296" << 12345.0 << left;
+    QTest::newRow("negative") << "-5" << 12345.0 << left;
+    QTest::newRow("0xDEADBEEF") << "0xDEADBEEF" << 3735928559.0 << "0xDEADBEEF";
+    QTest::newRow("0xdead_beef") << "0xdead_beef" << 3735928559.0 << "0xdead_beef";
+    QTest::newRow("hex with blanks around") << "\t0x10 \n" << 16.0 << "0x10";
+    QTest::newRow("0X8000_0000") << "0X8000_0000" << 2147483648.0 << "0X8000_0000";
+    QTest::newRow("0b1010") << "0b1010" << 10.0 << "0b1010";
+    QTest::newRow("0B1111_0000") << "0B1111_0000" << 240.0 << "0B1111_0000";
+    QTest::newRow("0x0") << "0x0" << 0.0 << "0x0";
+    QTest::newRow("0x1_0000_0000 past the maximum") << "0x1_0000_0000" << 12345.0 << left;
+    QTest::newRow("nine hex digits") << "0x123456789" << 12345.0 << left;
+    QTest::newRow("thirty-three binary digits") << "0b1" + QString(32, '0') << 12345.0 << left;
+    QTest::newRow("blank inside") << "0xDEAD BEEF" << 12345.0 << left;
+    QTest::newRow("separator after 0x") << "0x_10" << 12345.0 << left;
+    QTest::newRow("double separator") << "0x1__0" << 12345.0 << left;
+    QTest::newRow("not a hex digit") << "0x1G" << 12345.0 << left;
+    QTest::newRow("not a binary digit") << "0b102" << 12345.0 << left;
+    QTest::newRow("negative hex") << "-0x10" << 12345.0 << left;
+    QTest::newRow("hex with a sign") << "+0x10" << 12345.0 << left;
+    QTest::newRow("C suffix") << "0x10u" << 12345.0 << left;
+    QTest::newRow("0x alone waits, the number stays") << "0x" << 12345.0 << "0x";
+    QTest::newRow("separator last waits") << "0x10_" << 12345.0 << "0x10_";
+    QTest::newRow("blank after 0x") << "0x 10" << 12345.0 << left;
+}
+
+void tst_MaskSync::pastedNumberSetsTheBoxes()
+{
+    QFETCH(QString, pasted);
+    QFETCH(double, value);
+    QFETCH(QString, shown);
+    field->setValue(12345.0);
+    field->setFocus();
+    QLineEdit *edit = field->findChild<QLineEdit *>();
+    edit->selectAll();
+    QGuiApplication::clipboard()->setText(pasted);
+    QTest::keySequence(edit, QKeySequence::Paste);
+    QCOMPARE(edit->text(), shown);
+    QCOMPARE(field->value(), value);
+    QCOMPARE(tickedBits(), bitsOf(quint32(value)));
+    // Return shows in decimal whatever number the field then holds.
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(edit->text(), QString::number(quint32(field->value())));
+    QCOMPARE(tickedBits(), bitsOf(quint32(field->value())));
 }
 
 void tst_MaskSync::fieldShowsTheBoxesWhenLeft_data()
@@ -175,6 +269,13 @@ void tst_MaskSync::fieldShowsTheBoxesWhenLeft_data()
             << QStringList { "12345", "Ctrl+U", "click bit_1" } << 12347.0;
     QTest::newRow("12345, select all, Delete, Tab")
             << QStringList { "12345", "Ctrl+A", "Delete", "Tab" } << 12345.0;
+    QTest::newRow("0x3005, Tab") << QStringList { "0x3005", "Tab" } << 12293.0;
+    QTest::newRow("0xDEAD_BEEF, Return") << QStringList { "0xDEAD_BEEF", "Return" } << 3735928559.0;
+    QTest::newRow("0b1_0000, Tab") << QStringList { "0b1_0000", "Tab" } << 16.0;
+    // An unfinished number: the separator goes, 0x alone gives back the number the boxes hold.
+    QTest::newRow("0x1F_, Tab") << QStringList { "0x1F_", "Tab" } << 31.0;
+    QTest::newRow("0x, click on bit 1, Tab") << QStringList { "0x", "click bit_1", "Tab" } << 2.0;
+    QTest::newRow("0x, Return") << QStringList { "0x", "Return" } << 0.0;
     QTest::newRow("12345, Backspace to empty, Return")
             << QStringList { "12345",     "Backspace", "Backspace", "Backspace",
                              "Backspace", "Backspace", "Return" }
