@@ -85,9 +85,11 @@ QValidator::State MaskNumberField::validate(QString &input, int &pos) const
         return QDoubleSpinBox::validate(input, pos);
     // The blanks go from the text as the base class takes them from a decimal one: a pasted
     // " 0x10 " shows as "0x10", and a blank typed after a digit is dropped.
+    qsizetype leading = 0;
+    while (leading < input.size() && input.at(leading).isSpace())
+        ++leading;
     const QString trimmed = input.trimmed();
     if (trimmed.size() != input.size()) {
-        const qsizetype leading = input.indexOf(trimmed);
         pos = int(qBound(qsizetype(0), qsizetype(pos) - leading, trimmed.size()));
         input = trimmed;
     }
