@@ -1021,7 +1021,9 @@ int runCheck(const QStringList &arguments)
                            "carriage return in a label is written \\\\, \\t, \\n or \\r), then the "
                            "number of sets and warnings on standard output.\nExit status: 0 "
                            "clean, 1 warnings, 2 a file the window would not read, or output "
-                           "that cannot be written."));
+                           "that cannot be written.\n\n"
+                           "Example: the lines of a label file that read otherwise:\n"
+                           "  K732-118-labels check my-labels.ini"));
     parser.addPositionalArgument(
             QStringLiteral("FILE"),
             QStringLiteral("The label file (default: K732-118.ini beside this program; - reads "

@@ -11,7 +11,10 @@ int runDecode(const QStringList &arguments)
     parser.setApplicationDescription(QStringLiteral(
             "Prints VALUE in decimal, hexadecimal and binary (grouped by 4), then one line per "
             "set bit: the bit, a tab, its caption in SET. A backslash, tab, newline or carriage "
-            "return in a caption is written \\\\, \\t, \\n or \\r, so that each row is one line."));
+            "return in a caption is written \\\\, \\t, \\n or \\r, so that each row is one line. "
+            "SET matches without case unless two sets differ only in case.\n\n"
+            "Example: the bits of 0x25 in set Motor:\n"
+            "  K732-118-labels decode my-labels.ini --set Motor 0x25"));
     const QCommandLineOption setOption(QStringLiteral("set"),
                                        QStringLiteral("The set to use (given once)."),
                                        QStringLiteral("SET"));
@@ -23,9 +26,8 @@ int runDecode(const QStringList &arguments)
             QStringLiteral("[FILE]"));
     parser.addPositionalArgument(
             QStringLiteral("VALUE"),
-            QStringLiteral("0 … 4294967295 in decimal, 0x hexadecimal or 0b binary; '_' or ' may "
-                           "stand between two digits (0x8000_0000). A leading 0 is no octal: 010 "
-                           "is ten."));
+            QStringLiteral("A number from 0 to 4294967295 (0x8000_0000), written as the tool's "
+                           "--help says."));
     if (!parseCommandLine(parser, command, arguments))
         return ExitUnusable;
     const QStringList positional = parser.positionalArguments();
@@ -44,7 +46,7 @@ int runDecode(const QStringList &arguments)
     if (!parseMaskValue(positional.constLast(), &value))
         return usageError(command,
                           QStringLiteral("'%1' is no value from 0 to 4294967295 (decimal, 0x "
-                                         "hexadecimal or 0b binary)")
+                                         "hexadecimal or 0b binary, '_' between digits)")
                                   .arg(escapedField(positional.constLast())));
     const QString path = positional.size() == 2 ? positional.first() : defaultLabelFile();
     QStringList labels;

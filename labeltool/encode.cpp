@@ -10,7 +10,10 @@ int runEncode(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
             "Prints the value whose set bits are those that show the LABELs in SET, in decimal "
-            "and in hexadecimal, one a line. A label shown on several boxes sets all of them."));
+            "and in hexadecimal, one a line. A label shown on several boxes sets all of them. SET "
+            "and the LABELs match without case unless two of them differ only in case.\n\n"
+            "Example: the value that sets Ready and Stalled in set Motor:\n"
+            "  K732-118-labels encode my-labels.ini --set motor ready stalled"));
     const QCommandLineOption setOption(QStringLiteral("set"),
                                        QStringLiteral("The set to use (given once)."),
                                        QStringLiteral("SET"));
@@ -39,19 +42,38 @@ int runEncode(const QStringList &arguments)
         return ExitUnusable;
 
     quint32 value = 0;
+    const qsizetype boxes = std::min<qsizetype>(labels.size(), 32);
     for (const QString &label : std::as_const(positional)) {
-        bool found = false;
-        for (int bit = 0; bit < std::min<qsizetype>(labels.size(), 32); ++bit) {
-            if (labels.at(bit) == label) {
-                value |= quint32(1) << bit;
-                found = true;
+        // The label as written, else without case: unless that takes in labels written
+        // differently ("EN" and "En"), when it must be given as it is written.
+        quint32 exact = 0;
+        quint32 folded = 0;
+        QStringList spellings;
+        for (int bit = 0; bit < boxes; ++bit) {
+            if (labels.at(bit) == label)
+                exact |= quint32(1) << bit;
+            if (labels.at(bit).compare(label, Qt::CaseInsensitive) == 0) {
+                folded |= quint32(1) << bit;
+                if (!spellings.contains(labels.at(bit)))
+                    spellings.append(labels.at(bit));
             }
         }
-        if (!found)
+        if (!exact && spellings.size() > 1) {
+            for (QString &spelling : spellings)
+                spelling = escapedField(spelling);
+            return fileError(path,
+                             QStringLiteral("set \"%1\" shows several labels \"%2\" without "
+                                            "case (%3): give it as it is written")
+                                     .arg(escapedField(parser.value(setOption)),
+                                          escapedField(label),
+                                          spellings.join(QLatin1String(", "))));
+        }
+        if (!exact && !folded)
             return fileError(
                     path,
                     QStringLiteral("set \"%1\" shows no label \"%2\"")
                             .arg(escapedField(parser.value(setOption)), escapedField(label)));
+        value |= exact ? exact : folded;
     }
     printOut(QStringLiteral("%1\n%2\n").arg(value).arg(hexValue(value)));
     return ExitClean;

@@ -6,6 +6,8 @@
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 int runFind(const QStringList &arguments)
 {
     const QString command = QStringLiteral("find");
@@ -14,17 +16,23 @@ int runFind(const QStringList &arguments)
             "Lists the registers and fields of a CMSIS-SVD device description whose names match "
             "PATTERN, without case: a pattern with *, ? or [...] is a wildcard for the whole "
             "name (PERIPHERAL.REGISTER, PERIPHERAL.REGISTER.FIELD) or the element's own name; a "
-            "plain word matches any name that holds it. One line each, tab-separated: the "
-            "register's address, the name, and the register's size or the field's bits. Exit "
-            "status 1 when nothing matches."));
+            "plain word matches any name that holds it. A PATTERN that is a number (0x4001_4000, "
+            "written as the tool's --help says) is an address instead: the registers whose bytes "
+            "take it in, aliases and alternate registers alike; a name with digits in it is "
+            "found with a wildcard ('*29*'). One line each, tab-separated: the register's "
+            "address, the name, and the register's size or the field's bits. Exit status 1 "
+            "when nothing matches.\n\n"
+            "Example: the registers and fields about clock division:\n"
+            "  K732-118-labels find rp2040.svd clkdiv"));
     const QCommandLineOption text(QStringLiteral("text"),
                                   QStringLiteral("Match the descriptions too (anywhere in them)."));
     parser.addOption(text);
     parser.addPositionalArgument(
             QStringLiteral("SVD"),
             QStringLiteral("The device description (.svd); - reads standard input."));
-    parser.addPositionalArgument(QStringLiteral("PATTERN"),
-                                 QStringLiteral("A word, or a wildcard ('UART0.*', '*_EN')."));
+    parser.addPositionalArgument(
+            QStringLiteral("PATTERN"),
+            QStringLiteral("A word, a wildcard ('UART0.*', '*_EN') or an address (0x40014000)."));
     if (!parseCommandLine(parser, command, arguments))
         return ExitUnusable;
     const QStringList positional = parser.positionalArguments();
@@ -35,23 +43,31 @@ int runFind(const QStringList &arguments)
     if (pattern.isEmpty())
         return usageError(command, QStringLiteral("the PATTERN is empty"));
 
+    quint64 address = 0;
+    const bool byAddress = parseNumber(pattern, &address);
     const bool wildcard =
             pattern.contains(u'*') || pattern.contains(u'?') || pattern.contains(u'[');
     // A plain word is looked for inside the names: a wildcard for it alone would have to name
     // the whole register, which nobody types.
-    const QString anchored = wildcard ? QRegularExpression::wildcardToRegularExpression(pattern)
-                                      : QRegularExpression::escape(pattern);
-    const QString unanchored = wildcard ? QRegularExpression::wildcardToRegularExpression(
-                                       pattern, QRegularExpression::UnanchoredWildcardConversion)
-                                        : anchored;
-    const QRegularExpression whole(anchored, QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpression anywhere(unanchored, QRegularExpression::CaseInsensitiveOption);
-    if (!whole.isValid() || !anywhere.isValid())
-        return usageError(command, QStringLiteral("'%1' is no wildcard pattern").arg(pattern));
+    QRegularExpression whole(QRegularExpression::escape(pattern),
+                             QRegularExpression::CaseInsensitiveOption);
+    QRegularExpression anywhere = whole;
+    QString why;
+    if (wildcard
+        && (!wildcardPattern(pattern, true, &whole, &why)
+            || !wildcardPattern(pattern, false, &anywhere, &why)))
+        return usageError(command, why);
     const bool descriptions = parser.isSet(text);
+    if (byAddress && descriptions)
+        return usageError(command, QStringLiteral("--text is for names, not for an address"));
     const auto matches = [&](const QString &full, const QString &own, const QString &description) {
         return whole.match(full).hasMatch() || whole.match(own).hasMatch()
                 || (descriptions && anywhere.match(description).hasMatch());
+    };
+    // The bytes a register takes in, from its address: one at least, whatever its size.
+    const auto holds = [address](const SvdRegister &reg) {
+        const quint64 bytes = quint64(std::max(1, (reg.size + 7) / 8));
+        return address >= reg.address && address - reg.address < bytes;
     };
 
     QByteArray xml;
@@ -63,10 +79,19 @@ int runFind(const QStringList &arguments)
         return ExitUnusable;
     QString out;
     for (const SvdRegister &reg : std::as_const(registers.registers)) {
+        if (byAddress) {
+            if (holds(reg))
+                out += QStringLiteral("%1\t%2\t%3\n")
+                               .arg(hexDigits(reg.address, 32), reg.name,
+                                    counted(reg.size, QStringLiteral("bit"),
+                                            QStringLiteral("bits")));
+            continue;
+        }
         const QString address = hexDigits(reg.address, 32);
         if (matches(reg.name, reg.name.mid(reg.name.lastIndexOf(u'.') + 1), reg.description))
-            out += QStringLiteral("%1\t%2\t%3 bits\n")
-                           .arg(address, reg.name, QString::number(reg.size));
+            out += QStringLiteral("%1\t%2\t%3\n")
+                           .arg(address, reg.name,
+                                counted(reg.size, QStringLiteral("bit"), QStringLiteral("bits")));
         for (const SvdField &field : reg.fields) {
             const QString full = reg.name + u'.' + field.name;
             if (matches(full, field.name, field.description))
@@ -75,8 +100,10 @@ int runFind(const QStringList &arguments)
         }
     }
     if (out.isEmpty()) {
-        printErr(QStringLiteral("%1: no register or field matches '%2'\n")
-                         .arg(shownPath(path), pattern));
+        printErr(byAddress ? QStringLiteral("%1: no register at %2\n")
+                                     .arg(shownPath(path), hexDigits(address, 32))
+                           : QStringLiteral("%1: no register or field matches '%2'\n")
+                                     .arg(shownPath(path), escapedField(pattern)));
         return ExitFindings;
     }
     printOut(out);

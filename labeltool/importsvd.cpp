@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -33,12 +34,18 @@ int runImportSvd(const QStringList &arguments)
     parser.setApplicationDescription(QStringLiteral(
             "Makes one label set per register of a CMSIS-SVD device description that has a field "
             "bit below 32, named PERIPHERAL.REGISTER. Prints the new label file, or writes it "
-            "with --output or adds its sets to a label file with --into. A summary and a note "
-            "for each register skipped or set dropped go to standard error."));
+            "with --output or adds its sets to a label file with --into. One summary line goes to "
+            "standard error: the registers read, then what became of them, counts that add up "
+            "to those read (sets written, left out by --only, already in the file, skipped for "
+            "each reason); --verbose adds a note for each register skipped and each label "
+            "dropped. A --only PATTERN that matches no register is a warning and exit status 1; "
+            "one that is no pattern, a usage error.\n\n"
+            "Example: the sets of UART0's registers, added to a label file:\n"
+            "  K732-118-labels import-svd e310x.svd --only 'uart0.*' --into my.ini"));
     const QCommandLineOption only(
             QStringLiteral("only"),
-            QStringLiteral("Keep the sets whose names match the wildcard PATTERN ('GPIOA.*'); "
-                           "may be given several times."),
+            QStringLiteral("Keep the sets whose names match the wildcard PATTERN ('GPIOA.*'), "
+                           "without case; may be given several times."),
             QStringLiteral("PATTERN"));
     const QCommandLineOption into(
             QStringLiteral("into"),
@@ -52,8 +59,13 @@ int runImportSvd(const QStringList &arguments)
                                     QStringLiteral("NEWFILE"));
     const QCommandLineOption quiet(
             QStringList { QStringLiteral("q"), QStringLiteral("quiet") },
-            QStringLiteral("Print neither the summary nor the notes; errors are still printed."));
-    parser.addOptions({ only, into, output, quiet });
+            QStringLiteral("Print neither the summary nor the notes; warnings and errors are "
+                           "still printed."));
+    const QCommandLineOption verboseOption(
+            QStringList { QStringLiteral("v"), QStringLiteral("verbose") },
+            QStringLiteral("After the summary, a note for each register skipped and each label "
+                           "or field dropped, with its line."));
+    parser.addOptions({ only, into, output, quiet, verboseOption });
     parser.addPositionalArgument(
             QStringLiteral("SVD"),
             QStringLiteral("The device description (.svd); - reads standard input."));
@@ -74,9 +86,13 @@ int runImportSvd(const QStringList &arguments)
                           QStringLiteral("--into needs a label file: standard input cannot be "
                                          "written"));
     QList<QRegularExpression> patterns;
-    for (const QString &pattern : parser.values(only))
-        patterns.append(
-                QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern)));
+    for (const QString &pattern : parser.values(only)) {
+        QRegularExpression expression;
+        QString why;
+        if (!wildcardPattern(pattern, true, &expression, &why))
+            return usageError(command, why);
+        patterns.append(expression);
+    }
 
     // The target is looked at before the description is read: a wrong target costs nothing.
     const QString &svdPath = positional.first();
@@ -84,13 +100,13 @@ int runImportSvd(const QStringList &arguments)
     if (isStandardStream(target))
         target.clear();
     LabelFileText targetText;
-    QSet<QString> present;
+    QSet<QString> presentNames;
     if (parser.isSet(into)) {
         const OpenedLabelFile file = openLabelFile(target);
         if (!file.error.isEmpty())
             return fileError(target, file.error);
         targetText = file.text;
-        present = QSet<QString>(file.sets.names.cbegin(), file.sets.names.cend());
+        presentNames = QSet<QString>(file.sets.names.cbegin(), file.sets.names.cend());
     } else if (!target.isEmpty()) {
         if (!isUsableFileName(target))
             return fileError(target, unusableNameReason());
@@ -127,30 +143,61 @@ int runImportSvd(const QStringList &arguments)
         return ExitUnusable;
     }
 
-    const auto wanted = [&patterns](const QString &name) {
-        return patterns.isEmpty()
-                || std::any_of(
-                        patterns.cbegin(), patterns.cend(),
-                        [&](const QRegularExpression &re) { return re.match(name).hasMatch(); });
+    // Which registers each pattern matched, skipped ones too: a pattern that matches none is a
+    // mistyped one.
+    QList<bool> matched(patterns.size(), false);
+    const auto wanted = [&patterns, &matched](const QString &name) {
+        bool any = patterns.isEmpty();
+        for (qsizetype k = 0; k < patterns.size(); ++k) {
+            if (patterns.at(k).match(name).hasMatch()) {
+                matched[k] = true;
+                any = true;
+            }
+        }
+        return any;
     };
+    // Each register read either gives a set or is skipped with a note "NAME: REASON; skipped
+    // (line N)": the summary counts both by reason, so that its counts add up to those read.
     QList<LabelSet> sets;
     QStringList notes;
-    // A note that starts with a register's name is about that register: one left out by --only
-    // is not talked about.
+    QStringList reasons; // in the order first met
+    QHash<QString, qsizetype> skippedFor;
+    qsizetype skipped = 0;
+    qsizetype leftOut = 0;
+    static const QRegularExpression skipNote(
+            QStringLiteral("\\A(.*?): ([^:]*); skipped \\(line \\d+\\)\\z"));
     for (const QString &note : svd.skipped) {
+        const QRegularExpressionMatch skip = skipNote.match(note);
         const qsizetype colon = note.indexOf(QLatin1String(": "));
-        if (colon < 0 || wanted(note.first(colon)))
+        const bool about = colon < 0 || wanted(note.first(colon));
+        if (skip.hasMatch()) {
+            ++skipped;
+            if (!wanted(skip.captured(1))) {
+                ++leftOut;
+                continue;
+            }
+            const QString reason = skip.captured(2);
+            if (!skippedFor.contains(reason))
+                reasons.append(reason);
+            ++skippedFor[reason];
+        }
+        // A note about a register that --only leaves out is not talked about.
+        if (about)
             notes.append(note);
     }
-    qsizetype leftOut = 0;
+    qsizetype present = 0;
     for (const LabelSet &set : svd.sets) {
-        if (!wanted(set.name))
+        if (!wanted(set.name)) {
             ++leftOut;
-        else if (present.contains(set.name))
+        } else if (presentNames.contains(set.name)) {
+            ++present;
             notes.append(QStringLiteral("%1: already in %2, not added").arg(set.name, target));
-        else
+        } else {
             sets.append(set);
+        }
     }
+    // Beyond the notes' limit a skipped register goes unnamed: counted, by no reason.
+    const qsizetype unnamed = svd.registers - svd.sets.size() - skipped;
 
     const QString where = target.isEmpty() ? QStringLiteral("standard output") : target;
     // With no set left nothing is written, which the summary says.
@@ -165,24 +212,51 @@ int runImportSvd(const QStringList &arguments)
     if (written && target.isEmpty())
         printOut(text);
     const qsizetype count = written ? sets.size() : 0;
-    QString summary = QStringLiteral("%1: %2 registers read, %3 %4 written to %5")
-                              .arg(shownPath(svdPath))
-                              .arg(svd.registers)
-                              .arg(count)
-                              .arg(count == 1 ? QStringLiteral("set") : QStringLiteral("sets"))
-                              .arg(where);
+    // Registers read = sets written + every reason it was not: the reasons with a count only.
+    QStringList parts { QStringLiteral("%1 written to %2")
+                                .arg(counted(count, QStringLiteral("set"), QStringLiteral("sets")),
+                                     where) };
+    if (!written && !sets.isEmpty())
+        parts.append(QStringLiteral("%1 not written").arg(sets.size()));
     if (!patterns.isEmpty())
-        summary += QStringLiteral(", %1 left out by --only").arg(leftOut);
-    summary += QStringLiteral(", %1 skipped or dropped%2\n")
-                       .arg(notes.size())
-                       .arg(sets.isEmpty() ? QStringLiteral(": nothing written") : QString());
-    for (const QString &note : std::as_const(notes))
-        summary += QStringLiteral("%1: note: %2\n").arg(shownPath(svdPath), note);
+        parts.append(QStringLiteral("%1 left out by --only").arg(leftOut));
+    if (present > 0)
+        parts.append(QStringLiteral("%1 already in %2").arg(present).arg(target));
+    for (const QString &reason : std::as_const(reasons))
+        parts.append(QStringLiteral("%1 skipped (%2)").arg(skippedFor.value(reason)).arg(reason));
+    if (unnamed > 0)
+        parts.append(QStringLiteral("%1 skipped beyond the notes' limit").arg(unnamed));
+    QString summary = QStringLiteral("%1: %2 read: %3")
+                              .arg(shownPath(svdPath),
+                                   counted(svd.registers, QStringLiteral("register"),
+                                           QStringLiteral("registers")),
+                                   parts.join(QLatin1String(", ")));
+    if (sets.isEmpty())
+        summary += QStringLiteral("; nothing written");
+    const bool verbose = parser.isSet(verboseOption);
+    if (!notes.isEmpty() && !verbose)
+        summary += QStringLiteral("; %1, listed with --verbose")
+                           .arg(counted(notes.size(), QStringLiteral("note"),
+                                        QStringLiteral("notes")));
+    summary += u'\n';
+    if (verbose) {
+        for (const QString &note : std::as_const(notes))
+            summary += QStringLiteral("%1: note: %2\n").arg(shownPath(svdPath), note);
+    }
+    // Warnings are said even with --quiet, as errors are: the exit status alone would not say
+    // which pattern it was.
+    QString warnings;
+    for (qsizetype k = 0; k < patterns.size(); ++k) {
+        if (!matched.at(k))
+            warnings += QStringLiteral("%1: warning: --only '%2' matches no register\n")
+                                .arg(shownPath(svdPath), escapedField(parser.values(only).at(k)));
+    }
     if (!parser.isSet(quiet))
         printErr(summary);
+    printErr(warnings);
     if (!written)
         return fileError(target.isEmpty() ? svdPath : target,
                          QStringLiteral("not written: the settings class would not read the "
                                         "sets back exactly, or the file cannot be written"));
-    return ExitClean;
+    return warnings.isEmpty() ? ExitClean : ExitFindings;
 }

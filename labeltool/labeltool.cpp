@@ -16,7 +16,9 @@
 #include <cstring>
 
 #ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -268,7 +270,7 @@ bool parseCommandLine(QCommandLineParser &parser, const QString &command,
         text.replace(
                 QStringLiteral("Usage: %1").arg(QCoreApplication::arguments().constFirst()),
                 QStringLiteral("Usage: %1 %2").arg(QCoreApplication::applicationName(), command));
-        printOut(text);
+        printOut(wrappedHelp(text));
         std::exit(finishOutput(ExitClean));
     }
     return true;
@@ -352,7 +354,26 @@ bool findShownSet(const QString &path, const QString &name, QStringList *labels)
         return false;
     }
     const LabelSets sets = shownLabelSets(file.sets);
-    const qsizetype k = sets.names.indexOf(name);
+    qsizetype k = sets.names.indexOf(name);
+    // Without case, as the settings class compares names on some systems: unless two sets differ
+    // only in case, when the name must be given as it is written.
+    QList<qsizetype> alike;
+    for (qsizetype i = 0; k < 0 && i < sets.names.size(); ++i) {
+        if (sets.names.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            alike.append(i);
+    }
+    if (alike.size() == 1)
+        k = alike.constFirst();
+    if (alike.size() > 1) {
+        QStringList names;
+        for (const qsizetype i : std::as_const(alike))
+            names.append(escapedField(sets.names.at(i)));
+        fileError(path,
+                  QStringLiteral("\"%1\" names several sets without case (%2): give it as it is "
+                                 "written")
+                          .arg(escapedField(name), names.join(QStringLiteral(", "))));
+        return false;
+    }
     if (k < 0) {
         QStringList names;
         for (const QString &known : sets.names)
@@ -393,41 +414,182 @@ QString hexValue(quint32 value)
     return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(8, u'0');
 }
 
-bool parseMaskValue(const QString &text, quint32 *value)
+bool parseNumber(QStringView text, quint64 *value)
 {
     int base = 10;
-    QStringView digits(text);
+    QStringView digits = text;
     if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
         base = 16;
-        digits = digits.mid(2);
+        digits = text.mid(2);
     } else if (text.startsWith(QLatin1String("0b"), Qt::CaseInsensitive)) {
         base = 2;
-        digits = digits.mid(2);
+        digits = text.mid(2);
     }
-    const auto isDigit = [base](QChar c) {
-        if (c.unicode() > 0x7f)
-            return false;
-        return base == 16 ? c.isDigit() || (c.toLower() >= u'a' && c.toLower() <= u'f')
-                          : c >= u'0' && c.unicode() < u'0' + base;
+    const auto digitValue = [base](QChar c) {
+        const char16_t u = c.unicode();
+        int d = 99;
+        if (u >= u'0' && u <= u'9')
+            d = u - u'0';
+        else if (u >= u'a' && u <= u'f')
+            d = u - u'a' + 10;
+        else if (u >= u'A' && u <= u'F')
+            d = u - u'A' + 10;
+        return d < base ? d : -1;
     };
-    // toULongLong would take blanks and a sign; a value is digits only, with a separator that
+    // toULongLong would take blanks and a sign; a number is digits only, with a separator that
     // groups them standing between two digits.
-    QString plain;
+    quint64 number = 0;
+    bool any = false;
     for (qsizetype i = 0; i < digits.size(); ++i) {
         const QChar c = digits.at(i);
-        if ((c == u'_' || c == u'\'') && i > 0 && i + 1 < digits.size() && isDigit(digits.at(i - 1))
-            && isDigit(digits.at(i + 1)))
+        if ((c == u'_' || c == u'\'') && i > 0 && i + 1 < digits.size()
+            && digitValue(digits.at(i - 1)) >= 0 && digitValue(digits.at(i + 1)) >= 0)
             continue;
-        if (!isDigit(c))
+        const int d = digitValue(c);
+        if (d < 0 || number > (~quint64(0) - quint64(d)) / quint64(base))
             return false;
-        plain += c;
+        number = number * quint64(base) + quint64(d);
+        any = true;
     }
-    if (plain.isEmpty() || plain.size() > 64)
+    if (!any)
         return false;
-    bool ok = false;
-    const qulonglong number = plain.toULongLong(&ok, base);
-    if (!ok || number > 0xffffffffULL)
+    *value = number;
+    return true;
+}
+
+bool parseMaskValue(const QString &text, quint32 *value)
+{
+    quint64 number = 0;
+    if (!parseNumber(text, &number) || number > 0xffffffffULL)
         return false;
     *value = quint32(number);
     return true;
+}
+
+bool wildcardPattern(const QString &pattern, bool anchored, QRegularExpression *expression,
+                     QString *error)
+{
+    *expression =
+            QRegularExpression(QRegularExpression::wildcardToRegularExpression(
+                                       pattern,
+                                       anchored ? QRegularExpression::DefaultWildcardConversion
+                                                : QRegularExpression::UnanchoredWildcardConversion),
+                               QRegularExpression::CaseInsensitiveOption);
+    if (expression->isValid())
+        return true;
+    *error = QStringLiteral("'%1' is no wildcard pattern (*, ? and [...], each [ with its "
+                            "closing ])")
+                     .arg(escapedField(pattern));
+    return false;
+}
+
+int helpColumns()
+{
+    bool ok = false;
+    const int columns = qEnvironmentVariableIntValue("COLUMNS", &ok);
+    if (ok && columns > 0)
+        return columns;
+#ifdef Q_OS_UNIX
+    winsize size = {};
+    if (::isatty(STDOUT_FILENO) && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0
+        && size.ws_col > 0)
+        return size.ws_col;
+#endif
+    return 80;
+}
+
+namespace {
+
+// Where the text of a line goes on when it is wrapped: under the second column of a two-column
+// row ("  --diff <VALUE2>  Show …"), else under the line's own first character.
+qsizetype hangingIndent(const QString &line)
+{
+    if (line.startsWith(QLatin1String("Usage: ")))
+        return 7;
+    qsizetype start = 0;
+    while (start < line.size() && line.at(start) == u' ')
+        ++start;
+    if (start == 0 || start > 4)
+        return start;
+    const qsizetype gap = line.indexOf(QLatin1String("  "), start);
+    if (gap < 0)
+        return start + 4;
+    qsizetype column = gap;
+    while (column < line.size() && line.at(column) == u' ')
+        ++column;
+    return column < line.size() ? column : start + 4;
+}
+
+// One logical line as lines of at most width characters, broken between words only: a word
+// longer than the room stays whole.
+void wrapLine(const QString &line, int width, QString *out)
+{
+    const qsizetype indent = hangingIndent(line);
+    // Too narrow a column for words: the text goes on under the line's beginning instead.
+    const qsizetype hang = width - indent < 20 ? std::min<qsizetype>(indent, 8) : indent;
+    QString rest = line;
+    bool first = true;
+    while (rest.size() > width) {
+        // Breaks only after the first column and the indent, so that every line makes progress.
+        const qsizetype from = first ? indent : hang;
+        qsizetype cut = rest.lastIndexOf(u' ', width);
+        if (cut <= from)
+            cut = rest.indexOf(u' ', std::max<qsizetype>(from, width));
+        if (cut < 0)
+            break;
+        qsizetype end = cut;
+        while (end > 0 && rest.at(end - 1) == u' ')
+            --end;
+        *out += QStringView(rest).left(end);
+        *out += u'\n';
+        qsizetype next = cut;
+        while (next < rest.size() && rest.at(next) == u' ')
+            ++next;
+        rest = QString(hang, u' ') + rest.mid(next);
+        first = false;
+    }
+    *out += rest;
+    *out += u'\n';
+}
+
+} // namespace
+
+QString wrappedHelp(const QString &text)
+{
+    // One column kept free: a terminal that wraps at its last column would add empty lines.
+    const int width = std::max(helpColumns(), 24) - 1;
+    QStringList lines = text.split(u'\n');
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    // The parser wraps its option and argument lists at 79 columns: their continuation lines
+    // (blank up to the description's column) join their entry again before wrapping anew.
+    QStringList logical;
+    bool inList = false;
+    qsizetype column = 0;
+    for (const QString &line : std::as_const(lines)) {
+        if (line == QLatin1String("Options:") || line == QLatin1String("Arguments:")) {
+            inList = true;
+            logical.append(line);
+            continue;
+        }
+        if (line.isEmpty())
+            inList = false;
+        if (inList && column > 2 && !logical.isEmpty() && line.size() > column
+            && line.left(column).trimmed().isEmpty() && line.at(column) != u' ') {
+            logical.last() += u' ' + line.mid(column);
+            continue;
+        }
+        if (inList)
+            column = hangingIndent(line);
+        logical.append(line);
+    }
+    QString out;
+    for (const QString &line : std::as_const(logical))
+        wrapLine(line, width, &out);
+    return out;
+}
+
+QString counted(qint64 count, const QString &one, const QString &many)
+{
+    return QStringLiteral("%1 %2").arg(count).arg(count == 1 ? one : many);
 }

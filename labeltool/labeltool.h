@@ -5,6 +5,7 @@
 #include "labelfile.h"
 
 #include <QList>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -92,9 +93,26 @@ bool isFileArgument(const QString &argument);
 
 // 0x and eight upper-case hexadecimal digits.
 QString hexValue(quint32 value);
-// A 32-bit value as decimal (a leading 0 is no octal), 0x hexadecimal or 0b binary, with '_' or
-// '\'' allowed between two digits ("0x8000_0000"); false for anything else.
+// A number as every command takes one (values, addresses, field values): decimal (a leading 0 is
+// no octal), 0x hexadecimal or 0b binary, the prefix and the digits in either case, with '_' or
+// '\'' allowed between two digits ("0x8000_0000"). The whole text is the number or it is none:
+// no blank, no sign, nothing after it. False for anything else, and beyond 64 bits.
+bool parseNumber(QStringView text, quint64 *value);
+// The same, within 32 bits.
 bool parseMaskValue(const QString &text, quint32 *value);
+
+// A wildcard pattern (*, ?, [...]) as --only and find take one, matched without case: against the
+// whole name, or anywhere in a text when unanchored. False, with why, for a pattern that is none
+// ("[" alone), which the caller reports as a usage error.
+bool wildcardPattern(const QString &pattern, bool anchored, QRegularExpression *expression,
+                     QString *error);
+
+// The help text as QCommandLineParser gives it, each paragraph and list entry wrapped between
+// words at the width: COLUMNS when set, else the terminal's on standard output, else 80.
+QString wrappedHelp(const QString &text);
+int helpColumns();
+// "1 field", "2 fields": a count and its noun, singular for one.
+QString counted(qint64 count, const QString &one, const QString &many);
 
 // One finding of check, at a 1-based line of the file.
 struct CheckWarning

@@ -46,8 +46,9 @@ QString valueColumns(const SvdField &field, quint64 registerValue, bool write)
 
 QString headerLine(const SvdRegister &reg, const QString &last)
 {
-    return QStringLiteral("%1\t%2\t%3 bits\t%4\treset %5 mask %6\t%7\n")
-            .arg(reg.name, hexDigits(reg.address, 32), QString::number(reg.size),
+    return QStringLiteral("%1\t%2\t%3\t%4\treset %5 mask %6\t%7\n")
+            .arg(reg.name, hexDigits(reg.address, 32),
+                 counted(reg.size, QStringLiteral("bit"), QStringLiteral("bits")),
                  accessText(reg.access, reg.modifiedWriteValues, reg.readAction),
                  hexDigits(reg.resetValue, reg.size), hexDigits(reg.resetMask, reg.size), last);
 }
@@ -152,15 +153,17 @@ int compare(const QString &path, const SvdRegister &reg, quint64 before, quint64
                         .arg(bitRange(lsb, width), valueColumns(run, before, write),
                              valueColumns(run, after, write));
     }
-    printOut(headerLine(
-                     reg,
-                     QStringLiteral("%1 → %2: %3 %4 differ")
-                             .arg(hexDigits(before, reg.size), hexDigits(after, reg.size))
-                             .arg(count)
-                             .arg(count == 1 ? QStringLiteral("field") : QStringLiteral("fields")))
+    printOut(headerLine(reg,
+                        QStringLiteral("%1 → %2: %3")
+                                .arg(hexDigits(before, reg.size), hexDigits(after, reg.size),
+                                     count == 1 ? QStringLiteral("1 field differs")
+                                                : QStringLiteral("%1 fields differ").arg(count)))
              + rows);
     const bool strayBefore = warnUncovered(path, reg, fields, before, hexDigits(before, reg.size));
-    const bool strayAfter = warnUncovered(path, reg, fields, after, hexDigits(after, reg.size));
+    // The same value twice has the same stray bits: said once.
+    const bool strayAfter = after != before
+            ? warnUncovered(path, reg, fields, after, hexDigits(after, reg.size))
+            : strayBefore;
     return strayBefore || strayAfter ? ExitFindings : ExitClean;
 }
 
@@ -174,9 +177,11 @@ bool fieldValue(const SvdRegister &reg, const SvdField &field, const QString &gi
     }
     const quint64 largest = field.mask() >> field.lsb;
     if (!given.isEmpty() && given.front().isDigit()) {
-        if (!parseRegisterValue(given, value) || *value > largest) {
-            *error = QStringLiteral("%1: %2 does not fit field %3, %4 bits wide (0 … %5)")
-                             .arg(reg.name, given, field.name, QString::number(field.width),
+        if (!parseNumber(given, value) || *value > largest) {
+            *error = QStringLiteral("%1: %2 does not fit field %3, %4 wide (0 … %5)")
+                             .arg(reg.name, given, field.name,
+                                  counted(field.width, QStringLiteral("bit"),
+                                          QStringLiteral("bits")),
                                   QString::number(largest));
             return false;
         }
@@ -260,7 +265,10 @@ int runReg(const QStringList &arguments)
             "value (or --from), and prints it in hexadecimal, decimal and binary; VALUE is a "
             "number or an enumerated name (without case). REGISTER is named as import-svd names "
             "its set (PERIPHERAL.REGISTER, PERIPHERAL.CLUSTER.REGISTER), without case, or given "
-            "by its address."));
+            "by its address: an argument that is a number is an address. Numbers are written as "
+            "the tool's --help says.\n\n"
+            "Example: GPIO 29's control register at 0x3005, field by field:\n"
+            "  K732-118-labels reg rp2040.svd IO_BANK0.GPIO29_CTRL 0x0000_3005"));
     const QCommandLineOption write(QStringLiteral("write"),
                                    QStringLiteral("Name the values as written to the register "
                                                   "(the write enumerated values), not as read "
@@ -278,11 +286,11 @@ int runReg(const QStringList &arguments)
             QStringLiteral("The device description (.svd); - reads standard input."));
     parser.addPositionalArgument(
             QStringLiteral("REGISTER"),
-            QStringLiteral("PERIPHERAL.REGISTER, or an address (0x40020000)."));
+            QStringLiteral("PERIPHERAL.REGISTER, or an address (0x4002_0000)."));
     parser.addPositionalArgument(
             QStringLiteral("VALUE"),
-            QStringLiteral("Decimal, 0x hexadecimal or 0b binary, within the register's size; "
-                           "or FIELD=VALUE... to compose."),
+            QStringLiteral("A number within the register's size; or FIELD=VALUE... to "
+                           "compose."),
             QStringLiteral("VALUE | FIELD=VALUE..."));
     if (!parseCommandLine(parser, command, arguments))
         return ExitUnusable;
@@ -306,12 +314,12 @@ int runReg(const QStringList &arguments)
     if (!composing && parser.isSet(from))
         return usageError(command, QStringLiteral("--from is for FIELD=VALUE arguments"));
     const auto number = [&](const QString &text, quint64 *value) {
-        if (parseRegisterValue(text, value))
+        if (parseNumber(text, value))
             return true;
         usageError(command,
-                   QStringLiteral("'%1' is no value (decimal, 0x hexadecimal or 0b binary, up to "
-                                  "64 bits)")
-                           .arg(text));
+                   QStringLiteral("'%1' is no value (decimal, 0x hexadecimal or 0b binary, '_' "
+                                  "between digits, up to 64 bits)")
+                           .arg(escapedField(text)));
         return false;
     };
     quint64 value = 0;
@@ -323,8 +331,8 @@ int runReg(const QStringList &arguments)
         return ExitUnusable;
 
     quint64 address = 0;
-    const bool byAddress = !registerName.isEmpty() && registerName.front().isDigit()
-            && parseRegisterValue(registerName, &address);
+    // A REGISTER written as a number is an address; anything else, a name.
+    const bool byAddress = parseNumber(registerName, &address);
     const QString folded = registerName.toCaseFolded();
     QByteArray xml;
     QString error;
@@ -363,10 +371,11 @@ int runReg(const QStringList &arguments)
                               hexDigits(address, 32)));
     for (const quint64 given : { value, other, start }) {
         if (given & ~reg->valueMask())
-            return usageError(
-                    command,
-                    QStringLiteral("%1 does not fit %2, whose size is %3 bits")
-                            .arg(hexDigits(given, 1), reg->name, QString::number(reg->size)));
+            return usageError(command,
+                              QStringLiteral("%1 does not fit %2, whose size is %3")
+                                      .arg(hexDigits(given, 1), reg->name,
+                                           counted(reg->size, QStringLiteral("bit"),
+                                                   QStringLiteral("bits"))));
     }
     if (composing)
         return compose(path, *reg, parser.isSet(from) ? start : reg->resetValue, rest);

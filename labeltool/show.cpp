@@ -13,7 +13,9 @@ int runShow(const QStringList &arguments)
             "name, a tab, the number of labels. With SET, prints its 32 boxes, bit 0 first: the "
             "bit, a tab, the caption, a tab, enabled or disabled. A backslash, tab, newline or "
             "carriage return in a name or caption is written \\\\, \\t, \\n or \\r, so that each "
-            "row is one line."));
+            "row is one line. SET matches without case unless two sets differ only in case.\n\n"
+            "Example: the boxes of set Motor:\n"
+            "  K732-118-labels show my-labels.ini Motor"));
     parser.addPositionalArgument(
             QStringLiteral("FILE"),
             QStringLiteral("The label file (default: K732-118.ini beside this program; - reads "

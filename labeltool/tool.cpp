@@ -34,19 +34,29 @@ int runLabelTool(const QStringList &arguments)
             "  show [FILE] [SET]                  the sets, or the 32 boxes of one set\n"
             "  decode [FILE] --set SET VALUE      the captions of the bits a value sets\n"
             "  encode [FILE] --set SET LABEL...   the value of the named bits\n"
-            "  import-svd SVD [--only PATTERN]... [--into FILE | --output NEWFILE] [--quiet]\n"
+            "  import-svd SVD [--only PATTERN]... [--into FILE | --output NEWFILE] [-q|-v]\n"
             "                                     label sets from a CMSIS-SVD register "
             "description\n"
             "  reg SVD REGISTER VALUE [--diff VALUE2] | FIELD=VALUE...\n"
             "                                     a register's value field by field, or one "
             "composed\n"
-            "  find SVD PATTERN [--text]          registers and fields by name\n\n"
+            "  find SVD PATTERN [--text]          registers and fields by name, or by address\n\n"
             "FILE defaults to K732-118.ini beside this program; every message about a file names "
             "its path. A FILE or SVD of - is standard input (<stdin> in messages), --output - "
             "standard output. A file name that is not valid UTF-8 is refused, never taken for "
-            "another. Exit status: 0 done or clean, 1 check found warnings (reg: bits no field "
-            "covers are set; find: nothing matches), 2 usage error, a file that cannot be used, "
-            "or output that cannot be written."));
+            "another.\n\n"
+            "Numbers (values, addresses, field values) are written alike in every command: "
+            "decimal (a leading 0 is no octal: 010 is ten), 0x hexadecimal or 0b binary, in "
+            "either case, with _ or ' between two digits (0x4001_4000, 0b1010_0101). An argument "
+            "is a number only when the whole of it is one: 2mA is a name.\n\n"
+            "Names (sets, labels, registers, fields, enumerated values) and --only and find "
+            "patterns match without case.\n\n"
+            "Exit status: 0 done or clean, 1 findings (check: warnings; reg: bits no field "
+            "covers are set; find: nothing matches; import-svd: an --only PATTERN matches no "
+            "register), 2 usage error, a file that cannot be used, or output that cannot be "
+            "written.\n\n"
+            "Example: the bits of 0x25 in the set Motor of the default label file:\n"
+            "  K732-118-labels decode --set Motor 0x25"));
     // Not addHelpOption(): its --help-all would offer Qt's own options, which this tool has none
     // of.
     const QCommandLineOption help(QStringList { QStringLiteral("h"), QStringLiteral("help") },
@@ -61,7 +71,7 @@ int runLabelTool(const QStringList &arguments)
         QString text = parser.helpText();
         text.replace(QStringLiteral("Usage: %1").arg(QCoreApplication::arguments().constFirst()),
                      QStringLiteral("Usage: %1").arg(QCoreApplication::applicationName()));
-        printOut(text);
+        printOut(wrappedHelp(text));
         return ExitClean;
     }
     if (parser.isSet(version)) {

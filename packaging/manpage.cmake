@@ -17,7 +17,8 @@ get_filename_component(tool_name "${TOOL}" NAME)
 string(ASCII 30 semicolon)
 
 function(run_help out)
-    execute_process(COMMAND "${TOOL}" ${ARGN} --help
+    # Unwrapped: roff fills the lines itself.
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E env COLUMNS=100000 "${TOOL}" ${ARGN} --help
         RESULT_VARIABLE result OUTPUT_VARIABLE text ERROR_VARIABLE errors)
     if(NOT result EQUAL 0 OR text STREQUAL "")
         message(FATAL_ERROR "${tool_name} ${ARGN} --help: ${result} ${errors}")

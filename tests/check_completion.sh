@@ -50,7 +50,7 @@ expect "$tool imp" import-svd
 expect "$tool --v" --version
 
 # Each command's options, from its own --help.
-expect "$tool import-svd --" --help --into --only --output --quiet
+expect "$tool import-svd --" --help --into --only --output --quiet --verbose
 expect "$tool decode $label_file --s" --set
 
 # Set names from the file on the command line, or from the default file beside the tool; a

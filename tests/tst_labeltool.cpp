@@ -101,6 +101,23 @@ const QByteArray valuesSvd = R"(<?xml version="1.0" encoding="utf-8"?>
 </peripherals></device>
 )";
 
+// A register for each way import-svd skips one, two at one address (an alternate register).
+const QByteArray skipsSvd = R"(<device><name>S</name><peripherals>
+  <peripheral><name>A</name><baseAddress>0x20000000</baseAddress><registers>
+    <register><name>R1</name><addressOffset>0</addressOffset><fields>
+      <field><name>ON</name><bitOffset>0</bitOffset></field></fields></register>
+    <register><name>R2</name><addressOffset>4</addressOffset></register>
+    <register><name>R3</name><addressOffset>8</addressOffset><size>64</size><fields>
+      <field><name>HI</name><bitOffset>40</bitOffset></field></fields></register>
+    <register><name>r1</name><addressOffset>0x10</addressOffset><fields>
+      <field><name>OFF</name><bitOffset>0</bitOffset></field></fields></register>
+    <register><name>ALT</name><addressOffset>4</addressOffset>
+      <alternateRegister>R2</alternateRegister><fields>
+      <field><name>X</name><bitOffset>1</bitOffset></field></fields></register>
+  </registers></peripheral>
+</peripherals></device>
+)";
+
 struct Run
 {
     int exitCode = -1; // minus the signal that ended the tool
@@ -170,6 +187,8 @@ private slots:
     void importInto();
     void realDescriptions_data();
     void realDescriptions();
+    void helpText_data();
+    void helpText();
 
 private:
     // Runs the tool copied into the scratch directory (or the copy at tool), after the prefix (a
@@ -250,6 +269,11 @@ void tst_LabelTool::initTestCase()
                    "<addressOffset>4</addressOffset><fields><field><name>EN</name>"
                    "<bitOffset>0</bitOffset></field></fields></register></registers>"
                    "</peripheral></peripherals></device>"));
+    QVERIFY(toFile(path(QStringLiteral("skips.svd")), skipsSvd));
+    // Sets and labels that differ only in case.
+    QVERIFY(toFile(path(QStringLiteral("case.ini")),
+                   "[bitlabels]\nPump\\On=0\nPUMP\\On=0\nValve\\EN=0\nValve\\En=1\n"
+                   "Valve\\Open=2\n"));
     QVERIFY(toFile(path(QStringLiteral("cut.svd")), smallSvd.left(200)));
     QVERIFY(toFile(path(QStringLiteral("other.svd")), "<device><name>T</name></device>"));
     // Captions that would break a row: a tab in the set's name, a newline, a backslash, a CR.
@@ -380,8 +404,8 @@ void tst_LabelTool::commands_data()
     QTest::newRow("import-svd: to standard output, only one peripheral")
             << QStringList { "import-svd", "@small.svd", "--only", "UART.*" } << 0
             << QByteArray("[bitlabels]\nUART.CR\\EN=0\n")
-            << "small.svd: 2 registers read, 1 set written to standard output, 1 left out by "
-               "--only, 0 skipped";
+            << "small.svd: 2 registers read: 1 set written to standard output, 1 left out by "
+               "--only\n";
     QTest::newRow("import-svd: malformed XML")
             << QStringList { "import-svd", "@cut.svd" } << 2 << QByteArray() << "cut.svd:5:";
     QTest::newRow("import-svd: no peripherals")
@@ -503,7 +527,7 @@ void tst_LabelTool::commands_data()
             << QStringList { "(stdin @small.svd)", "import-svd", "-", "--only", "UART.*",
                              "--output",           "-" }
             << 0 << QByteArray("[bitlabels]\nUART.CR\\EN=0\n")
-            << "<stdin>: 2 registers read, 1 set written to standard output";
+            << "<stdin>: 2 registers read: 1 set written to standard output";
     QTest::newRow("import-svd: --into - cannot be written")
             << QStringList { "import-svd", "@small.svd", "--into", "-" } << 2 << QByteArray()
             << "standard input cannot be written";
@@ -618,6 +642,11 @@ void tst_LabelTool::commands_data()
                                 "[9]\tDONE\t0x1\t1\t\tread-write, writing 1 clears a bit\n"
                                 "[8]\tFLAG\t0x1\t1\t\tread-only, reading clears it\n"
                                 "[7:4]\tPRESC\t0xB\t11\tSLOW\tread-write\n";
+    const QByteArray ctrlFields21 = "[15:12]\tPRESC2\t0x0\t0\tDIV1\tread-write\n"
+                                    "[9]\tDONE\t0x0\t0\t\tread-write, writing 1 clears a bit\n"
+                                    "[8]\tFLAG\t0x0\t0\t\tread-only, reading clears it\n"
+                                    "[7:4]\tPRESC\t0x2\t2\tSLOW\tread-write\n"
+                                    "[1:0]\tMODE\t0x1\t1\t(unnamed)\tread-write\n";
     QTest::newRow("reg: read values, don't-care bits, isDefault")
             << QStringList { "reg", "@values.svd", "P.CTRL", "0x13B3" } << 0
             << ctrlHeader + "differs from reset: PRESC2, DONE, FLAG, PRESC, MODE\n" + ctrlRows
@@ -756,6 +785,151 @@ void tst_LabelTool::commands_data()
     QTest::newRow("find: nothing")
             << QStringList { "find", "@values.svd", "Q.*X" } << 1 << QByteArray()
             << "values.svd: no register or field matches 'Q.*X'\n";
+
+    // One way to write a number in every command: values, addresses, field values.
+    const QByteArray ctrl21 = ctrlHeader + "as at reset\n" + ctrlFields21;
+    for (const char *form : { "33", "0x21", "0X0000_0021", "0b10_0001", "0B100001", "0'033" }) {
+        QTest::addRow("reg: VALUE %s", form)
+                << QStringList { "reg", "@values.svd", "P.CTRL", form } << 0 << ctrl21 << QString();
+        QTest::addRow("reg: --diff VALUE2 %s", form)
+                << QStringList { "reg", "@values.svd", "P.CTRL", "0x21", "--diff", form } << 0
+                << ctrlHeader + "0x00000021 → 0x00000021: 0 fields differ\n"
+                << QString();
+        QTest::addRow("reg: --from %s", form)
+                << QStringList { "reg", "@values.svd", "P.CTRL", "--from", form, "DONE=0" } << 0
+                << QByteArray("0x00000021\n33\n0000 0000 0000 0000 0000 0000 0010 0001\n")
+                << QString();
+        QTest::addRow("decode: VALUE %s", form)
+                << QStringList { "decode", "--set", "Motor", form } << 0
+                << QByteArray("33\n0x00000021\n0000 0000 0000 0000 0000 0000 0010 0001\n"
+                              "0\tReady\n5\tStalled\n")
+                << QString();
+    }
+    for (const char *form : { "1073741840", "0x4000_0010", "0x40000010",
+                              "0b0100_0000_0000_0000_"
+                              "0000_0000_0001_0000" }) {
+        QTest::addRow("reg: address %s", form)
+                << QStringList { "reg", "@values.svd", form, "0x21" } << 0 << ctrl21 << QString();
+        QTest::addRow("find: address %s", form)
+                << QStringList { "find", "@values.svd", form } << 0
+                << QByteArray("0x40000010\tP.CTRL\t32 bits\n") << QString();
+    }
+    for (const char *form : { "5", "0x5", "0b101", "0b1_01", "0x0_5" })
+        QTest::addRow("reg: field value %s", form)
+                << QStringList { "reg", "@values.svd", "P.CTRL",
+                                 QStringLiteral("PRESC=%1").arg(form) }
+                << 0 << QByteArray("0x00000051\n81\n0000 0000 0000 0000 0000 0000 0101 0001\n")
+                << QString();
+    // Not numbers: a separator at either end, two together, a sign, a blank, a digit of another
+    // base, a prefix alone.
+    for (const char *form :
+         { "_33", "33_", "3__3", "+33", " 33", "0x21 ", "0b102", "0x", "0x1G" }) {
+        QTest::addRow("reg: no VALUE '%s'", form)
+                << QStringList { "reg", "@values.svd", "P.CTRL", form } << 2 << QByteArray()
+                << "is no value";
+        QTest::addRow("decode: no VALUE '%s'", form)
+                << QStringList { "decode", "--set", "Motor", form } << 2 << QByteArray()
+                << "is no value";
+    }
+    QTest::newRow("reg: beyond 64 bits")
+            << QStringList { "reg", "@values.svd", "P.WIDE", "0x1_0000_0000_0000_0000" } << 2
+            << QByteArray() << "is no value";
+    QTest::newRow("reg: 64 bits of binary")
+            << QStringList { "reg", "@values.svd", "P.WIDE",
+                             "LO=0b1111_1111_1111_1111_1111_1111_1111_1111" }
+            << 0
+            << QByteArray("0x80000000FFFFFFFF\n9223372041149743103\n1000 0000 0000 0000 0000 0000 "
+                          "0000 0000 1111 1111 1111 1111 1111 1111 1111 1111\n")
+            << QString();
+
+    // find by address: every register whose bytes take it in, alternate registers alike.
+    QTest::newRow("find: an address two registers share")
+            << QStringList { "find", "@skips.svd", "0x2000_0004" } << 0
+            << QByteArray("0x20000004\tA.R2\t32 bits\n0x20000004\tA.ALT\t32 bits\n") << QString();
+    QTest::newRow("find: an address inside a 64-bit register")
+            << QStringList { "find", "@skips.svd", "0x2000000F" } << 0
+            << QByteArray("0x20000008\tA.R3\t64 bits\n") << QString();
+    QTest::newRow("find: an address past a register")
+            << QStringList { "find", "@skips.svd", "0x20000014" } << 1 << QByteArray()
+            << "skips.svd: no register at 0x20000014\n";
+    QTest::newRow("find: a name with digits, by wildcard")
+            << QStringList { "find", "@skips.svd", "*1" } << 0
+            << QByteArray("0x20000000\tA.R1\t32 bits\n0x20000010\tA.r1\t32 bits\n") << QString();
+    QTest::newRow("find: --text and an address")
+            << QStringList { "find", "@skips.svd", "0x20000004", "--text" } << 2 << QByteArray()
+            << "--text is for names";
+    QTest::newRow("find: an unclosed [ is a usage error")
+            << QStringList { "find", "@values.svd", "P.[" } << 2 << QByteArray()
+            << "find: 'P.[' is no wildcard pattern";
+
+    // Names without case, unless two differ only in case.
+    QTest::newRow("decode: SET without case")
+            << QStringList { "decode", "--set", "MOTOR", "0x21" } << 0
+            << QByteArray("33\n0x00000021\n0000 0000 0000 0000 0000 0000 0010 0001\n"
+                          "0\tReady\n5\tStalled\n")
+            << QString();
+    QTest::newRow("encode: SET and LABELs without case")
+            << QStringList { "encode", "--set", "motor", "READY", "stalled" } << 0
+            << QByteArray("33\n0x00000021\n") << QString();
+    QTest::newRow("show: SET without case")
+            << QStringList { "show", "@case.ini", "valve" } << 0
+            << "0\tEN\tenabled\n1\tEn\tenabled\n2\tOpen\tenabled\n" + unusedLines(3, "\tdisabled")
+            << QString();
+    QTest::newRow("show: two sets alike without case")
+            << QStringList { "show", "@case.ini", "pump" } << 2 << QByteArray()
+            << "\"pump\" names several sets without case (PUMP, Pump): give it as it is written";
+    QTest::newRow("show: a set given as written, another alike")
+            << QStringList { "show", "@case.ini", "PUMP" } << 0
+            << "0\tOn\tenabled\n" + unusedLines(1, "\tdisabled") << QString();
+    QTest::newRow("encode: two labels alike without case")
+            << QStringList { "encode", "@case.ini", "--set", "valve", "en" } << 2 << QByteArray()
+            << "shows several labels \"en\" without case (EN, En)";
+    QTest::newRow("encode: a label as written, another alike")
+            << QStringList { "encode", "@case.ini", "--set", "valve", "En", "OPEN" } << 0
+            << QByteArray("6\n0x00000006\n") << QString();
+
+    // import-svd: one summary line whose counts add up to the registers read.
+    const QByteArray skipsSets = "[bitlabels]\nA.ALT\\%28bit%200%29=0\nA.ALT\\X=1\nA.R1\\ON=0\n";
+    QTest::newRow("import-svd: a count for each reason")
+            << QStringList { "import-svd", "@skips.svd" } << 0 << skipsSets
+            << "skips.svd: 5 registers read: 2 sets written to standard output, 1 skipped (no "
+               "fields), 1 skipped (no field bit below 32 left), 1 skipped (a set of this name "
+               "came from an earlier register); 4 notes, listed with --verbose\n";
+    QTest::newRow("import-svd: the notes only with --verbose")
+            << QStringList { "import-svd", "@skips.svd", "--verbose" } << 0 << skipsSets
+            << "skips.svd: note: A.R3: field \"HI\": bit 40 dropped (labels go up to bit 31) "
+               "(line 7)\n";
+    QTest::newRow("import-svd: --only without case, skipped registers left out")
+            << QStringList { "import-svd", "@skips.svd", "--only", "a.R2", "-v" } << 0
+            << QByteArray()
+            << "skips.svd: 5 registers read: 0 sets written to standard output, 4 left out by "
+               "--only, 1 skipped (no fields); nothing written\n";
+    QTest::newRow("import-svd: an --only that matches nothing")
+            << QStringList { "import-svd", "@small.svd", "--only", "uart.cr", "--only", "UART.CX" }
+            << 1 << QByteArray("[bitlabels]\nUART.CR\\EN=0\n")
+            << "small.svd: warning: --only 'UART.CX' matches no register\n";
+    QTest::newRow("import-svd: --quiet keeps the warning")
+            << QStringList { "import-svd", "@small.svd", "-q", "--only", "X*" } << 1 << QByteArray()
+            << "small.svd: warning: --only 'X*' matches no register\n";
+    QTest::newRow("import-svd: an unclosed [ is a usage error")
+            << QStringList { "import-svd", "@small.svd", "--only", "[" } << 2 << QByteArray()
+            << "import-svd: '[' is no wildcard pattern";
+
+    // Counts in words.
+    QTest::newRow("reg: --diff, one field differs")
+            << QStringList { "reg", "@values.svd", "P.CTRL", "0x21", "--diff", "0x20" } << 0
+            << ctrlHeader + "0x00000021 → 0x00000020: 1 field differs\n"
+                    + "[1:0]\tMODE\t0x1\t1\t(unnamed)\t→\t0x0\t0\tIDLE\n"
+            << QString();
+    QTest::newRow("reg: a one-bit field is 1 bit wide")
+            << QStringList { "reg", "@values.svd", "P.CTRL", "DONE=2" } << 2 << QByteArray()
+            << "P.CTRL: 2 does not fit field DONE, 1 bit wide (0 … 1)\n";
+    QTest::newRow("reg: --diff of a value with itself warns once")
+            << QStringList { "reg", "@values.svd", "P.BYTE", "0xF5", "--diff", "0xF5" } << 1
+            << QByteArray("P.BYTE\t0x40000208\t8 bits\tread-write\treset 0x00 mask 0xFF\t0xF5 → "
+                          "0xF5: 0 fields differ\n")
+            << "values.svd:47: warning: P.BYTE: 0xF5 sets bits 2, 0, which no field covers\n";
+
     // The description read once from standard input serves the second look for near names.
     QTest::newRow("reg: SVD -, the nearest names")
             << QStringList { "(stdin @values.svd)", "reg", "-", "P.CFG", "1" } << 2 << QByteArray()
@@ -868,6 +1042,10 @@ void tst_LabelTool::commands()
     QCOMPARE(result.out, out);
     const QString errText = QString::fromUtf8(result.err);
     QVERIFY2(err.isEmpty() ? errText.isEmpty() : errText.contains(err), qPrintable(errText));
+    // Nothing is said twice.
+    QStringList errLines = errText.split(u'\n', Qt::SkipEmptyParts);
+    errLines.removeDuplicates();
+    QCOMPARE(errLines.size(), errText.split(u'\n', Qt::SkipEmptyParts).size());
     // Only the tool's own messages reach the user, never one of Qt's.
     QVERIFY2(!errText.contains(QLatin1String("QSettings")), qPrintable(errText));
     QCOMPARE(result.exitCode, exitCode);
@@ -891,7 +1069,7 @@ void tst_LabelTool::importInto_data()
             << QStringList { "GPIOA.ODR", "UART.CR" } << "2 sets written";
     QTest::newRow("--into: a set already there is not added")
             << QByteArray("[bitlabels]\nUART.CR\\Mine=0\n") << QStringList { "GPIOA.ODR" }
-            << "UART.CR: already in";
+            << "into.ini, 1 already in ";
 }
 
 void tst_LabelTool::importInto()
@@ -963,6 +1141,52 @@ void tst_LabelTool::realDescriptions()
     const QvMaskCalcWindow window;
     QCOMPARE(comboEntries(window), names);
     QFile::remove(target);
+}
+
+void tst_LabelTool::helpText_data()
+{
+    QTest::addColumn<QString>("command"); // empty: the tool's own help
+    QTest::addColumn<QString>("columns"); // empty: COLUMNS unset and no terminal, so 80
+    for (const char *command :
+         { "", "check", "show", "decode", "encode", "import-svd", "reg", "find" }) {
+        for (const char *columns : { "", "60", "132" })
+            QTest::addRow("%s, %s columns", *command ? command : "the tool",
+                          *columns ? columns : "80 (no terminal)")
+                    << QString::fromLatin1(command) << QString::fromLatin1(columns);
+    }
+}
+
+void tst_LabelTool::helpText()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, columns);
+    QStringList arguments { QStringLiteral("--help") };
+    if (!command.isEmpty())
+        arguments.prepend(command);
+    const auto help = [&](const QStringList &environment) {
+        Child child;
+        child.prefix = QStringList { QStringLiteral("env") } + environment;
+        return run(arguments, child);
+    };
+    const Run wrapped =
+            help(columns.isEmpty() ? QStringList { QStringLiteral("-u"), QStringLiteral("COLUMNS") }
+                                   : QStringList { QStringLiteral("COLUMNS=") + columns });
+    const Run whole = help({ QStringLiteral("COLUMNS=100000") });
+    QCOMPARE(wrapped.exitCode, 0);
+    QCOMPARE(whole.exitCode, 0);
+    // One column is left free, where a terminal would wrap on its own.
+    const int width = columns.isEmpty() ? 80 : columns.toInt();
+    const QStringList lines = QString::fromUtf8(wrapped.out).split(u'\n');
+    for (const QString &line : lines)
+        QVERIFY2(line.size() < width, qPrintable(line));
+    // Broken between words only: the same words in the same order as unwrapped.
+    QCOMPARE(wrapped.out.simplified(), whole.out.simplified());
+    QVERIFY(QString::fromUtf8(whole.out).split(u'\n').size() < lines.size());
+    // A worked example, on a line of its own.
+    const QString example = QStringLiteral("  K732-118-labels ") + command;
+    QVERIFY2(std::any_of(lines.cbegin(), lines.cend(),
+                         [&](const QString &line) { return line.startsWith(example); }),
+             wrapped.out.constData());
 }
 
 QTEST_MAIN(tst_LabelTool)
