@@ -104,14 +104,14 @@ foreach(file IN LISTS files_WINDOW)
     endif()
 endforeach()
 
-# What each asks for. The tool needs QtCore only, which dpkg-shlibdeps must have found; a build
-# server or a terminal gets no widget stack with it.
+# What each asks for. The tool needs QtCore only (libqt6core6t64 from Debian 13 on), which
+# dpkg-shlibdeps must have found; a build server or a terminal gets no widget stack with it.
 set(graphical "widgets|gui|libx11|libxcb|libxkb|libxext|libxrender|libgl1|libglx|libegl|libopengl")
 string(APPEND graphical "|wayland|fontconfig|freetype")
 execute_process(COMMAND "${DPKG_DEB}" -f "${deb_TOOL}" Depends
     RESULT_VARIABLE result OUTPUT_VARIABLE depends ERROR_VARIABLE depends)
 string(TOLOWER "${depends}" depends)
-if(NOT result EQUAL 0 OR NOT depends MATCHES "(^|, )libqt6core6[ ,\n]"
+if(NOT result EQUAL 0 OR NOT depends MATCHES "(^|, )libqt6core6(t64)?( |,|\n|$)"
    OR depends MATCHES "${graphical}")
     message(FATAL_ERROR "${TOOL_PACKAGE} depends on '${depends}': QtCore and no graphical library "
         "expected")
