@@ -5,7 +5,6 @@
 #include "svdregisters.h"
 
 #include <QCommandLineParser>
-#include <QRegularExpression>
 
 namespace {
 
@@ -17,13 +16,20 @@ bool holdsRegister(const QString &peripheral, const void *context)
     const QString &wanted = *static_cast<const QString *>(context);
     if (!peripheral.contains(QLatin1String("%s")))
         return wanted.startsWith(peripheral.toCaseFolded() + u'.');
-    QStringList parts = peripheral.split(QLatin1String("%s"));
-    for (QString &part : parts)
-        part = QRegularExpression::escape(part);
-    const QRegularExpression pattern(
-            QStringLiteral("\\A%1\\.").arg(parts.join(QLatin1String(".+"))),
-            QRegularExpression::CaseInsensitiveOption);
-    return pattern.match(wanted).hasMatch();
+    // Each %s stands for at least one character. Each part is placed at its first place after
+    // the one before, which leaves the most room for the rest: one pass, however many parts.
+    const QStringList parts = peripheral.toCaseFolded().split(QLatin1String("%s"));
+    if (!wanted.startsWith(parts.front()))
+        return false;
+    qsizetype at = parts.front().size();
+    for (qsizetype k = 1; k < parts.size(); ++k) {
+        const QString part = k + 1 == parts.size() ? parts.at(k) + u'.' : parts.at(k);
+        at = wanted.indexOf(part, at + 1);
+        if (at < 0)
+            return false;
+        at += part.size();
+    }
+    return true;
 }
 
 QString enumeratedName(const SvdField &field, quint64 value, bool write)
@@ -167,7 +173,10 @@ int compare(const QString &path, const SvdRegister &reg, quint64 before, quint64
     return strayBefore || strayAfter ? ExitFindings : ExitClean;
 }
 
-// The value of one FIELD=VALUE, or an empty text and why in error.
+// The value of one FIELD=VALUE, or an empty text and why in error. VALUE is a number (decimal,
+// 0x hexadecimal or 0b binary) or an enumerated name, told apart by their form: "2mA" is a name.
+// What reads both ways with different values is refused, saying both; name:NAME is the name
+// alone.
 bool fieldValue(const SvdRegister &reg, const SvdField &field, const QString &given, quint64 *value,
                 QString *error)
 {
@@ -176,8 +185,36 @@ bool fieldValue(const SvdRegister &reg, const SvdField &field, const QString &gi
         return false;
     }
     const quint64 largest = field.mask() >> field.lsb;
-    if (!given.isEmpty() && given.front().isDigit()) {
-        if (!parseNumber(given, value) || *value > largest) {
+    const SvdEnumeration *enumeration = field.enumeration(true);
+    if (!enumeration && !field.enumerations.isEmpty())
+        enumeration = &field.enumerations.constFirst();
+    const QLatin1String namePrefix("name:");
+    const bool onlyName = given.startsWith(namePrefix, Qt::CaseInsensitive);
+    const QString name = onlyName ? given.mid(namePrefix.size()) : given;
+    const SvdEnumeratedValue *named = nullptr;
+    QStringList names;
+    if (enumeration) {
+        for (const SvdEnumeratedValue &entry : enumeration->values) {
+            if (!named && entry.name.compare(name, Qt::CaseInsensitive) == 0)
+                named = &entry;
+            names.append(entry.name);
+        }
+    }
+    quint64 number = 0;
+    const bool isNumber = !onlyName && parseNumber(given, &number);
+    // A don't-care bit is written as 0.
+    const quint64 namedValue = named ? named->value & named->care & largest : 0;
+    if (isNumber && named && (named->isDefault || namedValue != number)) {
+        *error = QStringLiteral("%1: %2 of field %3 is both the number %4 and the enumerated value "
+                                "%5 (%6): write the number as %7, or the name as name:%5")
+                         .arg(reg.name, given, field.name, QString::number(number), named->name,
+                              named->isDefault ? QStringLiteral("the default")
+                                               : hexDigits(namedValue, field.width),
+                              hexDigits(number, 1));
+        return false;
+    }
+    if (isNumber || (!named && !onlyName && !given.isEmpty() && given.front().isDigit())) {
+        if (!isNumber || number > largest) {
             *error = QStringLiteral("%1: %2 does not fit field %3, %4 wide (0 … %5)")
                              .arg(reg.name, given, field.name,
                                   counted(field.width, QStringLiteral("bit"),
@@ -185,33 +222,24 @@ bool fieldValue(const SvdRegister &reg, const SvdField &field, const QString &gi
                                   QString::number(largest));
             return false;
         }
+        *value = number;
         return true;
     }
-    const SvdEnumeration *enumeration = field.enumeration(true);
-    if (!enumeration && !field.enumerations.isEmpty())
-        enumeration = &field.enumerations.constFirst();
-    QStringList names;
-    if (enumeration) {
-        for (const SvdEnumeratedValue &entry : enumeration->values) {
-            if (entry.name.compare(given, Qt::CaseInsensitive) == 0) {
-                if (entry.isDefault) {
-                    *error = QStringLiteral("%1: %2 of field %3 names the values no other name "
-                                            "names, not one value")
-                                     .arg(reg.name, entry.name, field.name);
-                    return false;
-                }
-                // A don't-care bit is written as 0.
-                *value = entry.value & entry.care & largest;
-                return true;
-            }
-            names.append(entry.name);
-        }
+    if (named && named->isDefault) {
+        *error = QStringLiteral("%1: %2 of field %3 names the values no other name names, not one "
+                                "value")
+                         .arg(reg.name, named->name, field.name);
+        return false;
+    }
+    if (named) {
+        *value = namedValue;
+        return true;
     }
     *error = names.isEmpty()
             ? QStringLiteral("%1: %2 is no number, and field %3 has no enumerated values")
                       .arg(reg.name, given, field.name)
             : QStringLiteral("%1: %2 is no enumerated value of field %3 (%4)")
-                      .arg(reg.name, given, field.name, names.join(QLatin1String(", ")));
+                      .arg(reg.name, name, field.name, names.join(QLatin1String(", ")));
     return false;
 }
 
@@ -361,6 +389,11 @@ int runReg(const QStringList &arguments)
         QStringList names;
         for (const SvdRegister &candidate : std::as_const(registers.registers))
             names.append(candidate.name);
+        // A register left out of the description says why.
+        for (const QString &note : std::as_const(registers.notes)) {
+            if (note.startsWith(registerName + QLatin1String(": "), Qt::CaseInsensitive))
+                printErr(QStringLiteral("%1: note: %2\n").arg(shownPath(path), note));
+        }
         return fileError(path,
                          QStringLiteral("no register \"%1\"%2")
                                  .arg(registerName, didYouMean(names, registerName)));

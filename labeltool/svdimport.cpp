@@ -4,10 +4,12 @@
 
 #include <QHash>
 #include <QSet>
+#include <QStringDecoder>
 #include <QXmlStreamReader>
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -22,6 +24,12 @@ constexpr int maxDerivation = 8;
 // Beyond this a number is no bit position, array size or index any description could mean.
 constexpr qint64 maxNumber = qint64(1) << 40;
 constexpr qsizetype maxSkippedLines = 10000;
+// What the entities of a document's own DTD may expand to, all references together, in
+// characters: no description needs more, and a few bytes of references to a long entity would
+// otherwise cost gigabytes of text that nothing reads.
+constexpr qint64 maxEntityExpansion = qint64(4) * 1024 * 1024;
+// What one reference may expand to (the reader refuses more), nested references included.
+constexpr int maxEntityLength = 4096;
 
 enum class Kind { Peripheral, Cluster, Register, Field };
 
@@ -104,63 +112,13 @@ QString quoted(const QString &text)
     return u'"' + text + u'"';
 }
 
-// scaledNonNegativeInteger: an optional '+', decimal, 0x hexadecimal or # binary digits, then an
-// optional k, m, g or t (powers of 1024).
+// A number of the description, within maxNumber (see parseSvdNumber).
 std::optional<qint64> parseNumber(QStringView text)
 {
-    text = text.trimmed();
-    if (text.startsWith(u'+'))
-        text = text.mid(1);
-    int base = 10;
-    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
-        base = 16;
-        text = text.mid(2);
-    } else if (text.startsWith(u'#')) {
-        base = 2;
-        text = text.mid(1);
-    }
-    qint64 scale = 1;
-    if (!text.isEmpty()) {
-        switch (text.back().toLower().unicode()) {
-        case 'k':
-            scale = qint64(1) << 10;
-            break;
-        case 'm':
-            scale = qint64(1) << 20;
-            break;
-        case 'g':
-            scale = qint64(1) << 30;
-            break;
-        case 't':
-            scale = qint64(1) << 40;
-            break;
-        default:
-            break;
-        }
-        if (scale != 1)
-            text.chop(1);
-    }
-    if (text.isEmpty())
+    quint64 value = 0;
+    if (!parseSvdNumber(text, &value) || value > quint64(maxNumber))
         return std::nullopt;
-    qint64 value = 0;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        int digit = 16;
-        if (u >= '0' && u <= '9')
-            digit = u - '0';
-        else if (u >= 'a' && u <= 'f')
-            digit = u - 'a' + 10;
-        else if (u >= 'A' && u <= 'F')
-            digit = u - 'A' + 10;
-        if (digit >= base)
-            return std::nullopt;
-        value = value * base + digit;
-        if (value > maxNumber)
-            return std::nullopt;
-    }
-    if (value > maxNumber / scale)
-        return std::nullopt;
-    return value * scale;
+    return qint64(value);
 }
 
 // The indices of an array: a list, a decimal range or a range of capital letters; or 0 … dim−1.
@@ -179,6 +137,18 @@ struct Indices
         if (letters)
             return QString(QChar(char16_t(first + k)));
         return QString::number(first + k);
+    }
+    // The characters an index takes at most.
+    qsizetype longest() const
+    {
+        if (!array)
+            return 0;
+        if (list.isEmpty())
+            return letters ? 1 : QString::number(first + count - 1).size();
+        qsizetype most = 0;
+        for (const QString &index : list)
+            most = qMax(most, index.size());
+        return most;
     }
 };
 
@@ -253,6 +223,14 @@ QString caseFolded(const QString &text)
     return folded;
 }
 
+// Whether the element is a field named "reserved" (in any case), which a description leaves out
+// of its register's meaning: its bits are no field's.
+bool isReserved(const Node &field)
+{
+    return field.kind == Kind::Field
+            && field.name.compare(QLatin1String("reserved"), Qt::CaseInsensitive) == 0;
+}
+
 // The label of a bit that no field names, made once and shared by every set that has one.
 const QString &unlabelledBit(int bit)
 {
@@ -265,17 +243,101 @@ const QString &unlabelledBit(int bit)
     return labels.at(std::size_t(bit));
 }
 
+// The encoding of a document that is not UTF-8, by its byte order mark, its first bytes
+// ("<?" in a wider encoding) or its declaration; empty for UTF-8.
+QByteArray foreignEncoding(const QByteArray &bytes)
+{
+    const auto starts = [&bytes](std::initializer_list<int> prefix) {
+        qsizetype k = 0;
+        for (const int b : prefix) {
+            if (k >= bytes.size() || uchar(bytes.at(k)) != b)
+                return false;
+            ++k;
+        }
+        return true;
+    };
+    if (starts({ 0xEF, 0xBB, 0xBF }))
+        return {};
+    if (starts({ 0xFF, 0xFE, 0, 0 }) || starts({ 0x3C, 0, 0, 0 }))
+        return QByteArrayLiteral("UTF-32LE");
+    if (starts({ 0, 0, 0xFE, 0xFF }) || starts({ 0, 0, 0, 0x3C }))
+        return QByteArrayLiteral("UTF-32BE");
+    if (starts({ 0xFF, 0xFE }) || starts({ 0x3C, 0, 0x3F, 0 }))
+        return QByteArrayLiteral("UTF-16LE");
+    if (starts({ 0xFE, 0xFF }) || starts({ 0, 0x3C, 0, 0x3F }))
+        return QByteArrayLiteral("UTF-16BE");
+    if (!bytes.startsWith("<?xml"))
+        return {};
+    const qsizetype close = bytes.indexOf("?>");
+    const QByteArray declaration = bytes.left(close < 0 ? 0 : close);
+    const qsizetype at = declaration.indexOf("encoding");
+    if (at < 0)
+        return {};
+    qsizetype open = at + 8;
+    while (open < declaration.size() && declaration.at(open) != '"' && declaration.at(open) != '\'')
+        ++open;
+    const qsizetype end =
+            open < declaration.size() ? declaration.indexOf(declaration.at(open), open + 1) : -1;
+    if (end < 0)
+        return {};
+    const QByteArray name = declaration.mid(open + 1, end - open - 1).trimmed();
+    const QByteArray lower = name.toLower();
+    return lower == "utf-8" || lower == "utf8" ? QByteArray() : name;
+}
+
+// The document as UTF-8, with its declaration saying so, whatever it was written in: offsets into
+// the text the reader reads are then offsets into these bytes. An encoding that cannot be decoded
+// leaves the bytes as they are (and known false), for the XML reader to refuse or read.
+QByteArray asUtf8(const QByteArray &bytes, bool *known)
+{
+    *known = true;
+    const QByteArray encoding = foreignEncoding(bytes);
+    if (encoding.isEmpty())
+        return bytes;
+    QStringDecoder decoder(encoding.constData());
+    if (!decoder.isValid()) {
+        *known = false;
+        return bytes;
+    }
+    QString text = decoder(bytes);
+    if (decoder.hasError()) {
+        *known = false;
+        return bytes;
+    }
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    // The declaration's encoding is now UTF-8, on the same line.
+    if (text.startsWith(QLatin1String("<?xml"))) {
+        const qsizetype close = text.indexOf(QLatin1String("?>"));
+        const qsizetype at =
+                text.left(qMax<qsizetype>(close, 0)).indexOf(QLatin1String("encoding"));
+        if (at > 0) {
+            qsizetype open = at + 8;
+            while (open < close && text.at(open) != u'"' && text.at(open) != u'\'')
+                ++open;
+            const qsizetype end = open < close ? text.indexOf(text.at(open), open + 1) : -1;
+            if (end > open && end < close)
+                text.replace(open + 1, end - open - 1, QStringLiteral("UTF-8"));
+        }
+    }
+    return text.toUtf8();
+}
+
 // The elements of the description, read in one pass over its tokens.
 class TreeReader
 {
 public:
-    explicit TreeReader(const QByteArray &bytes) : xml(bytes) { }
+    explicit TreeReader(const QByteArray &bytes) : xml(bytes), bytes(bytes)
+    {
+        xml.setEntityExpansionLimit(maxEntityLength);
+    }
     // Reads the detail of the register values too, of the peripherals that wanted takes (all of
     // them without it) and those named in also.
     TreeReader(const QByteArray &bytes, SvdPeripheralFilter wanted, const void *context,
                const QSet<QString> &also)
-        : xml(bytes), detailed(true), wanted(wanted), context(context), also(also)
+        : xml(bytes), bytes(bytes), detailed(true), wanted(wanted), context(context), also(also)
     {
+        xml.setEntityExpansionLimit(maxEntityLength);
     }
 
     // The peripherals, or an error set in import.
@@ -303,13 +365,21 @@ private:
     qint64 line() const { return xml.lineNumber() + lineOffset; }
     void fail(SvdImport &import, const QString &error, qint64 line, qint64 column);
 
+    bool boundEntities();
+
+public:
+    bool sawDtd() const { return hasDtd; }
+
+private:
     QXmlStreamReader xml;
+    const QByteArray &bytes;
     bool detailed = false;
     SvdPeripheralFilter wanted = nullptr;
     const void *context = nullptr;
     QSet<QString> also;
     Properties device;
     qint64 lineOffset = 0;
+    bool hasDtd = false; // a document type declaration, whose entities a part read alone lacks
 };
 
 // Reads up to the next child element of the current one (true) or past its end (false).
@@ -323,10 +393,55 @@ bool TreeReader::nextChild()
         case QXmlStreamReader::EndDocument:
         case QXmlStreamReader::Invalid:
             return false;
+        case QXmlStreamReader::DTD:
+            hasDtd = true;
+            if (!boundEntities())
+                return false;
+            break;
         default:
             break;
         }
     }
+}
+
+// Whether the references to the entities the DTD declares expand to no more than
+// maxEntityExpansion characters in all, counted before any is expanded: every reference in the
+// text counts the entity's length, at most what one reference may expand to (its own references
+// included). Otherwise the reader is stopped with that error.
+bool TreeReader::boundEntities()
+{
+    const QXmlStreamEntityDeclarations declarations = xml.entityDeclarations();
+    if (declarations.isEmpty())
+        return true;
+    QHash<QByteArray, qint64> lengths;
+    for (const QXmlStreamEntityDeclaration &declaration : declarations) {
+        const QStringView value = declaration.value();
+        const qint64 length = value.contains(u'&') ? maxEntityLength
+                                                   : qMin<qint64>(value.size(), maxEntityLength);
+        lengths.insert(declaration.name().toUtf8(), length);
+    }
+    qint64 total = 0;
+    const char *const begin = bytes.constData();
+    const char *const end = begin + bytes.size();
+    for (const char *at = begin;
+         (at = static_cast<const char *>(std::memchr(at, '&', std::size_t(end - at))));) {
+        ++at;
+        const char *const semicolon =
+                static_cast<const char *>(std::memchr(at, ';', std::size_t(end - at)));
+        if (!semicolon)
+            break;
+        // Names are short; a longer run is no reference.
+        if (semicolon - at > 256)
+            continue;
+        total += lengths.value(QByteArray::fromRawData(at, semicolon - at), 0);
+        if (total > maxEntityExpansion) {
+            xml.raiseError(QStringLiteral("the entities of the DTD expand to more than %1 "
+                                          "characters")
+                                   .arg(maxEntityExpansion));
+            return false;
+        }
+    }
+    return true;
 }
 
 qint64 TreeReader::number(Node &node, QLatin1String what)
@@ -625,6 +740,7 @@ struct Scope
 {
     quint64 address = 0;
     Properties properties;
+    bool placed = true; // false when its address cannot be read: the element is left out
 };
 
 // Turns the element tree into label sets, or into the registers with their values.
@@ -640,17 +756,28 @@ public:
     void run(const Properties &device = {});
 
 private:
+    // The first two children of each kind that bear a name, in file order.
+    struct Named
+    {
+        std::array<const Node *, 8> first {};
+    };
+    const QHash<QString, Named> &childIndex(const Node &parent);
+    const QHash<QString, const EnumerationNode *> &enumerationIndex(const Node &scope);
     const Node *base(const Node &node);
-    const Node *find(const std::vector<Node> &nodes, QStringView name, Kind kind,
-                     const Node *except) const;
-    const Node *findPath(const Node *from, const QList<QStringView> &path, Kind kind) const;
+    const Node *lookUpBase(const Node &node);
+    const Node *find(const Node &parent, const QString &name, Kind kind, const Node *except);
+    const Node *findPath(const Node *from, const QList<QStringView> &path, Kind kind);
     const std::vector<Node> &childrenOf(const Node &node);
     const Node &positionOf(const Node &field);
     bool indicesOf(const Node &node, const QString &subject, Indices *indices);
     bool spend(qint64 cost, const Node &at);
     struct FieldInstances;
     bool fieldInstances(const Node &field, const QString &owner, int bits, FieldInstances *out);
-    void note(const QString &subject, const QString &why, const Node &at);
+    void note(const QString &subject, const QString &why, const Node &at)
+    {
+        note(subject, why, at.line);
+    }
+    void note(const QString &subject, const QString &why, qint64 line);
     void expand(const std::vector<Node> &nodes, const QString &prefix, int depth,
                 const Scope &scope);
     void addRegister(const QString &setName, const Node &reg);
@@ -659,9 +786,9 @@ private:
     template<typename Get>
     QString derivedText(const Node &node, Get get);
     Properties propertiesOf(const Node &node);
-    Scope instanceScope(const Node &node, const Scope &outer, qint64 k);
-    const EnumerationNode *findEnumeration(const Node &owner, const QString &derivedFrom) const;
-    QList<SvdEnumeration> enumerationsOf(const Node &field, const QString &subject);
+    Scope instanceScope(const Node &node, const Scope &outer, qint64 k, const QString &subject);
+    const EnumerationNode *findEnumeration(const Node &owner, const QString &derivedFrom);
+    QList<SvdEnumeration> enumerationsOf(const Node &field, const QString &subject, int width);
     std::optional<quint64> modelNumber(const QString &text, const QString &what,
                                        const QString &subject, const Node &at);
     void addModelRegister(const QString &name, const Node &reg, const Scope &scope);
@@ -671,12 +798,17 @@ private:
     QHash<QString, const Node *> peripheralByName;
     QSet<QString> setNames; // case-folded
     QSet<const Node *> unresolved; // said once each
+    QSet<const Node *> unplaced; // elements whose address cannot be read, said once each
     qint64 spent = 0;
     qint64 unsaid = 0; // lines beyond maxSkippedLines
     bool stopped = false;
     SvdRegisters *model = nullptr;
     // Each field element's containers, resolved once however many register instances it has.
     QHash<const Node *, QList<SvdEnumeration>> enumerationCache;
+    // Names looked up through indexes made once each, so that no lookup walks a list.
+    QHash<const Node *, QHash<QString, Named>> childIndexes;
+    QHash<const Node *, QHash<QString, const EnumerationNode *>> enumerationIndexes;
+    QHash<const Node *, const Node *> bases;
 };
 
 Expander::Expander(const std::vector<Node> &peripherals, SvdImport &import)
@@ -688,12 +820,12 @@ Expander::Expander(const std::vector<Node> &peripherals, SvdImport &import)
     }
 }
 
-void Expander::note(const QString &subject, const QString &why, const Node &at)
+void Expander::note(const QString &subject, const QString &why, qint64 line)
 {
     // Beyond a screenful of screenfuls nobody reads them, and a large array would otherwise
     // cost more in these lines than in its sets.
     if (import.skipped.size() < maxSkippedLines)
-        import.skipped.append(QStringLiteral("%1: %2 (line %3)").arg(subject, why).arg(at.line));
+        import.skipped.append(QStringLiteral("%1: %2 (line %3)").arg(subject, why).arg(line));
     else
         ++unsaid;
 }
@@ -730,6 +862,16 @@ bool Expander::fieldInstances(const Node &field, const QString &owner, int bits,
         out->count = qMin(
                 out->count,
                 position.lsb >= bits ? 1 : (bits - position.lsb + out->step - 1) / out->step + 1);
+    // An array that does not step lays every instance on the bits of its first.
+    if (out->step == 0 && out->count > 1) {
+        note(owner,
+             QStringLiteral("field %1: instances %2 … %3 lie on the bits of instance %4 "
+                            "(dimIncrement 0); left out")
+                     .arg(quoted(field.name), out->indices.at(1), out->indices.at(out->count - 1),
+                          out->indices.at(0)),
+             field);
+        out->count = 1;
+    }
     return true;
 }
 
@@ -741,27 +883,68 @@ bool Expander::spend(qint64 cost, const Node &at)
     if (spent <= maxSvdExpansion)
         return true;
     stopped = true;
-    import.error = QStringLiteral("the arrays make more registers, fields and labels than any "
-                                  "device has (over %1, a register counting %2)")
+    import.error = QStringLiteral("the arrays make more names and labels than any device has "
+                                  "(over %1 characters, each name or label counting %2 more)")
                            .arg(maxSvdExpansion)
-                           .arg(svdRegisterCost);
+                           .arg(svdInstanceCost);
     import.line = at.line;
     import.column = 1;
     return false;
 }
 
-const Node *Expander::find(const std::vector<Node> &nodes, QStringView name, Kind kind,
-                           const Node *except) const
+const QHash<QString, Expander::Named> &Expander::childIndex(const Node &parent)
 {
-    for (const Node &node : nodes) {
-        if (&node != except && node.kind == kind && node.name == name)
-            return &node;
+    const auto made = childIndexes.constFind(&parent);
+    if (made != childIndexes.cend())
+        return *made;
+    QHash<QString, Named> index;
+    for (const Node &child : parent.children) {
+        Named &named = index[child.name];
+        const auto slot = std::size_t(child.kind) * 2;
+        if (!named.first.at(slot))
+            named.first.at(slot) = &child;
+        else if (!named.first.at(slot + 1))
+            named.first.at(slot + 1) = &child;
     }
-    return nullptr;
+    return *childIndexes.insert(&parent, std::move(index));
+}
+
+// The first container of each name in the fields under scope, in file order.
+const QHash<QString, const EnumerationNode *> &Expander::enumerationIndex(const Node &scope)
+{
+    const auto made = enumerationIndexes.constFind(&scope);
+    if (made != enumerationIndexes.cend())
+        return *made;
+    QHash<QString, const EnumerationNode *> index;
+    std::vector<const Node *> pending { &scope };
+    while (!pending.empty()) {
+        const Node *node = pending.back();
+        pending.pop_back();
+        if (node->kind == Kind::Field && node->detail) {
+            for (const EnumerationNode &e : node->detail->enumerations) {
+                if (!e.name.isEmpty() && !index.contains(e.name))
+                    index.insert(e.name, &e);
+            }
+        }
+        for (auto child = node->children.crbegin(); child != node->children.crend(); ++child)
+            pending.push_back(&*child);
+    }
+    return *enumerationIndexes.insert(&scope, std::move(index));
+}
+
+const Node *Expander::find(const Node &parent, const QString &name, Kind kind, const Node *except)
+{
+    const QHash<QString, Named> &index = childIndex(parent);
+    const auto named = index.constFind(name);
+    if (named == index.cend())
+        return nullptr;
+    const auto slot = std::size_t(kind) * 2;
+    const Node *first = named->first.at(slot);
+    return first != except ? first : named->first.at(slot + 1);
 }
 
 // A dotted path down from a peripheral (from == nullptr) or from the given element.
-const Node *Expander::findPath(const Node *from, const QList<QStringView> &path, Kind kind) const
+const Node *Expander::findPath(const Node *from, const QList<QStringView> &path, Kind kind)
 {
     qsizetype k = 0;
     if (!from) {
@@ -770,13 +953,21 @@ const Node *Expander::findPath(const Node *from, const QList<QStringView> &path,
     }
     for (; from && k < path.size(); ++k) {
         const bool last = k + 1 == path.size();
+        const QHash<QString, Named> &index = childIndex(*from);
+        const auto named = index.constFind(path.at(k).toString());
+        if (named == index.cend())
+            return nullptr;
         const Node *next = nullptr;
-        for (const Node &child : from->children) {
-            const bool kindFits =
-                    last ? child.kind == kind : child.kind == Kind::Cluster || kind == Kind::Field;
-            if (kindFits && child.name == path.at(k)) {
-                next = &child;
-                break;
+        if (last) {
+            next = named->first.at(std::size_t(kind) * 2);
+        } else if (kind != Kind::Field) {
+            next = named->first.at(std::size_t(Kind::Cluster) * 2);
+        } else {
+            // On the way to a field any element leads on: the first in the file.
+            for (std::size_t slot = 0; slot < named->first.size(); slot += 2) {
+                const Node *candidate = named->first.at(slot);
+                if (candidate && (!next || candidate < next))
+                    next = candidate;
             }
         }
         from = next;
@@ -784,18 +975,28 @@ const Node *Expander::findPath(const Node *from, const QList<QStringView> &path,
     return from && from->kind == kind ? from : nullptr;
 }
 
-// The element that node is derived from, or nullptr. A plain name is looked for beside the
-// element (among the peripherals for a peripheral); a dotted one from a peripheral down, or else
-// from the element's own peripheral.
+// The element that node is derived from, or nullptr; looked up once.
 const Node *Expander::base(const Node &node)
 {
     if (node.derivedFrom.isEmpty())
         return nullptr;
+    const auto known = bases.constFind(&node);
+    if (known != bases.cend())
+        return *known;
+    const Node *found = lookUpBase(node);
+    bases.insert(&node, found);
+    return found;
+}
+
+// A plain name is looked for beside the element (among the peripherals for a peripheral); a
+// dotted one from a peripheral down, or else from the element's own peripheral.
+const Node *Expander::lookUpBase(const Node &node)
+{
     const Node *found = nullptr;
     if (node.kind == Kind::Peripheral) {
         found = peripheralByName.value(node.derivedFrom);
     } else if (!node.derivedFrom.contains(u'.')) {
-        found = find(node.parent->children, node.derivedFrom, node.kind, &node);
+        found = find(*node.parent, node.derivedFrom, node.kind, &node);
     } else {
         const QList<QStringView> path = QStringView(node.derivedFrom).split(u'.');
         found = findPath(nullptr, path, node.kind);
@@ -885,7 +1086,10 @@ void Expander::expand(const std::vector<Node> &nodes, const QString &prefix, int
         if (!indicesOf(node, subject, &indices))
             continue;
         // The whole array at once: an array too large fails before any of it is built.
-        if (!spend(indices.count * (node.kind == Kind::Register ? svdRegisterCost : 1), node))
+        if (!spend(indices.count
+                           * (svdInstanceCost + prefix.size() + 1 + node.name.size()
+                              + indices.longest()),
+                   node))
             return;
         for (qint64 k = 0; k < indices.count && !stopped; ++k) {
             QString name = node.name;
@@ -897,7 +1101,9 @@ void Expander::expand(const std::vector<Node> &nodes, const QString &prefix, int
                 note(full, problem + QStringLiteral("; left out"), node);
                 continue;
             }
-            const Scope inner = model ? instanceScope(node, scope, k) : Scope();
+            const Scope inner = model ? instanceScope(node, scope, k, full) : Scope();
+            if (!inner.placed)
+                continue;
             if (node.kind == Kind::Register) {
                 if (model)
                     addModelRegister(full, node, inner);
@@ -936,13 +1142,13 @@ void Expander::addRegister(const QString &setName, const Node &reg)
     const std::vector<Node> &fields = childrenOf(reg);
     for (const Node &field : fields) {
         FieldInstances instances;
-        if (!fieldInstances(field, setName, 32, &instances))
+        if (isReserved(field) || !fieldInstances(field, setName, 32, &instances))
             continue;
         const Node &position = *instances.position;
         const Indices &indices = instances.indices;
         const qint64 step = instances.step;
         const qint64 count = instances.count;
-        if (!spend(count, field))
+        if (!spend(count * (svdInstanceCost + field.name.size() + indices.longest()), field))
             return;
         for (qint64 k = 0; k < count; ++k) {
             const qint64 lsb = position.lsb + k * step;
@@ -997,7 +1203,8 @@ void Expander::addRegister(const QString &setName, const Node &reg)
                     repeated.append(label);
                     continue;
                 }
-                if (!spend(1, field))
+                // The file writes the set's name with every label.
+                if (!spend(svdInstanceCost + label.size() + setName.size(), field))
                     return;
                 used.insert(std::move(folded));
                 slot = std::move(label);
@@ -1073,25 +1280,35 @@ Properties Expander::propertiesOf(const Node &node)
     return properties;
 }
 
-Scope Expander::instanceScope(const Node &node, const Scope &outer, qint64 k)
+Scope Expander::instanceScope(const Node &node, const Scope &outer, qint64 k,
+                              const QString &subject)
 {
     Scope scope;
     scope.properties = propertiesOf(node);
     scope.properties.inherit(outer.properties);
-    const QString subject = node.name;
-    const std::optional<quint64> offset =
-            modelNumber(derivedText(node, [](const Detail &d) { return d.address; }),
-                        node.kind == Kind::Peripheral ? QStringLiteral("baseAddress")
-                                                      : QStringLiteral("addressOffset"),
-                        subject, node);
+    const QString address = derivedText(node, [](const Detail &d) { return d.address; });
+    quint64 offset = 0;
+    if (!address.trimmed().isEmpty() && !parseSvdNumber(address, &offset)) {
+        // An address is never guessed: the element would show at another's.
+        scope.placed = false;
+        if (!unplaced.contains(&node)) {
+            unplaced.insert(&node);
+            note(subject,
+                 QStringLiteral("<%1> %2 is no number; left out")
+                         .arg(node.kind == Kind::Peripheral ? QLatin1String("baseAddress")
+                                                            : QLatin1String("addressOffset"),
+                              quoted(address.trimmed())),
+                 node);
+        }
+        return scope;
+    }
     qint64 increment = node.dimIncrement;
     // Bounded as every walk along derivedFrom: the chain may be a cycle.
     const Node *from = base(node);
     for (int d = 0; d < maxDerivation && increment < 0 && from; ++d, from = base(*from))
         increment = from->dimIncrement;
     // Addresses wrap as the bus would; a description that makes them wrap is wrong anyway.
-    scope.address =
-            outer.address + offset.value_or(0) + quint64(qMax<qint64>(increment, 0)) * quint64(k);
+    scope.address = outer.address + offset + quint64(qMax<qint64>(increment, 0)) * quint64(k);
     return scope;
 }
 
@@ -1101,8 +1318,7 @@ std::optional<quint64> Expander::modelNumber(const QString &text, const QString 
     if (text.trimmed().isEmpty())
         return std::nullopt;
     quint64 value = 0;
-    quint64 care = 0;
-    if (parseSvdValue(text, &value, &care) && care == ~quint64(0))
+    if (parseSvdNumber(text, &value))
         return value;
     note(subject,
          QStringLiteral("<%1> %2 is no number; taken as missing").arg(what, quoted(text.trimmed())),
@@ -1111,9 +1327,9 @@ std::optional<quint64> Expander::modelNumber(const QString &text, const QString 
 }
 
 // The container that derivedFrom names: a plain name among the field's own containers, then its
-// register's fields', then anywhere in its peripheral; a dotted one as FIELDPATH.NAME.
-const EnumerationNode *Expander::findEnumeration(const Node &owner,
-                                                 const QString &derivedFrom) const
+// register's fields', then anywhere in its peripheral; a dotted one as FIELDPATH.NAME, the path
+// taken from a peripheral down, else from the field's register, cluster … or peripheral.
+const EnumerationNode *Expander::findEnumeration(const Node &owner, const QString &derivedFrom)
 {
     const auto named = [](const Node &field, QStringView name) -> const EnumerationNode * {
         if (!field.detail)
@@ -1124,42 +1340,31 @@ const EnumerationNode *Expander::findEnumeration(const Node &owner,
         }
         return nullptr;
     };
-    const Node *top = &owner;
-    while (top->parent)
-        top = top->parent;
     const qsizetype dot = derivedFrom.lastIndexOf(u'.');
     if (dot > 0) {
         const QList<QStringView> path = QStringView(derivedFrom).left(dot).split(u'.');
         const QStringView name = QStringView(derivedFrom).mid(dot + 1);
         const Node *field = findPath(nullptr, path, Kind::Field);
-        if (!field)
-            field = findPath(top, path, Kind::Field);
+        for (const Node *up = owner.parent; up && !field; up = up->parent)
+            field = findPath(up, path, Kind::Field);
         return field ? named(*field, name) : nullptr;
     }
     if (const EnumerationNode *e = named(owner, derivedFrom))
         return e;
-    if (owner.parent) {
-        for (const Node &field : owner.parent->children) {
-            if (const EnumerationNode *e = named(field, derivedFrom))
-                return e;
-        }
-    }
-    // Depth first through the peripheral, no deeper than the reader went.
-    std::vector<const Node *> pending { top };
-    while (!pending.empty()) {
-        const Node *node = pending.back();
-        pending.pop_back();
-        if (node->kind == Kind::Field) {
-            if (const EnumerationNode *e = named(*node, derivedFrom))
-                return e;
-        }
-        for (auto child = node->children.crbegin(); child != node->children.crend(); ++child)
-            pending.push_back(&*child);
+    const Node *top = &owner;
+    while (top->parent)
+        top = top->parent;
+    for (const Node *scope : { owner.parent, top }) {
+        if (!scope)
+            continue;
+        const QHash<QString, const EnumerationNode *> &index = enumerationIndex(*scope);
+        if (const EnumerationNode *e = index.value(derivedFrom))
+            return e;
     }
     return nullptr;
 }
 
-QList<SvdEnumeration> Expander::enumerationsOf(const Node &field, const QString &subject)
+QList<SvdEnumeration> Expander::enumerationsOf(const Node &field, const QString &subject, int width)
 {
     if (const auto cached = enumerationCache.constFind(&field); cached != enumerationCache.cend())
         return *cached;
@@ -1202,7 +1407,17 @@ QList<SvdEnumeration> Expander::enumerationsOf(const Node &field, const QString 
                 note(subject,
                      QStringLiteral("enumerated value %1: the value %2 is no number; left out")
                              .arg(quoted(value.name), quoted(value.value)),
-                     *from);
+                     value.line);
+                continue;
+            }
+            // A value the field cannot hold would be composed cut short and never read back.
+            if (!value.isDefault && width < 64 && ((entry.value & entry.care) >> width) != 0) {
+                note(subject,
+                     QStringLiteral("enumerated value %1: the value %2 does not fit the field's "
+                                    "%3 bits; left out")
+                             .arg(quoted(value.name), quoted(value.value))
+                             .arg(width),
+                     value.line);
                 continue;
             }
             enumeration.values.append(entry);
@@ -1246,13 +1461,13 @@ void Expander::addModelRegister(const QString &name, const Node &reg, const Scop
 
     for (const Node &field : childrenOf(reg)) {
         FieldInstances instances;
-        if (!fieldInstances(field, name, 64, &instances))
+        if (isReserved(field) || !fieldInstances(field, name, out.size, &instances))
             continue;
         const Node &position = *instances.position;
         const Indices &indices = instances.indices;
         const qint64 step = instances.step;
         const qint64 count = instances.count;
-        if (!spend(count, field))
+        if (!spend(count * (svdInstanceCost + field.name.size() + indices.longest()), field))
             return;
         SvdField common;
         common.description = derivedText(field, [](const Detail &d) { return d.description; });
@@ -1266,7 +1481,7 @@ void Expander::addModelRegister(const QString &name, const Node &reg, const Scop
         common.readAction = derivedText(field, [](const Detail &d) { return d.readAction; });
         if (common.readAction.isEmpty())
             common.readAction = out.readAction;
-        common.enumerations = enumerationsOf(field, name + u'.' + field.name);
+        common.enumerations = enumerationsOf(field, name + u'.' + field.name, int(position.width));
         common.width = int(position.width);
         common.line = field.line;
         for (qint64 k = 0; k < count; ++k) {
@@ -1275,6 +1490,15 @@ void Expander::addModelRegister(const QString &name, const Node &reg, const Scop
             instance.name = field.name;
             if (indices.array)
                 instance.name.replace(QLatin1String("%s"), indices.at(k));
+            if (k > 0 && lsb >= out.size) {
+                note(name,
+                     QStringLiteral("field %1: instances %2 … %3 lie beyond the register's %4 "
+                                    "bits; left out")
+                             .arg(quoted(field.name), indices.at(k), indices.at(indices.count - 1))
+                             .arg(out.size),
+                     field);
+                break;
+            }
             if (lsb + position.width > 64) {
                 note(name,
                      QStringLiteral("field %1 reaches beyond bit 63; left out")
@@ -1291,9 +1515,11 @@ void Expander::addModelRegister(const QString &name, const Node &reg, const Scop
 
 } // namespace
 
-SvdImport importSvd(const QByteArray &xml)
+SvdImport importSvd(const QByteArray &bytes)
 {
     SvdImport import;
+    bool known = true;
+    const QByteArray xml = asUtf8(bytes, &known);
     TreeReader reader(xml);
     const std::vector<Node> peripherals = reader.read(import);
     if (!import.error.isEmpty())
@@ -1336,7 +1562,12 @@ const SvdEnumeration *SvdField::enumeration(bool write) const
     return nullptr;
 }
 
-bool parseSvdValue(QStringView text, quint64 *value, quint64 *care)
+namespace {
+
+// The one reader of a description's numbers: an optional '+', decimal, 0x hexadecimal, # or 0b
+// binary digits (in binary '_' between digits and, where care is given, 'x' for a don't-care
+// bit); where scaled, an optional k, m, g or t (powers of 1024) after them.
+bool readSvdNumber(QStringView text, bool scaled, quint64 *value, quint64 *care)
 {
     text = text.trimmed();
     if (text.startsWith(u'+'))
@@ -1352,6 +1583,27 @@ bool parseSvdValue(QStringView text, quint64 *value, quint64 *care)
         base = 2;
         text = text.mid(2);
     }
+    int shift = 0;
+    if (scaled && !text.isEmpty()) {
+        switch (text.back().toLower().unicode()) {
+        case 'k':
+            shift = 10;
+            break;
+        case 'm':
+            shift = 20;
+            break;
+        case 'g':
+            shift = 30;
+            break;
+        case 't':
+            shift = 40;
+            break;
+        default:
+            break;
+        }
+        if (shift > 0)
+            text.chop(1);
+    }
     if (text.isEmpty() || text.size() > 64 + 16)
         return false;
     quint64 number = 0;
@@ -1361,7 +1613,7 @@ bool parseSvdValue(QStringView text, quint64 *value, quint64 *care)
         const char16_t u = c.toLower().unicode();
         if (u == '_' && base == 2)
             continue;
-        const bool dontCare = base == 2 && u == 'x';
+        const bool dontCare = base == 2 && u == 'x' && care;
         int digit = 16;
         if (u >= '0' && u <= '9')
             digit = u - '0';
@@ -1382,7 +1634,9 @@ bool parseSvdValue(QStringView text, quint64 *value, quint64 *care)
     }
     if (base == 2 && binaryDigits == 0)
         return false;
-    *value = number;
+    if (shift > 0 && number > (~quint64(0) >> shift))
+        return false;
+    *value = number << shift;
     if (care)
         *care = base == 2
                 ? cared | ~(binaryDigits >= 64 ? ~quint64(0) : (quint64(1) << binaryDigits) - 1)
@@ -1390,38 +1644,79 @@ bool parseSvdValue(QStringView text, quint64 *value, quint64 *care)
     return true;
 }
 
+} // namespace
+
+bool parseSvdValue(QStringView text, quint64 *value, quint64 *care)
+{
+    quint64 cared = 0;
+    return readSvdNumber(text, false, value, care ? care : &cared);
+}
+
+bool parseSvdNumber(QStringView text, quint64 *value)
+{
+    return readSvdNumber(text, true, value, nullptr);
+}
+
 namespace {
 
-// The byte of UTF-8 text at which a UTF-16 offset into it lies, or -1.
-qint64 utf8Offset(const QByteArray &bytes, qint64 units)
+// Where the UTF-16 offsets of the text decoded from UTF-8 bytes lie in those bytes: a checkpoint
+// every few thousand characters, made in one pass when first asked, so that each offset costs a
+// short walk, however many are asked for.
+class Utf8Offsets
 {
-    qint64 at = 0;
-    qint64 counted = 0;
-    while (counted < units && at < bytes.size()) {
-        const auto c = uchar(bytes.at(at));
+public:
+    explicit Utf8Offsets(const QByteArray &bytes) : bytes(bytes) { }
+
+    // The byte at which the offset lies, or -1.
+    qint64 byteAt(qint64 units)
+    {
+        if (checkpoints.empty()) {
+            qint64 at = 0;
+            qint64 counted = 0;
+            checkpoints.push_back({ 0, 0 });
+            while (at < bytes.size()) {
+                step(&at, &counted);
+                if (counted >= qint64(checkpoints.size()) * spacing)
+                    checkpoints.push_back({ counted, at });
+            }
+        }
+        // The last checkpoint at or before the offset, then on from there.
+        auto next = std::upper_bound(
+                checkpoints.cbegin(), checkpoints.cend(), units,
+                [](qint64 u, const std::pair<qint64, qint64> &c) { return u < c.first; });
+        const auto &[fromUnits, fromByte] = *std::prev(next);
+        qint64 at = fromByte;
+        qint64 counted = fromUnits;
+        while (counted < units && at < bytes.size())
+            step(&at, &counted);
+        return counted == units && at <= bytes.size() ? at : -1;
+    }
+
+private:
+    void step(qint64 *at, qint64 *counted) const
+    {
+        const auto c = uchar(bytes.at(*at));
         const int length = c < 0x80 ? 1
                 : (c >> 5) == 6     ? 2
                 : (c >> 4) == 14    ? 3
                 : (c >> 3) == 30    ? 4
                                     : 1;
-        counted += length == 4 ? 2 : 1;
-        at += length;
+        *counted += length == 4 ? 2 : 1;
+        *at += length;
     }
-    return counted == units && at <= bytes.size() ? at : -1;
-}
+
+    static constexpr qint64 spacing = 4096;
+    const QByteArray &bytes;
+    std::vector<std::pair<qint64, qint64>> checkpoints; // (UTF-16 offset, byte)
+};
 
 // Reads the registers of a peripheral that the first pass went by, from their own bytes: no
-// second pass over the whole file. False when those bytes cannot be told or read alone (another
-// encoding, a namespace prefix declared outside them …).
-bool readSkippedRegisters(const QByteArray &xml, Node &peripheral)
+// second pass over the whole file. False when those bytes cannot be told or read alone (a
+// namespace prefix declared outside them …).
+bool readSkippedRegisters(const QByteArray &xml, Utf8Offsets &offsets, Node &peripheral)
 {
-    const qsizetype declarationEnd = xml.indexOf("?>");
-    const QByteArray declaration =
-            xml.startsWith("<?xml") && declarationEnd > 0 ? xml.left(declarationEnd) : QByteArray();
-    if (declaration.contains("encoding") && !declaration.toLower().contains("utf-8"))
-        return false;
-    const qint64 from = utf8Offset(xml, peripheral.registersFrom);
-    const qint64 to = utf8Offset(xml, peripheral.registersTo);
+    const qint64 from = offsets.byteAt(peripheral.registersFrom);
+    const qint64 to = offsets.byteAt(peripheral.registersTo);
     const QByteArray end("</registers>");
     if (from < 1 || to < from + end.size() || xml.at(from - 1) != '>'
         || xml.mid(to - end.size(), end.size()) != end)
@@ -1461,64 +1756,78 @@ void collectNeeded(const Node &node, QSet<QString> *needed)
 
 } // namespace
 
-SvdRegisters readSvdRegisters(const QByteArray &xml, SvdPeripheralFilter wanted,
+SvdRegisters readSvdRegisters(const QByteArray &bytes, SvdPeripheralFilter wanted,
                               const void *context)
 {
     SvdRegisters registers;
     SvdImport import;
-    QSet<QString> also;
+    bool known = true;
+    const QByteArray xml = asUtf8(bytes, &known);
     std::vector<Node> peripherals;
     Properties device;
-    // A wanted peripheral may derive from one whose registers were passed by: those are read from
-    // their own bytes, or else in a second pass over the whole file that reads every peripheral.
-    bool readWhole = true;
-    for (;;) {
-        if (readWhole) {
-            import = SvdImport();
-            TreeReader reader(xml, wanted, context, also);
-            peripherals = reader.read(import);
-            device = reader.deviceProperties();
-            if (!import.error.isEmpty() || !wanted)
-                break;
-        }
-        // What the wanted ones need, and what that needs in turn (a derived peripheral without
-        // registers of its own passes the need on to its own base).
+    bool alone = known;
+    {
+        TreeReader reader(xml, wanted, context, {});
+        peripherals = reader.read(import);
+        device = reader.deviceProperties();
+        // Entities declared in the DTD would be missing from a part read alone.
+        alone = alone && !reader.sawDtd();
+    }
+    if (import.error.isEmpty() && wanted) {
+        // A wanted peripheral may derive from one whose registers were passed by: those are read
+        // from their own bytes, or else in a second pass over the whole file that reads every
+        // peripheral. What a peripheral needs is found once for each, through the index of names.
+        QHash<QString, std::vector<std::size_t>> byName;
+        for (std::size_t k = 0; k < peripherals.size(); ++k)
+            byName[peripherals.at(k).name].push_back(k);
         QSet<QString> needed;
-        QSet<const Node *> collected;
-        for (bool grew = true; grew;) {
-            grew = false;
-            for (const Node &peripheral : peripherals) {
-                if ((!peripheral.unwanted || needed.contains(peripheral.name))
-                    && !collected.contains(&peripheral)) {
-                    collected.insert(&peripheral);
-                    collectNeeded(peripheral, &needed);
-                    grew = true;
+        std::vector<std::size_t> pending; // to be looked at for what it needs
+        std::vector<std::size_t> toRead; // needed, perhaps not read yet
+        for (std::size_t k = 0; k < peripherals.size(); ++k) {
+            // Not wanted by the name it had at <registers>, but by the one it ends with.
+            if (!peripherals.at(k).unwanted) {
+                pending.push_back(k);
+                toRead.push_back(k);
+            }
+        }
+        Utf8Offsets offsets(xml);
+        bool whole = false;
+        while (!whole && (!pending.empty() || !toRead.empty())) {
+            while (!pending.empty()) {
+                const std::size_t k = pending.back();
+                pending.pop_back();
+                QSet<QString> names;
+                collectNeeded(peripherals.at(k), &names);
+                for (const QString &name : std::as_const(names)) {
+                    if (needed.contains(name))
+                        continue;
+                    needed.insert(name);
+                    for (const std::size_t base : byName.value(name)) {
+                        pending.push_back(base);
+                        toRead.push_back(base);
+                    }
                 }
             }
-        }
-        bool more = false;
-        bool alone = true;
-        for (Node &peripheral : peripherals) {
-            // Not wanted by the name it had at <registers>, but by the one it ends with.
-            const bool renamed = !peripheral.unwanted;
-            if (alone && peripheral.registersSkipped
-                && (renamed || needed.contains(peripheral.name))) {
-                more = true;
-                also.insert(peripheral.name);
-                alone = readSkippedRegisters(xml, peripheral);
+            while (!whole && !toRead.empty()) {
+                const std::size_t k = toRead.back();
+                toRead.pop_back();
+                Node &peripheral = peripherals.at(k);
+                if (!peripheral.registersSkipped)
+                    continue;
+                if (!alone || !readSkippedRegisters(xml, offsets, peripheral)) {
+                    whole = true;
+                    break;
+                }
+                setParents(peripheral.children, &peripheral);
+                peripheral.unwanted = false;
+                pending.push_back(k);
             }
         }
-        if (!more)
-            break;
-        readWhole = !alone;
-        if (readWhole) {
-            wanted = nullptr;
-            continue;
+        if (whole) {
+            import = SvdImport();
+            TreeReader reader(xml, nullptr, nullptr, {});
+            peripherals = reader.read(import);
         }
-        // Each round reads at least one peripheral's registers, so the rounds come to an end.
-        setParents(peripherals, nullptr);
-        for (Node &peripheral : peripherals)
-            peripheral.unwanted = peripheral.unwanted && !also.contains(peripheral.name);
     }
     if (import.error.isEmpty())
         Expander(peripherals, import, &registers).run(device);

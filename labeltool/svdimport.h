@@ -19,12 +19,13 @@ struct SvdImport
     qint64 column = 0;
 };
 
-// What a description may expand to: every peripheral, cluster and field instance and every label
-// counts 1, a register instance (a set, with its name and labels to be made) svdRegisterCost. No
-// real device comes near it (the RP2040 makes about 25,000); beyond it is an error, so that a few
-// bytes of <dim> cannot cost minutes and gigabytes.
-inline constexpr qint64 maxSvdExpansion = qint64(1000) * 1000;
-inline constexpr qint64 svdRegisterCost = 8;
+// What a description may expand to, in the characters of the names and labels its registers and
+// fields make (a label counting the name of its set too, which the file writes with it), each
+// name or label counting svdInstanceCost more. The largest real descriptions make about 25 million
+// (about 10 MB of label file); beyond it is an error, so that a few bytes of <dim> or of a long
+// name cannot cost minutes and gigabytes.
+inline constexpr qint64 maxSvdExpansion = qint64(64) * 1024 * 1024;
+inline constexpr qint64 svdInstanceCost = 32;
 
 // Reads a CMSIS-SVD device description and maps each register to a label set.
 //
@@ -122,6 +123,10 @@ using SvdPeripheralFilter = bool (*)(const QString &name, const void *context);
 SvdRegisters readSvdRegisters(const QByteArray &xml, SvdPeripheralFilter wanted = nullptr,
                               const void *context = nullptr);
 
-// A number as a description writes one: decimal, 0x hexadecimal, # or 0b binary; in binary 'x'
-// marks a don't-care bit (clear in care). False for anything else or beyond 64 bits.
+// An enumerated value as a description writes one: decimal, 0x hexadecimal, # or 0b binary; in
+// binary 'x' marks a don't-care bit (clear in care). False for anything else or beyond 64 bits.
 bool parseSvdValue(QStringView text, quint64 *value, quint64 *care = nullptr);
+// Any other number of a description (an address, a size, a bit position …), by the same reader:
+// decimal, 0x hexadecimal, # or 0b binary, with an optional scale k, m, g or t (× 1024, 1024², …:
+// "1k" is 1024). False for anything else or beyond 64 bits.
+bool parseSvdNumber(QStringView text, quint64 *value);

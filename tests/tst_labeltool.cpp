@@ -118,6 +118,33 @@ const QByteArray skipsSvd = R"(<device><name>S</name><peripherals>
 </peripherals></device>
 )";
 
+// Enumerated values that do not fit their field, names that begin with a digit or are numbers, a
+// container derived by a qualified name, a reserved field, a scaled and an unreadable address,
+// and a field array that does not step.
+const QByteArray edgeSvd = R"(<device><name>E</name><peripherals>
+<peripheral><name>E</name><baseAddress>0x40000000</baseAddress><registers>
+<register><name>R</name><addressOffset>1k</addressOffset><fields>
+<field><name>F</name><bitRange>[3:0]</bitRange><enumeratedValues>
+<enumeratedValue><name>SMALL</name><value>3</value></enumeratedValue>
+<enumeratedValue><name>BIG</name><value>0x1F</value></enumeratedValue></enumeratedValues></field>
+<field><name>DRIVE</name><bitRange>[5:4]</bitRange><enumeratedValues>
+<enumeratedValue><name>2mA</name><value>0</value></enumeratedValue>
+<enumeratedValue><name>4mA</name><value>1</value></enumeratedValue></enumeratedValues></field>
+<field><name>SAMPLES</name><bitRange>[8:6]</bitRange><enumeratedValues><name>COUNT</name>
+<enumeratedValue><name>1</name><value>0</value></enumeratedValue>
+<enumeratedValue><name>2</name><value>1</value></enumeratedValue>
+<enumeratedValue><name>4</name><value>2</value></enumeratedValue></enumeratedValues></field>
+<field><name>COPY</name><bitRange>[11:9]</bitRange><enumeratedValues derivedFrom="SAMPLES.COUNT"/>
+</field>
+<field><name>Reserved</name><bitRange>[15:12]</bitRange></field>
+<field><name>REP%s</name><dim>900000</dim><dimIncrement>0</dimIncrement><bitRange>[16:16]</bitRange>
+</field>
+</fields></register>
+<register><name>BAD</name><addressOffset>zz</addressOffset><fields><field><name>X</name>
+<bitOffset>0</bitOffset></field></fields></register>
+</registers></peripheral></peripherals></device>
+)";
+
 struct Run
 {
     int exitCode = -1; // minus the signal that ended the tool
@@ -275,6 +302,7 @@ void tst_LabelTool::initTestCase()
                    "[bitlabels]\nPump\\On=0\nPUMP\\On=0\nValve\\EN=0\nValve\\En=1\n"
                    "Valve\\Open=2\n"));
     QVERIFY(toFile(path(QStringLiteral("cut.svd")), smallSvd.left(200)));
+    QVERIFY(toFile(path(QStringLiteral("edge.svd")), edgeSvd));
     QVERIFY(toFile(path(QStringLiteral("other.svd")), "<device><name>T</name></device>"));
     // Captions that would break a row: a tab in the set's name, a newline, a backslash, a CR.
     QVERIFY(toFile(path(QStringLiteral("ctrl.ini")),
@@ -764,6 +792,40 @@ void tst_LabelTool::commands_data()
     QTest::newRow("reg: a value with don't-care bits")
             << QStringList { "reg", "@values.svd", "P.CTRL", "0b1x" } << 2 << QByteArray()
             << "'0b1x' is no value";
+    const QByteArray edgeHeader = "E.R\t0x40000400\t32 bits\tread-write\treset 0x00000000 mask "
+                                  "0xFFFFFFFF\t";
+    QTest::newRow("reg: a value wider than its field is no name of it; a qualified container")
+            << QStringList { "reg", "@edge.svd", "E.R", "0x20F" } << 0
+            << edgeHeader + "differs from reset: COPY, F\n"
+                    + "[16]\tREP0\t0x0\t0\t\tread-write\n"
+                      "[11:9]\tCOPY\t0x1\t1\t2\tread-write\n"
+                      "[8:6]\tSAMPLES\t0x0\t0\t1\tread-write\n"
+                      "[5:4]\tDRIVE\t0x0\t0\t2mA\tread-write\n"
+                      "[3:0]\tF\t0xF\t15\t(unnamed)\tread-write\n"
+            << QString();
+    QTest::newRow("reg: refuses a name whose value does not fit")
+            << QStringList { "reg", "@edge.svd", "E.R", "F=BIG" } << 2 << QByteArray()
+            << "E.R: BIG is no enumerated value of field F (SMALL)\n";
+    QTest::newRow("reg: a name that begins with a digit")
+            << QStringList { "reg", "@edge.svd", "E.R", "drive=4MA" } << 0
+            << QByteArray("0x00000010\n16\n0000 0000 0000 0000 0000 0000 0001 0000\n") << QString();
+    QTest::newRow("reg: refuses what is both a number and a name")
+            << QStringList { "reg", "@edge.svd", "E.R", "SAMPLES=4" } << 2 << QByteArray()
+            << "E.R: 4 of field SAMPLES is both the number 4 and the enumerated value 4 (0x2): "
+               "write the number as 0x4, or the name as name:4\n";
+    QTest::newRow("reg: name: takes the name, 0x the number")
+            << QStringList { "reg", "@edge.svd", "E.R", "SAMPLES=name:4", "COPY=0x4" } << 0
+            << QByteArray("0x00000880\n2176\n0000 0000 0000 0000 0000 1000 1000 0000\n")
+            << QString();
+    QTest::newRow("reg: a register whose address cannot be read is left out, with why")
+            << QStringList { "reg", "@edge.svd", "E.BAD", "1" } << 2 << QByteArray()
+            << "edge.svd: note: E.BAD: <addressOffset> \"zz\" is no number; left out (line 20)\n";
+    QTest::newRow("find: a reserved field is none, nor what cannot be placed")
+            << QStringList { "find", "@edge.svd", "*" } << 0
+            << QByteArray("0x40000400\tE.R\t32 bits\n0x40000400\tE.R.F\t[3:0]\n"
+                          "0x40000400\tE.R.DRIVE\t[5:4]\n0x40000400\tE.R.SAMPLES\t[8:6]\n"
+                          "0x40000400\tE.R.COPY\t[11:9]\n0x40000400\tE.R.REP0\t[16]\n")
+            << QString();
     QTest::newRow("reg: malformed XML") << QStringList { "reg", "@cut.svd", "GPIOA.ODR", "1" } << 2
                                         << QByteArray() << "cut.svd:5:";
     QTest::newRow("reg: no peripherals") << QStringList { "reg", "@other.svd", "GPIOA.ODR", "1" }

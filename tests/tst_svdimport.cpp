@@ -5,6 +5,7 @@
 #include "svdimport.h"
 
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 namespace {
@@ -79,6 +80,67 @@ bool isPeripheral(const QString &name, const void *context)
     return name == *static_cast<const QString *>(context);
 }
 
+// Little-endian UTF-16 bytes of text, with a byte order mark.
+QByteArray utf16le(const QString &text)
+{
+    QByteArray bytes("\xff\xfe");
+    for (const QChar c : text)
+        bytes.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
+    return bytes;
+}
+
+// A UTF-16 description whose peripheral B derives from A, where a comment before A holds
+// characters whose bytes spell other registers of A at the byte offsets equal to the character
+// offsets of A's registers: read as bytes where characters are meant, they give B a field HIDDEN.
+QByteArray utf16Trap()
+{
+    const QByteArray fake = "><register><name>R</name><addressOffset>0</addressOffset><fields>"
+                            "<field><name>HIDDEN</name><bitRange>[7:0]</bitRange></field>"
+                            "</fields></register>";
+    const QByteArray end = "</registers>";
+    const QString head = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<!--");
+    qint64 from = 0;
+    qint64 to = 0;
+    QByteArray bytes;
+    for (int round = 0; round < 2; ++round) {
+        QByteArray payload(1400, ' ');
+        const qint64 start = 2 + 2 * head.size();
+        if (from > start && to - start <= payload.size()) {
+            payload.replace(from - 1 - start, fake.size(), fake);
+            payload.replace(to - end.size() - start, end.size(), end);
+        }
+        QString comment;
+        for (qsizetype k = 0; k + 1 < payload.size(); k += 2)
+            comment.append(QChar(char16_t(uchar(payload.at(k)) | uchar(payload.at(k + 1)) << 8)));
+        const QString text = head + comment
+                + QStringLiteral("-->\n<device><name>T</name><peripherals>\n<peripheral><name>A"
+                                 "</name><baseAddress>0</baseAddress><registers><register>"
+                                 "<description>%1</description><name>R</name><addressOffset>0"
+                                 "</addressOffset><fields><field><name>REAL</name><bitRange>[0:0]"
+                                 "</bitRange></field></fields></register></registers></peripheral>"
+                                 "\n<peripheral derivedFrom=\"A\"><name>B</name><baseAddress>"
+                                 "0x100</baseAddress></peripheral>\n</peripherals></device>\n")
+                          .arg(QString(200, u'x'));
+        bytes = utf16le(text);
+        QXmlStreamReader xml(bytes);
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.name() == QLatin1String("registers"))
+                (xml.isStartElement() ? from : to) = xml.characterOffset();
+        }
+    }
+    return bytes;
+}
+
+// Big-endian UTF-16 bytes of text, without a byte order mark.
+QByteArray utf16be(const QString &text)
+{
+    QByteArray bytes;
+    for (const QChar c : text)
+        bytes.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xff));
+    return bytes;
+}
+
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
@@ -131,6 +193,17 @@ void tst_SvdImport::mapping_data()
                                              + field("X", "<bitOffset>3a</bitOffset>"))))
             << QStringList { "P.R=S[0]|S[1]|(bit 2)|B|" + gap(4, 30) + "|H" }
             << QStringList { "K\": bit 1024 dropped", "\"3a\" is no number" };
+    QTest::newRow("a field named reserved is no field; an array that does not step")
+            << device(peripheral("P",
+                                 reg("R",
+                                     field("A", "<bitOffset>0</bitOffset>")
+                                             + field("Reserved", "<bitRange>[2:1]</bitRange>")
+                                             + field("RESERVED", "<bitOffset>4</bitOffset>")
+                                             + "<field><name>D%s</name><dim>900000</dim>"
+                                               "<dimIncrement>0</dimIncrement><bitOffset>3"
+                                               "</bitOffset></field>")))
+            << QStringList { "P.R=A|(bit 1)|(bit 2)|D0" }
+            << QStringList { "\"D%s\": instances 1 … 899999 lie on the bits of instance 0" };
     QTest::newRow("nested clusters, arrays of peripherals, clusters and registers")
             << device("<peripheral><name>GPIO%s</name><dim>2</dim><dimIndex>A,B</dimIndex>"
                       "<registers><cluster><name>CH[%s]</name><dim>2</dim>"
@@ -351,6 +424,26 @@ void tst_SvdImport::wantedPeripherals_data()
                           + later + "</peripherals></device>")
             << "A" << qsizetype(1)
             << "A.R|0|32|read-write|0|ffffffff|||F|0|2|read-write|||read-write|ON=1/";
+    const QByteArray one = device(peripheral("C", reg("R", field)) + later);
+    QTest::newRow("UTF-16, bytes at the character offsets spelling other registers")
+            << utf16Trap() << "B" << qsizetype(1) << "B.R|100|32|read-write|0|ffffffff|||REAL|0|1|";
+    QTest::newRow("UTF-16 big-endian without byte order mark")
+            << utf16be(QString::fromUtf8(one)) << "A" << qsizetype(1)
+            << "A.R|0|32|read-write|0|ffffffff|||F|0|2|read-write|||read-write|ON=1/";
+    QTest::newRow("a base read again, entities of the DTD in it")
+            << QByteArray("<!DOCTYPE device [<!ENTITY on \"ON\">]>\n"
+                          + device(peripheral("C", reg("R", field)) + later)
+                                    .replace("<name>ON</name>", "<name>&on;</name>")
+                                    .replace("<?xml version=\"1.0\"?>\n", ""))
+            << "A" << qsizetype(1)
+            << "A.R|0|32|read-write|0|ffffffff|||F|0|2|read-write|||read-write|ON=1/";
+    QTest::newRow("enumerated values by a name relative to the register")
+            << device(peripheral("A",
+                                 reg("R",
+                                     field
+                                             + "<field><name>G</name><bitOffset>2</bitOffset>"
+                                               "<enumeratedValues derivedFrom=\"F.E\"/></field>")))
+            << "A" << qsizetype(1) << "G|2|1|read-write|||read-write|ON=1/";
     QTest::newRow("enumerated values by path from another peripheral")
             << device(peripheral("A",
                                  reg("R",
@@ -412,7 +505,21 @@ void tst_SvdImport::broken_data()
             << device("<peripheral><name>P%s</name><dim>1000000</dim><registers>\n"
                       "<register><name>R%s</name><dim>1000000</dim></register>"
                       "</registers></peripheral>")
-            << "more registers, fields and labels than any device has" << qint64(6) << qint64(1);
+            << "more names and labels than any device has" << qint64(6) << qint64(1);
+    // A long name in a large array makes more text than its instances count.
+    QTest::newRow("a long register name in an array") << device(peripheral(
+            "P",
+            "<register><name>" + QByteArray(10000, 'N') + "%s</name><dim>20000</dim><fields>"
+                    + field("F", "<bitOffset>0</bitOffset>") + "</fields></register>"))
+                                                      << "more names and labels than any device has"
+                                                      << qint64(5) << qint64(1);
+    // 300 KB of references to an entity of 4,000 characters would make 400 million characters.
+    QTest::newRow("entities beyond reason") << QByteArray(
+            "<!DOCTYPE device [<!ENTITY e \"" + QByteArray(4000, 'x') + "\">]>\n"
+            + device("<peripheral><name>P</name><description>" + QByteArray("&e;").repeated(100000)
+                     + "</description>"
+                       "</peripheral>")) << "the entities of the DTD expand to more than"
+                                            << qint64(1) << qint64(4034);
 }
 
 void tst_SvdImport::broken()
