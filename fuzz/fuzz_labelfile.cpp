@@ -2,10 +2,11 @@
 // Fuzzes the label file: the input bytes become the file, which is read as the window reads it at
 // start-up; where no set is found, the default set is added as the window adds it. The results
 // are checked against what the settings class itself finds in the file, and the file against
-// what it held before.
+// what it held before; the label tool's check and show must take the window's view of the file.
 #include "fuzzcheck.h"
 #include "inireader.h"
 #include "labelfile.h"
+#include "labeltool.h"
 #include "qvmaskcalcwindow.h"
 #include "settingsreference.h"
 
@@ -85,6 +86,27 @@ void checkOnlyAdded(const QByteArray &before, const QByteArray &after)
         fail("adding the default set changed the existing text");
 }
 
+// check, show and decode open the file as the label tool does; what they list, and what check
+// reasons about, is what the window shows.
+void checkToolView(const QString &path, const LabelSets &sets)
+{
+    const OpenedLabelFile opened = openLabelFile(path);
+    if (!opened.error.isEmpty()) {
+        if (!sets.names.isEmpty())
+            fail("the label tool would not read a file whose sets the window shows");
+        return;
+    }
+    if (opened.sets.names != sets.names || opened.sets.labels != sets.labels)
+        fail("the label tool reads other sets than the window");
+    const LabelFileCheck checked = checkLabelFile(opened);
+    if (checked.shown.names != sets.names || checked.shown.labels != sets.labels)
+        fail("check reasons about other sets than the window shows");
+    const LabelSets listed = shownLabelSets(opened.sets);
+    const bool fallback = sets.names.isEmpty();
+    if (fallback ? listed.names != QStringList { defaultSetName } : listed.names != sets.names)
+        fail("show lists other sets than the window");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -95,6 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     writeFile(path, input);
 
     const LabelSets sets = readLabelSetsFromFile(path, bitLabelsGroup);
+    checkToolView(path, sets);
     // The settings class is the reference only where it makes no object of a value: the reader
     // keeps "@Variant(…)" and the like as text, and the settings class could be made to spend
     // any memory or stack on them.

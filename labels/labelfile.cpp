@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 
 #include <algorithm>
@@ -150,6 +151,22 @@ bool readsAsBeforePlus(const QList<IniKeyLine> &after, const QList<IniKeyLine> &
     return true;
 }
 
+// Whether the window's reader shows each added set of text exactly as it was given. Key lines are
+// not enough: a section [group\Set] left in the file adds its keys to a set of that name, and
+// the window would show them in place of the added labels.
+bool showsAddedSets(QByteArrayView text, const QString &group, const QList<LabelSet> &sets)
+{
+    const LabelSets read = readIniLabelSets(text, group);
+    QHash<QString, qsizetype> index;
+    index.reserve(read.names.size());
+    for (qsizetype k = 0; k < read.names.size(); ++k)
+        index.insert(read.names.at(k), k);
+    return std::all_of(sets.cbegin(), sets.cend(), [&](const LabelSet &set) {
+        const auto found = index.constFind(set.name);
+        return found != index.cend() && read.labels.at(*found) == set.labels;
+    });
+}
+
 } // namespace
 
 bool isWithinLabelFileLimits(QByteArrayView text)
@@ -246,7 +263,7 @@ LabelSets readLabelSetsFromFile(const QString &path, const QString &group, bool 
 
 LabelSets readLabelSetsFromText(const LabelFileText &file, const QString &group, bool *overLimits)
 {
-    if (file.state != LabelFileState::Text) {
+    if (file.state != LabelFileState::Text && file.state != LabelFileState::Binary) {
         if (overLimits)
             *overLimits = false;
         return {};
@@ -263,9 +280,11 @@ LabelFileText readLabelFileText(const QString &path)
         file.state = LabelFileState::Missing;
         break;
     case GuardedRead::Read:
-        // Binary content is no text to add lines to.
-        if (!text.contains('\0') && isWithinLabelFileLimits(text)) {
-            file.state = text.isEmpty() ? LabelFileState::Empty : LabelFileState::Text;
+        if (isWithinLabelFileLimits(text)) {
+            // Binary content is no text to add lines to, but it is read like any other.
+            file.state = text.isEmpty()   ? LabelFileState::Empty
+                    : text.contains('\0') ? LabelFileState::Binary
+                                          : LabelFileState::Text;
             file.bytes = std::move(text);
         }
         break;
@@ -277,7 +296,7 @@ LabelFileText readLabelFileText(const QString &path)
 
 bool insertLabelSets(const LabelFileText &file, const QString &group, const QList<LabelSet> &sets)
 {
-    if (file.state == LabelFileState::Unusable)
+    if (file.state == LabelFileState::Unusable || file.state == LabelFileState::Binary)
         return false;
 
     // Each key escaped once, a set's name for all its labels: its line, in the order of the sets.
@@ -365,7 +384,8 @@ bool insertLabelSets(const LabelFileText &file, const QString &group, const QLis
     for (const QByteArray &candidate : std::as_const(candidates)) {
         if (!isWithinLabelFileLimits(candidate))
             return false;
-        if (readsAsBeforePlus(readIniLines(candidate), before, prefix, written))
+        if (readsAsBeforePlus(readIniLines(candidate), before, prefix, written)
+            && showsAddedSets(candidate, group, sets))
             return writeGuarded(file, candidate);
     }
     return false;

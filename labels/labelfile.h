@@ -58,6 +58,9 @@ enum class LabelFileState {
     Missing, // nothing there: the file may be created, if it is still missing then
     Empty, // a readable, writable-looking empty file: nothing in it can be lost
     Text, // text that was read whole: keys may be added to it
+    // Read whole but holding a NUL byte: its sets are read as from any other text (the window shows
+    // them), but a binary file gets no lines added.
+    Binary,
     Unusable, // anything else: the file must not be written
 };
 
@@ -78,7 +81,8 @@ struct LabelFileText
 };
 
 // Reads the file whole when it holds text. A dangling link, something other than a regular file,
-// a file that cannot be read whole, holds a NUL byte or is beyond the limits is Unusable.
+// a file that cannot be read whole or is beyond the limits is Unusable; one that holds a NUL byte
+// is Binary.
 LabelFileText readLabelFileText(const QString &path);
 // The sets of a file's text that readLabelFileText read, as readLabelSetsFromFile gives them: the
 // text's size and lines were checked as it was read.

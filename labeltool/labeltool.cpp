@@ -106,8 +106,6 @@ QString unusableReason(const QString &path, const QByteArray &bytes)
         return QStringLiteral("cannot be read: %1").arg(file.errorString());
     if (bytes.isEmpty()) {
         const QByteArray text = file.read(maxLabelFileSize + 1);
-        if (text.contains('\0'))
-            return QStringLiteral("holds a NUL byte: it is not a text file");
         if (!isWithinLabelFileLimits(text))
             return QStringLiteral("has more than %1 lines").arg(maxLabelFileLines);
     }
@@ -323,6 +321,7 @@ OpenedLabelFile openLabelFile(const QString &path)
         return file;
     case LabelFileState::Empty:
     case LabelFileState::Text:
+    case LabelFileState::Binary: // the window reads it, though it never adds to it
         break;
     }
     bool overLimits = false;

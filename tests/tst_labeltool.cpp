@@ -270,8 +270,11 @@ void tst_LabelTool::initTestCase()
     QVERIFY(QFile::copy(example, path(QStringLiteral("K732-118.ini"))));
     QVERIFY(QFile::copy(example, path(QStringLiteral("example.ini"))));
     QVERIFY(toFile(path(QStringLiteral("empty.ini")), QByteArray()));
-    QVERIFY(toFile(path(QStringLiteral("nul.ini")), QByteArray("[bitlabels]\nA\\b=0\n\0", 19)));
+    QVERIFY(toFile(path(QStringLiteral("nul.ini")), QByteArray("[bitlabels]\nA\\b=0\n;\0\n", 21)));
     QVERIFY(toFile(path(QStringLiteral("warn.ini")), "[bitlabels]\nA\\b=x\n"));
+    // A section of a set left from an earlier edit, without the set's line under [bitlabels].
+    QVERIFY(toFile(path(QStringLiteral("leftover.ini")),
+                   "[bitlabels]\nMotor\\Run=0\n[bitlabels\\UART.CR]\nOLD=0\n"));
     QVERIFY(QDir(scratch.path()).mkdir(QStringLiteral("dir.ini")));
     QVERIFY(toFile(path(QStringLiteral("unreadable.ini")), "[bitlabels]\nA\\b=0\n"));
     QVERIFY(QFile::setPermissions(path(QStringLiteral("unreadable.ini")), {}));
@@ -362,8 +365,24 @@ void tst_LabelTool::commands_data()
             << QStringList { "show", "@empty.ini" } << 0 << QByteArray("Generic\t32\n") << "no set";
     QTest::newRow("show: unknown set") << QStringList { "show", "@example.ini", "Pump" } << 2
                                        << QByteArray() << "example.ini: error: no set \"Pump\"";
-    QTest::newRow("show: a NUL byte") << QStringList { "show", "@nul.ini" } << 2 << QByteArray()
-                                      << "nul.ini: error: holds a NUL byte";
+    // The window reads a file with a NUL byte (it only never adds to one), and so does the tool.
+    QTest::newRow("show: a NUL byte")
+            << QStringList { "show", "@nul.ini" } << 0 << QByteArray("A\t1\n") << QString();
+    QTest::newRow("check: a NUL byte in a comment")
+            << QStringList { "check", "@nul.ini" } << 0 << QByteArray("1 set, 0 warnings\n")
+            << QString();
+    QTest::newRow("decode: a NUL byte")
+            << QStringList { "decode", "@nul.ini", "--set", "A", "1" } << 0
+            << QByteArray("1\n0x00000001\n") + QByteArray("0000 ").repeated(7) + "0001\n0\tb\n"
+            << QString();
+
+    // Added sets must read back as imported, or nothing is written.
+    QTest::newRow("import-svd --into: a leftover section of the set")
+            << QStringList { "import-svd", "@small.svd", "--into", "@leftover.ini" } << 2
+            << QByteArray() << "leftover.ini: error: not written";
+    QTest::newRow("import-svd --into: a NUL byte")
+            << QStringList { "import-svd", "@small.svd", "--into", "@nul.ini" } << 2 << QByteArray()
+            << "nul.ini: error: not written";
 
     QTest::newRow("decode: hexadecimal")
             << QStringList { "decode", "@example.ini", "--set", "Motor", "0x25" } << 0 << motor37
