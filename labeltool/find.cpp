@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // find: the registers and fields of a register description whose names match a pattern.
+#include "devices.h"
 #include "labeltool.h"
 #include "svdregisters.h"
 
@@ -33,9 +34,12 @@ int runFind(const QStringList &arguments)
     parser.addPositionalArgument(
             QStringLiteral("PATTERN"),
             QStringLiteral("A word, a wildcard ('UART0.*', '*_EN') or an address (0x40014000)."));
+    const DescriptionOptions description(parser);
     if (!parseCommandLine(parser, command, arguments))
         return ExitUnusable;
-    const QStringList positional = parser.positionalArguments();
+    QStringList positional = parser.positionalArguments();
+    if (!description.resolve(command, &positional))
+        return ExitUnusable;
     if (positional.size() != 2)
         return usageError(command, QStringLiteral("SVD and PATTERN are needed"));
     const QString &path = positional.at(0);

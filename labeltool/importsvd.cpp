@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // import-svd: label sets from a register description, printed, written to a new file or added.
+#include "devices.h"
 #include "labeltool.h"
 #include "svdimport.h"
 #include "svdregisters.h"
@@ -69,9 +70,12 @@ int runImportSvd(const QStringList &arguments)
     parser.addPositionalArgument(
             QStringLiteral("SVD"),
             QStringLiteral("The device description (.svd); - reads standard input."));
+    const DescriptionOptions description(parser);
     if (!parseCommandLine(parser, command, arguments))
         return ExitUnusable;
-    const QStringList positional = parser.positionalArguments();
+    QStringList positional = parser.positionalArguments();
+    if (!description.resolve(command, &positional))
+        return ExitUnusable;
     if (positional.size() != 1)
         return usageError(command, QStringLiteral("one SVD file is needed"));
     if (parser.isSet(into) && parser.isSet(output))

@@ -140,3 +140,4 @@ int runEncode(const QStringList &arguments);
 int runImportSvd(const QStringList &arguments);
 int runReg(const QStringList &arguments);
 int runFind(const QStringList &arguments);
+int runDevices(const QStringList &arguments);

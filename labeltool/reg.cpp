@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // reg: a register's value field by field from its description, two values compared, or a value
 // composed from field values.
+#include "devices.h"
 #include "labeltool.h"
 #include "svdregisters.h"
 
@@ -323,9 +324,12 @@ int runReg(const QStringList &arguments)
             QStringLiteral("A number within the register's size; or FIELD=VALUE... to "
                            "compose."),
             QStringLiteral("VALUE | FIELD=VALUE..."));
+    const DescriptionOptions description(parser);
     if (!parseCommandLine(parser, command, arguments))
         return ExitUnusable;
-    const QStringList positional = parser.positionalArguments();
+    QStringList positional = parser.positionalArguments();
+    if (!description.resolve(command, &positional))
+        return ExitUnusable;
     if (positional.size() < 3)
         return usageError(command,
                           QStringLiteral("SVD, REGISTER and VALUE (or FIELD=VALUE...) "

@@ -18,6 +18,7 @@ int runLabelTool(const QStringList &arguments)
         { "import-svd", runImportSvd },
         { "reg", runReg },
         { "find", runFind },
+        { "devices", runDevices },
     };
     const QString first = arguments.value(1);
     for (const auto &[name, run] : commands) {
@@ -40,7 +41,13 @@ int runLabelTool(const QStringList &arguments)
             "  reg SVD REGISTER VALUE [--diff VALUE2] | FIELD=VALUE...\n"
             "                                     a register's value field by field, or one "
             "composed\n"
-            "  find SVD PATTERN [--text]          registers and fields by name, or by address\n\n"
+            "  find SVD PATTERN [--text]          registers and fields by name, or by address\n"
+            "  devices [PATTERN] [--pack VENDOR::PACK[@VERSION]]\n"
+            "                                     the devices of the installed CMSIS packs and "
+            "their descriptions\n\n"
+            "In place of SVD, --device NAME ([VENDOR::]DEVICE[:CORE]) takes the description of "
+            "a device from the packs installed under CMSIS_PACK_ROOT (by default "
+            "~/.cache/arm/packs).\n\n"
             "FILE defaults to K732-118.ini beside this program; every message about a file names "
             "its path. A FILE or SVD of - is standard input (<stdin> in messages), --output - "
             "standard output. A file name that is not valid UTF-8 is refused, never taken for "

@@ -41,7 +41,8 @@ _k732_118_labels_reply()
 _k732_118_labels()
 {
     local cur prev words cword split
-    _init_completion -s || return
+    # Device names hold colons (VENDOR::DEVICE:CORE), which are no word breaks here.
+    _init_completion -s -n : || return
 
     local tool=${words[0]} command=${words[1]}
     if ((cword == 1)); then
@@ -81,6 +82,17 @@ _k732_118_labels()
         case $prev in
         --set) _k732_118_labels_reply < <(_k732_118_labels_sets) ;;
         --into) _filedir ini ;;
+        --device)
+            # Each device, and each core of a part with several as DEVICE:CORE.
+            _k732_118_labels_reply < <("$tool" devices 2>/dev/null |
+                awk -F '\t' '{ print $1; if ($2 != "") print $1 ":" $2 }' | sort -u)
+            __ltrim_colon_completions "$cur"
+            ;;
+        --pack)
+            _k732_118_labels_reply < <("$tool" devices 2>/dev/null | cut -f4 |
+                sed 'p;s/@.*//' | sort -u)
+            __ltrim_colon_completions "$cur"
+            ;;
         --only) ;;
         *) _filedir ;;
         esac

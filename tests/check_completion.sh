@@ -72,4 +72,15 @@ rm -f "$bin_dir/K732-118.ini"
 dir=$(dirname "$label_file")
 expect "$tool import-svd --into $dir/K732-1" "$dir/K732-118.ini"
 
+# Device names after --device, from the packs under CMSIS_PACK_ROOT: a part with several cores
+# also as DEVICE:CORE; packs after --pack, with and without their version.
+pdsc="$scratch/packs/Acme/Dual_DFP/1.0.0/Acme.Dual_DFP.pdsc"
+mkdir -p "$(dirname "$pdsc")" && printf '%s\n' '<package><devices><family Dvendor="Acme:1">' \
+    '<device Dname="DUAL55"><processor Pname="core0"/><processor Pname="core1"/></device>' \
+    '<device Dname="SOLO1"/></family></devices></package>' >"$pdsc"
+export CMSIS_PACK_ROOT="$scratch/packs"
+expect "$tool reg --device " DUAL55 DUAL55:core0 DUAL55:core1 SOLO1
+expect "$tool find --device DUAL55:" DUAL55:core0 DUAL55:core1
+expect "$tool devices --pack A" Acme::Dual_DFP Acme::Dual_DFP@1.0.0
+
 exit $((failures > 0))

@@ -306,6 +306,14 @@ void tst_LabelTool::initTestCase()
                    "Valve\\Open=2\n"));
     QVERIFY(toFile(path(QStringLiteral("cut.svd")), smallSvd.left(200)));
     QVERIFY(toFile(path(QStringLiteral("edge.svd")), edgeSvd));
+    // An installed pack whose one device is described by the small description, for --device.
+    QVERIFY(QDir(scratch.path()).mkpath(QStringLiteral("packs/Acme/Tiny_DFP/1.0.0/svd")));
+    QVERIFY(toFile(path(QStringLiteral("packs/Acme/Tiny_DFP/1.0.0/svd/small.svd")), smallSvd));
+    QVERIFY(toFile(path(QStringLiteral("packs/Acme/Tiny_DFP/1.0.0/Acme.Tiny_DFP.pdsc")),
+                   "<package><devices><family Dfamily=\"T\" Dvendor=\"Acme:1\"><debug "
+                   "svd=\"svd/small.svd\"/><device Dname=\"TINY1\"/></family></devices>"
+                   "</package>"));
+    qputenv("CMSIS_PACK_ROOT", QFile::encodeName(path(QStringLiteral("packs"))));
     QVERIFY(toFile(path(QStringLiteral("other.svd")), "<device><name>T</name></device>"));
     // Captions that would break a row: a tab in the set's name, a newline, a backslash, a CR.
     QVERIFY(toFile(path(QStringLiteral("ctrl.ini")),
@@ -1011,6 +1019,27 @@ void tst_LabelTool::commands_data()
                           "0xF5: 0 fields differ\n")
             << "values.svd:47: warning: P.BYTE: 0xF5 sets bits 2, 0, which no field covers\n";
 
+    QTest::newRow("reg: --device")
+            << QStringList { "reg", "--device", "tiny1", "UART.CR", "1" } << 0
+            << QByteArray("UART.CR\t0x00000000\t32 bits\tread-write\treset 0x00000000 mask "
+                          "0xFFFFFFFF\tdiffers from reset: EN\n[0]\tEN\t0x1\t1\t\tread-write\n")
+            << QString();
+    QTest::newRow("find: --device with its vendor")
+            << QStringList { "find", "--device", "Acme::TINY1", "OD0" } << 0
+            << QByteArray("0x00000000\tGPIOA.ODR.OD0\t[0]\n") << QString();
+    QTest::newRow("import-svd: --device")
+            << QStringList { "import-svd", "--device=TINY1", "--only", "UART.CR", "--quiet" } << 0
+            << QByteArray("[bitlabels]\nUART.CR\\EN=0\n") << QString();
+    QTest::newRow("reg: --device, messages name the description's path")
+            << QStringList { "reg", "--device", "TINY1", "UART.XX", "1" } << 2 << QByteArray()
+            << "/packs/Acme/Tiny_DFP/1.0.0/svd/small.svd: error: no register \"UART.XX\"";
+    QTest::newRow("find: --device, no such device")
+            << QStringList { "find", "--device", "TINY2", "OD0" } << 2 << QByteArray()
+            << "/packs: error: no device \"TINY2\" in its 1 pack (CMSIS_PACK_ROOT); did you "
+               "mean TINY1?\n";
+    QTest::newRow("import-svd: --device and SVD")
+            << QStringList { "import-svd", "--device", "TINY1", "@small.svd" } << 2 << QByteArray()
+            << "one SVD file is needed";
     // The description read once from standard input serves the second look for near names.
     QTest::newRow("reg: SVD -, the nearest names")
             << QStringList { "(stdin @values.svd)", "reg", "-", "P.CFG", "1" } << 2 << QByteArray()
