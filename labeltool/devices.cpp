@@ -151,7 +151,14 @@ int runDevices(const QStringList &arguments)
                                                                   "CMSIS_PACK_ROOT names "
                                                                   "another")));
     printWarnings(root);
+    // Written as it is made, a part at a time: a root's listing can be far larger than the root.
     QByteArray out;
+    bool listed = false;
+    const auto flush = [&out, &listed] {
+        listed = listed || !out.isEmpty();
+        printOut(out);
+        out.clear();
+    };
     QHash<QString, bool> exists; // each description looked at once, however many devices share it
     for (const PackDevice &device : root.devices) {
         if (!pattern.isEmpty() && !matcher.match(device.name).hasMatch())
@@ -160,9 +167,10 @@ int runDevices(const QStringList &arguments)
         for (const PackCore &core : device.cores) {
             const QString path =
                     core.svd.isEmpty() ? QString() : descriptionPath(installed, core.svd);
-            if (!core.svd.isEmpty() && !exists.contains(core.svd)) {
+            const QString key = path.isEmpty() ? installed.folder + u'/' + core.svd : path;
+            if (!core.svd.isEmpty() && !exists.contains(key)) {
                 const bool there = !path.isEmpty() && QFileInfo(path).isFile();
-                exists.insert(core.svd, there);
+                exists.insert(key, there);
                 if (!there)
                     printErr(QStringLiteral("%1:%2: warning: %3, the description of %4, %5\n")
                                      .arg(QDir::toNativeSeparators(installed.pdsc))
@@ -193,9 +201,12 @@ int runDevices(const QStringList &arguments)
                                     escapedField(shown))
                                .toUtf8();
             }
+            if (out.size() > 65536)
+                flush();
         }
     }
-    if (out.isEmpty()) {
+    flush();
+    if (!listed) {
         printErr(QStringLiteral("%1: no device%2 in its %3 %4\n")
                          .arg(where,
                               pattern.isEmpty() ? QString()
@@ -205,6 +216,5 @@ int runDevices(const QStringList &arguments)
                                                      : QStringLiteral("packs")));
         return ExitFindings;
     }
-    printOut(out);
     return ExitClean;
 }

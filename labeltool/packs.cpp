@@ -131,6 +131,11 @@ struct Level
     QList<Debug> debugs; // those with an svd
     qsizetype record = -1; // the device's entry in the list, for a device or variant
     qsizetype ignoredEntries = 0;
+    // The cores that this level and those above give, once worked out: the devices and variants
+    // below that add nothing of their own share them, so that a family of thousands of variants
+    // costs one look-up.
+    QList<PackCore> cores;
+    bool coresKnown = false;
 };
 
 // The description that the levels give a core: the nearest level that names one for it, or one
@@ -151,12 +156,27 @@ const Level::Debug *debugFor(const std::vector<Level> &levels, const QString &co
     return nullptr;
 }
 
-QList<PackCore> coresOf(const std::vector<Level> &levels, qint64 line)
+// The cores of the device or variant whose level is the last of levels.
+QList<PackCore> coresOf(std::vector<Level> &levels, qint64 line)
 {
+    Level &own = levels.back();
+    if (own.coresKnown)
+        return own.cores;
+    if (own.processors.isEmpty() && own.debugs.isEmpty() && levels.size() > 1) {
+        Level &parent = levels[levels.size() - 2];
+        if (!parent.coresKnown) {
+            Level kept = std::move(levels.back());
+            levels.pop_back();
+            parent.cores = coresOf(levels, line);
+            parent.coresKnown = true;
+            levels.push_back(std::move(kept));
+        }
+        return levels[levels.size() - 2].cores;
+    }
     QStringList names;
     for (auto level = levels.crbegin(); level != levels.crend(); ++level) {
         for (const QString &name : level->processors) {
-            if (!names.contains(name, Qt::CaseInsensitive))
+            if (names.size() < maxCoresPerLevel && !names.contains(name, Qt::CaseInsensitive))
                 names.append(name);
         }
     }
@@ -388,10 +408,10 @@ bool readPdsc(const QByteArray &xml, const QString &path, qsizetype pack,
         if (token == QXmlStreamReader::EndElement) {
             --depth;
             if (!levels.empty() && depth == int(levels.size()) + 1) {
-                Level &level = levels.back();
-                if (level.record >= 0)
-                    (*devices)[level.record].cores =
-                            coresOf(levels, devices->at(level.record).line);
+                const qsizetype record = levels.back().record;
+                if (record >= 0)
+                    (*devices)[record].cores = coresOf(levels, devices->at(record).line);
+                const Level &level = levels.back();
                 if (level.ignoredEntries > 0)
                     warn(reader.lineNumber(),
                          QStringLiteral("more than %1 processors or debug entries at one level: "
@@ -480,6 +500,7 @@ bool readPdsc(const QByteArray &xml, const QString &path, qsizetype pack,
         }
         if (atLevel && !levels.empty() && (element == u"processor" || element == u"debug")) {
             Level &level = levels.back();
+            level.coresKnown = false;
             const QString processor = attributes.value(QLatin1String("Pname")).toString();
             if (element == u"processor") {
                 if (!processor.isEmpty() && !level.processors.contains(processor)) {

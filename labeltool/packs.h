@@ -13,9 +13,9 @@ inline constexpr qint64 maxPdscFileSize = qint64(64) * 1024 * 1024;
 // Folders looked at under the root (vendors, packs and versions together): a root of every pack
 // ever published holds some tens of thousands.
 inline constexpr qsizetype maxPackFolders = 200000;
-// Processors and <debug> entries at one level of the device tree: real parts have up to a dozen
-// cores, and each device's cores are looked up through these lists.
-inline constexpr qsizetype maxCoresPerLevel = 64;
+// Processors and <debug> entries at one level of the device tree, and the cores of one device:
+// real parts have up to a dozen cores, and each device's cores are looked up through these lists.
+inline constexpr qsizetype maxCoresPerLevel = 16;
 // Entities a description may expand: none of a real one needs any.
 inline constexpr int maxPdscEntityExpansion = 1000;
 

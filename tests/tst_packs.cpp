@@ -114,7 +114,8 @@ void tst_Packs::initTestCase()
         { "Half/Half_DFP/2.0.0/readme.txt", "" },
         { "Half/Half_DFP/1.0.0/Half.Half_DFP.pdsc",
           "<package><devices><family Dvendor=\"Half:1\"><device Dname=\"HALF1\"><debug "
-          "svd=\"h.svd\"/></device></family></devices></package>" },
+          "svd=\"h.svd\"/></device><device Dname=\"HALF2\"><debug svd=\"svd/core0.svd\"/>"
+          "</device></family></devices></package>" },
         { "Half/Half_DFP/1.0.0/h.svd", tinySvd },
         // Cut off in the middle: nothing of it is used, not even the device before the cut.
         { "Broken/Cut_DFP/1.0.0/Broken.Cut_DFP.pdsc",
@@ -376,11 +377,20 @@ void tst_Packs::command_data()
             << "Keil.Demo_DFP.pdsc:14: warning: SVD/missing.svd, the description of DEMO407XX, "
                "does not exist";
     QTest::newRow("JSON Lines")
-            << "<root>" << QStringList { "devices", "--json", "half" } << 0
+            << "<root>" << QStringList { "devices", "--json", "half1" } << 0
             << "{\"core\":null,\"device\":\"HALF1\",\"pack\":\"Half::Half_DFP\",\"svd\":\"<root>/"
                "Half/"
                "Half_DFP/1.0.0/h.svd\",\"vendor\":\"Half\",\"version\":\"1.0.0\"}\n"
             << "";
+    QTest::newRow("the same name in two packs, missing in one")
+            << "<root>" << QStringList { "devices", "*[52]" } << 0
+            << "DUAL55\tcm33_core0\tAcme\tAcme::Dual_DFP@2.0.0\t<root>/Acme/Dual_DFP/2.0.0/svd/"
+               "core0.svd\n"
+               "DUAL55\tcm33_core1\tAcme\tAcme::Dual_DFP@2.0.0\t<root>/Acme/Dual_DFP/2.0.0/svd/"
+               "core1.svd\n"
+               "HALF2\t\tHalf\tHalf::Half_DFP@1.0.0\t<root>/Half/Half_DFP/1.0.0/svd/core0.svd\n"
+            << "Half.Half_DFP.pdsc:1: warning: svd/core0.svd, the description of HALF2, does not "
+               "exist";
     QTest::newRow("nothing matches") << "<root>" << QStringList { "devices", "nrf*" } << 1 << ""
                                      << "packs: no device matches 'nrf*' in its 6 packs";
     QTest::newRow("a root that does not exist")
