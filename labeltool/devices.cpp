@@ -112,7 +112,9 @@ int runDevices(const QStringList &arguments)
             "vendor, the pack as VENDOR::PACK@VERSION, and the path of the register "
             "description (empty when the part names none). PATTERN narrows them by name, "
             "without case: a wildcard ('STM32F4*'), or a word the name holds. Exit status 1 "
-            "when no device matches."));
+            "when no device matches.\n\n"
+            "Example: the devices whose names begin with LPC55, and their cores:\n"
+            "  K732-118-labels devices 'LPC55*'"));
     const QCommandLineOption pack = packOption();
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("One JSON object a line (keys device, core, "
