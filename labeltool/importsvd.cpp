@@ -26,6 +26,45 @@ bool newFileText(const QList<LabelSet> &sets, QByteArray *text)
     return true;
 }
 
+// Which limit of a label file the sets added to existing (empty for a new file), whose present
+// sets are named, would pass, said for the user; empty when none would, as far as can be told
+// before writing.
+QString passedLimit(const QByteArray &existing, const QSet<QString> &present,
+                    const QList<LabelSet> &sets)
+{
+    const qint64 setCount = present.size() + sets.size();
+    if (setCount > maxLabelSets)
+        return QStringLiteral("%1 sets, beyond the label file's limit of %2 sets")
+                .arg(setCount)
+                .arg(maxLabelSets);
+    qint64 names = 0;
+    for (const QString &name : present)
+        names += name.size();
+    qint64 lines = existing.count('\n') + 1;
+    qint64 bytes = existing.size();
+    for (const LabelSet &set : sets) {
+        names += set.name.size();
+        lines += set.labels.size();
+        const qint64 name = set.name.toUtf8().size();
+        for (const QString &label : set.labels)
+            bytes += name + label.toUtf8().size() + 4; // "\", "=", a digit, a line break
+    }
+    if (names > maxLabelSetNamesLength)
+        return QStringLiteral("set names of %1 characters in all, beyond the label file's "
+                              "limit of %2")
+                .arg(names)
+                .arg(maxLabelSetNamesLength);
+    if (lines > maxLabelFileLines)
+        return QStringLiteral("%1 lines, beyond the label file's limit of %2 lines")
+                .arg(lines)
+                .arg(maxLabelFileLines);
+    if (bytes > maxLabelFileSize)
+        return QStringLiteral("over %1 MiB, beyond the label file's limit of %2 MiB")
+                .arg(bytes / (1024 * 1024))
+                .arg(maxLabelFileSize / (1024 * 1024));
+    return {};
+}
+
 } // namespace
 
 int runImportSvd(const QStringList &arguments)
@@ -258,9 +297,16 @@ int runImportSvd(const QStringList &arguments)
     if (!parser.isSet(quiet))
         printErr(summary);
     printErr(warnings);
-    if (!written)
+    if (!written) {
+        const QString limit = passedLimit(targetText.bytes, presentNames, sets);
         return fileError(target.isEmpty() ? svdPath : target,
-                         QStringLiteral("not written: the settings class would not read the "
-                                        "sets back exactly, or the file cannot be written"));
+                         limit.isEmpty()
+                                 ? QStringLiteral("not written: the settings class would not read "
+                                                  "the sets back exactly, or the file cannot be "
+                                                  "written")
+                                 : QStringLiteral("not written: the sets make %1; choose fewer "
+                                                  "with --only")
+                                           .arg(limit));
+    }
     return warnings.isEmpty() ? ExitClean : ExitFindings;
 }
