@@ -60,8 +60,8 @@ QString passedLimit(const QByteArray &existing, const QSet<QString> &present,
                 .arg(maxLabelFileLines);
     if (bytes > maxLabelFileSize)
         return QStringLiteral("over %1 MiB, beyond the label file's limit of %2 MiB")
-                .arg(bytes / (1024 * 1024))
-                .arg(maxLabelFileSize / (1024 * 1024));
+                .arg(bytes / (qint64(1024) * 1024))
+                .arg(maxLabelFileSize / (qint64(1024) * 1024));
     return {};
 }
 

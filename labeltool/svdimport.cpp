@@ -906,7 +906,7 @@ const QHash<QString, Expander::Named> &Expander::childIndex(const Node &parent)
         else if (!named.first.at(slot + 1))
             named.first.at(slot + 1) = &child;
     }
-    return *childIndexes.insert(&parent, std::move(index));
+    return *childIndexes.insert(&parent, index);
 }
 
 // The first container of each name in the fields under scope, in file order.
@@ -929,7 +929,7 @@ const QHash<QString, const EnumerationNode *> &Expander::enumerationIndex(const 
         for (auto child = node->children.crbegin(); child != node->children.crend(); ++child)
             pending.push_back(&*child);
     }
-    return *enumerationIndexes.insert(&scope, std::move(index));
+    return *enumerationIndexes.insert(&scope, index);
 }
 
 const Node *Expander::find(const Node &parent, const QString &name, Kind kind, const Node *except)
