@@ -383,8 +383,10 @@ PackRoot readPackRoot(const QString &root, const PackSelection &selection)
                             .arg(QDir::toNativeSeparators(path), file.errorString()));
             continue;
         }
-        // Read to the limit only: a file may grow while it is read.
-        const QByteArray xml = file.read(maxPdscFileSize);
+        // As large as it was found, within the limit: a file may grow while it is read, and a
+        // buffer of the limit's size for each of thousands of small files would cost more than
+        // reading them.
+        const QByteArray xml = file.read(std::min(file.size(), maxPdscFileSize));
         readPdsc(xml, QDir::toNativeSeparators(path), k, &result.devices, &result.warnings);
     }
     return result;

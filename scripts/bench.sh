@@ -3,8 +3,8 @@
 # Builds the benchmarks (the bench preset: release, bench/ only) and runs them: first the window's
 # per-event and label-loading costs in one process, then the register description import against
 # a bare XML reader pass, reg and find against a bare reader process, and the label tool's check
-# against the window's reading, in one process and as whole processes, then start-up as whole
-# processes run in turn.
+# against the window's reading, in one process and as whole processes, devices on a generated
+# root of installed packs, then start-up as whole processes run in turn.
 # An optional argument sets the number of start-up rounds (default 30), a second one the rounds of
 # the label tool's process benchmark (default 11).
 # BENCH_APP, BENCH_LABELS_TOOL and BENCH_READ_LABELS name another build's bench_startup_app,
@@ -90,5 +90,7 @@ echo
 "$bin/bench_labelcheck"
 echo
 "$bin/bench_labeltool" "${2:-11}"
+echo
+"$bin/bench_devices" "${2:-11}"
 echo
 "$bin/bench_startup" "${1:-30}"
