@@ -141,3 +141,4 @@ int runImportSvd(const QStringList &arguments);
 int runReg(const QStringList &arguments);
 int runFind(const QStringList &arguments);
 int runDevices(const QStringList &arguments);
+int runDump(const QStringList &arguments);

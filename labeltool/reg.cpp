@@ -110,36 +110,40 @@ bool warnUncovered(const QString &path, const SvdRegister &reg, const QList<SvdF
     return true;
 }
 
-int decode(const QString &path, const SvdRegister &reg, quint64 value, bool write)
+} // namespace
+
+QString decodedRegister(const SvdRegister &reg, quint64 value, bool write, bool changedOnly)
 {
     const QList<SvdField> fields = fieldsOf(reg);
+    const quint64 differs = (value ^ reg.resetValue) & reg.resetMask;
     QStringList changed;
     for (const SvdField &field : fields) {
-        if ((value ^ reg.resetValue) & reg.resetMask & field.mask())
+        if (differs & field.mask())
             changed.append(field.name);
     }
     QString text = headerLine(reg,
                               changed.isEmpty() ? QStringLiteral("as at reset")
                                                 : QStringLiteral("differs from reset: %1")
                                                           .arg(changed.join(QLatin1String(", "))));
-    for (const SvdField &field : fields)
-        text += QStringLiteral("%1\t%2\t%3\t%4\n")
-                        .arg(bitRange(field.lsb, field.width), field.name,
-                             valueColumns(field, value, write),
-                             accessText(field.access, field.modifiedWriteValues, field.readAction));
-    for (const auto &[lsb, width] : uncoveredRuns(reg, fields, value)) {
+    for (const SvdField &field : fields) {
+        if (!changedOnly || (differs & field.mask()))
+            text += QStringLiteral("%1\t%2\t%3\t%4\n")
+                            .arg(bitRange(field.lsb, field.width), field.name,
+                                 valueColumns(field, value, write),
+                                 accessText(field.access, field.modifiedWriteValues,
+                                            field.readAction));
+    }
+    for (const auto &[lsb, width] : uncoveredRuns(reg, fields, changedOnly ? differs : value)) {
         SvdField run;
         run.lsb = lsb;
         run.width = width;
         text += QStringLiteral("%1\t(no field)\t%2\t\n")
                         .arg(bitRange(lsb, width), valueColumns(run, value, write));
     }
-    printOut(text);
-    return warnUncovered(path, reg, fields, value, hexDigits(value, reg.size)) ? ExitFindings
-                                                                               : ExitClean;
+    return text;
 }
 
-int compare(const QString &path, const SvdRegister &reg, quint64 before, quint64 after, bool write)
+QString comparedRegister(const SvdRegister &reg, quint64 before, quint64 after, bool write)
 {
     const QList<SvdField> fields = fieldsOf(reg);
     QString rows;
@@ -160,12 +164,27 @@ int compare(const QString &path, const SvdRegister &reg, quint64 before, quint64
                         .arg(bitRange(lsb, width), valueColumns(run, before, write),
                              valueColumns(run, after, write));
     }
-    printOut(headerLine(reg,
-                        QStringLiteral("%1 → %2: %3")
-                                .arg(hexDigits(before, reg.size), hexDigits(after, reg.size),
-                                     count == 1 ? QStringLiteral("1 field differs")
-                                                : QStringLiteral("%1 fields differ").arg(count)))
-             + rows);
+    return headerLine(reg,
+                      QStringLiteral("%1 → %2: %3")
+                              .arg(hexDigits(before, reg.size), hexDigits(after, reg.size),
+                                   count == 1 ? QStringLiteral("1 field differs")
+                                              : QStringLiteral("%1 fields differ").arg(count)))
+            + rows;
+}
+
+namespace {
+
+int decode(const QString &path, const SvdRegister &reg, quint64 value, bool write)
+{
+    printOut(decodedRegister(reg, value, write, false));
+    return warnUncovered(path, reg, fieldsOf(reg), value, hexDigits(value, reg.size)) ? ExitFindings
+                                                                                      : ExitClean;
+}
+
+int compare(const QString &path, const SvdRegister &reg, quint64 before, quint64 after, bool write)
+{
+    printOut(comparedRegister(reg, before, after, write));
+    const QList<SvdField> fields = fieldsOf(reg);
     const bool strayBefore = warnUncovered(path, reg, fields, before, hexDigits(before, reg.size));
     // The same value twice has the same stray bits: said once.
     const bool strayAfter = after != before

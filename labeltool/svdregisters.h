@@ -35,3 +35,12 @@ bool parseRegisterValue(const QString &text, quint64 *value);
 // The register's fields, most significant first; a register without fields as one field of its
 // own name.
 QList<SvdField> fieldsOf(const SvdRegister &reg);
+
+// As reg prints a register's value: its header line (name, address, size, access, reset, and the
+// fields that differ from reset), then a row per field, most significant first, and a "(no field)"
+// row per run of uncovered bits that holds a set bit. changedOnly keeps the fields, and the runs,
+// that differ from reset. (Defined in reg.cpp.)
+QString decodedRegister(const SvdRegister &reg, quint64 value, bool write, bool changedOnly);
+// As reg --diff prints two values: the header line, old → new, then the fields and uncovered runs
+// that differ.
+QString comparedRegister(const SvdRegister &reg, quint64 before, quint64 after, bool write);

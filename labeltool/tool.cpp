@@ -19,6 +19,7 @@ int runLabelTool(const QStringList &arguments)
         { "reg", runReg },
         { "find", runFind },
         { "devices", runDevices },
+        { "dump", runDump },
     };
     const QString first = arguments.value(1);
     for (const auto &[name, run] : commands) {
@@ -42,6 +43,9 @@ int runLabelTool(const QStringList &arguments)
             "                                     a register's value field by field, or one "
             "composed\n"
             "  find SVD PATTERN [--text]          registers and fields by name, or by address\n"
+            "  dump SVD [DUMP] [--changed | --diff DUMP2] [--base ADDRESS] [--big-endian]\n"
+            "                                     every register a memory dump covers, "
+            "decoded\n"
             "  devices [PATTERN] [--pack VENDOR::PACK[@VERSION]]\n"
             "                                     the devices of the installed CMSIS packs and "
             "their descriptions\n\n"
@@ -60,7 +64,8 @@ int runLabelTool(const QStringList &arguments)
             "patterns match without case.\n\n"
             "Exit status: 0 done or clean, 1 findings (check: warnings; reg: bits no field "
             "covers are set; find: nothing matches; import-svd: an --only PATTERN matches no "
-            "register), 2 usage error, a file that cannot be used, or output that cannot be "
+            "register; dump: lines it cannot read), 2 usage error, a file that cannot be used, or "
+            "output that cannot be "
             "written.\n\n"
             "Example: the bits of 0x25 in the set Motor of the default label file:\n"
             "  K732-118-labels decode --set Motor 0x25"));

@@ -1,0 +1,475 @@
+// SPDX-License-Identifier: MIT
+// dump: every register a memory dump covers, decoded as reg decodes one; or what differs between
+// two dumps.
+#include "dumpreader.h"
+#include "labeltool.h"
+#include "svdregisters.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr quint64 maxAddress = std::numeric_limits<quint64>::max();
+// Beyond this many a dump's warnings are counted, not printed: a wrong file makes one a line.
+constexpr qsizetype maxWarnings = 1000;
+
+// One byte of the dump: the last value given for its address.
+struct Byte
+{
+    quint64 address = 0;
+    qint32 line = 0; // of the value that gave it
+    qint32 earlier = 0; // of an earlier value at the same address, overridden; 0: none
+    quint8 value = 0;
+    bool readable = true;
+};
+
+// The description's registers, looked up by address and by name.
+struct RegisterIndex
+{
+    std::vector<const SvdRegister *> byAddress; // in address order, alike ones in file order
+    QHash<QString, const SvdRegister *> byName; // case-folded; the first of a name
+
+    explicit RegisterIndex(const SvdRegisters &registers)
+    {
+        byAddress.reserve(std::size_t(registers.registers.size()));
+        for (const SvdRegister &reg : registers.registers) {
+            byAddress.push_back(&reg);
+            const QString folded = reg.name.toCaseFolded();
+            if (!byName.contains(folded))
+                byName.insert(folded, &reg);
+        }
+        std::stable_sort(
+                byAddress.begin(), byAddress.end(),
+                [](const SvdRegister *a, const SvdRegister *b) { return a->address < b->address; });
+    }
+    const SvdRegister *at(quint64 address) const
+    {
+        const auto found = std::lower_bound(
+                byAddress.cbegin(), byAddress.cend(), address,
+                [](const SvdRegister *reg, quint64 wanted) { return reg->address < wanted; });
+        return found != byAddress.cend() && (*found)->address == address ? *found : nullptr;
+    }
+};
+
+int byteCount(const SvdRegister &reg)
+{
+    return (reg.size + 7) / 8;
+}
+
+// A dump read and laid out byte by byte, or why it cannot be used.
+struct DumpBytes
+{
+    QString path;
+    std::vector<Byte> bytes; // in address order, one per address
+    QStringList warnings; // whole lines, "DUMP:LINE: warning: …"
+    QString error; // a whole line, "DUMP:LINE: error: …"
+};
+
+bool readDumpFile(const QString &path, QByteArray *bytes, QString *error)
+{
+    if (path.isEmpty()) {
+        *error = QStringLiteral("an empty name is no file");
+        return false;
+    }
+    if (!isUsableFileName(path)) {
+        *error = unusableNameReason();
+        return false;
+    }
+    if (isStandardStream(path))
+        return readStandardInput(maxDumpSize, bytes, error);
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        *error = QStringLiteral("no such file or directory");
+        return false;
+    }
+    if (info.isDir()) {
+        *error = QStringLiteral("is a directory");
+        return false;
+    }
+    // Not only regular files: a pipe (<(…)) or a device is read up to the limit and no further.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot be read: %1").arg(file.errorString());
+        return false;
+    }
+    *bytes = file.read(maxDumpSize + 1);
+    if (file.error() != QFileDevice::NoError) {
+        *error = QStringLiteral("cannot be read: %1").arg(file.errorString());
+        return false;
+    }
+    if (bytes->size() > maxDumpSize) {
+        *error = QStringLiteral("is larger than %1 MiB").arg(maxDumpSize / (1024 * 1024));
+        return false;
+    }
+    return true;
+}
+
+DumpBytes loadDump(const QString &path, const DumpOptions &options, const RegisterIndex &index,
+                   bool bigEndian)
+{
+    DumpBytes dump;
+    dump.path = path;
+    const QString shown = shownPath(path);
+    QByteArray text;
+    QString error;
+    if (!readDumpFile(path, &text, &error)) {
+        dump.error = QStringLiteral("%1: error: %2").arg(shown, error);
+        return dump;
+    }
+    DumpContents contents = readDump(text, options);
+    text.clear();
+    const auto at = [&](qint64 line) { return QStringLiteral("%1:%2: ").arg(shown).arg(line); };
+    if (!contents.error.isEmpty()) {
+        dump.error = (contents.line > 0 ? at(contents.line) : shown + QLatin1String(": "))
+                + QLatin1String("error: ") + contents.error;
+        return dump;
+    }
+    for (const DumpWarning &warning : std::as_const(contents.warnings))
+        dump.warnings.append(at(warning.line) + QLatin1String("warning: ") + warning.message);
+    std::vector<Byte> bytes;
+    for (const DumpValue &value : std::as_const(contents.values)) {
+        quint64 address = value.address;
+        int count = value.bytes;
+        const SvdRegister *reg = nullptr;
+        if (value.name >= 0) {
+            const QString &name = contents.names.at(value.name);
+            reg = index.byName.value(name.toCaseFolded());
+            if (!reg) {
+                dump.warnings.append(at(value.line)
+                                     + QStringLiteral("warning: no register \"%1\"").arg(name));
+                continue;
+            }
+            address = reg->address;
+        } else if (count == 0) {
+            reg = index.at(address);
+        }
+        if (count == 0 && reg) {
+            if (value.value & ~reg->valueMask()) {
+                dump.error = at(value.line)
+                        + QStringLiteral("error: %1 does not fit %2, whose size is %3 bits")
+                                  .arg(hexDigits(value.value, 1), reg->name,
+                                       QString::number(reg->size));
+                return dump;
+            }
+            count = byteCount(*reg);
+        } else if (count == 0) {
+            // No register there: as many bytes as the value needs, in units.
+            count = value.value > 0xFFFFFFFFU ? 8
+                    : value.value > 0xFFFF    ? 4
+                    : value.value > 0xFF      ? 2
+                                              : 1;
+        }
+        if (quint64(count - 1) > maxAddress - address) {
+            dump.error = at(value.line)
+                    + QStringLiteral("error: the value at %1 runs past the last address of 64 "
+                                     "bits")
+                              .arg(hexDigits(address, 32));
+            return dump;
+        }
+        for (int k = 0; k < count; ++k) {
+            const int shift = 8 * (bigEndian ? count - 1 - k : k);
+            bytes.push_back({ address + quint64(k), qint32(value.line), 0,
+                              quint8(value.value >> shift), value.readable });
+        }
+    }
+    contents = DumpContents();
+    // Later values win; stable, so that equal addresses keep the order of the lines.
+    std::stable_sort(bytes.begin(), bytes.end(),
+                     [](const Byte &a, const Byte &b) { return a.address < b.address; });
+    for (const Byte &byte : bytes) {
+        if (!dump.bytes.empty() && dump.bytes.back().address == byte.address) {
+            Byte &kept = dump.bytes.back();
+            const qint32 earlier = kept.earlier ? kept.earlier : kept.line;
+            kept = byte;
+            kept.earlier = earlier;
+        } else {
+            dump.bytes.push_back(byte);
+        }
+    }
+    return dump;
+}
+
+enum class Coverage { None, Partial, Unreadable, Full };
+
+// How the dump covers a register, its value when it does, and where its bytes are.
+struct Covered
+{
+    Coverage coverage = Coverage::None;
+    quint64 value = 0;
+    std::size_t first = 0; // index of its first byte in the dump
+    int count = 0; // of its bytes in the dump
+    const Byte *overridden = nullptr; // a byte given twice
+};
+
+Covered cover(const DumpBytes &dump, const SvdRegister &reg, bool bigEndian)
+{
+    Covered covered;
+    const int size = byteCount(reg);
+    if (quint64(size - 1) > maxAddress - reg.address)
+        return covered;
+    const quint64 end = reg.address + quint64(size - 1);
+    const auto found = std::lower_bound(
+            dump.bytes.cbegin(), dump.bytes.cend(), reg.address,
+            [](const Byte &byte, quint64 address) { return byte.address < address; });
+    covered.first = std::size_t(found - dump.bytes.cbegin());
+    bool readable = true;
+    for (auto it = found; it != dump.bytes.cend() && it->address <= end; ++it) {
+        ++covered.count;
+        readable = readable && it->readable;
+        if (it->earlier && !covered.overridden)
+            covered.overridden = &*it;
+        const int k = int(it->address - reg.address);
+        covered.value |= quint64(it->value) << (8 * (bigEndian ? size - 1 - k : k));
+    }
+    covered.value &= reg.valueMask();
+    covered.coverage = covered.count == 0 ? Coverage::None
+            : covered.count < size        ? Coverage::Partial
+            : !readable                   ? Coverage::Unreadable
+                                          : Coverage::Full;
+    return covered;
+}
+
+QString registerNote(const SvdRegister &reg, const QString &note)
+{
+    return QStringLiteral("%1\t%2\t%3 bits\t%4\n")
+            .arg(reg.name, hexDigits(reg.address, 32), QString::number(reg.size), note);
+}
+
+QString coverageNote(const Covered &covered, const SvdRegister &reg)
+{
+    return covered.coverage == Coverage::Partial
+            ? QStringLiteral("partly in the dump: %1 of %2 bytes, not decoded")
+                      .arg(covered.count)
+                      .arg(byteCount(reg))
+            : QStringLiteral("not readable in the dump");
+}
+
+void warnOverridden(DumpBytes *dump, const Covered &covered, const QString &what)
+{
+    if (covered.overridden)
+        dump->warnings.append(QStringLiteral("%1:%2: warning: %3 given again (first on line %4): "
+                                             "the later value counts")
+                                      .arg(shownPath(dump->path))
+                                      .arg(covered.overridden->line)
+                                      .arg(what)
+                                      .arg(covered.overridden->earlier));
+}
+
+// Prints the warnings, the first maxWarnings of them; whether there were any.
+bool printWarnings(const QStringList &warnings)
+{
+    QString text;
+    for (qsizetype k = 0; k < qMin(warnings.size(), maxWarnings); ++k)
+        text += warnings.at(k) + u'\n';
+    if (warnings.size() > maxWarnings)
+        text += QStringLiteral("… and %1 more warnings\n").arg(warnings.size() - maxWarnings);
+    if (!text.isEmpty())
+        printErr(text);
+    return !warnings.isEmpty();
+}
+
+int decodeDump(DumpBytes *dump, const RegisterIndex &index, bool bigEndian, bool changedOnly)
+{
+    struct Block
+    {
+        quint64 address;
+        QString text;
+    };
+    std::vector<Block> blocks;
+    std::vector<bool> used(dump->bytes.size(), false);
+    for (const SvdRegister *reg : index.byAddress) {
+        const Covered covered = cover(*dump, *reg, bigEndian);
+        if (covered.coverage == Coverage::None)
+            continue;
+        for (int k = 0; k < covered.count; ++k)
+            used[covered.first + std::size_t(k)] = true;
+        warnOverridden(dump, covered, reg->name);
+        if (covered.coverage != Coverage::Full) {
+            if (!changedOnly)
+                blocks.push_back({ reg->address, registerNote(*reg, coverageNote(covered, *reg)) });
+        } else if (!changedOnly || ((covered.value ^ reg->resetValue) & reg->resetMask)) {
+            blocks.push_back(
+                    { reg->address, decodedRegister(*reg, covered.value, false, changedOnly) });
+        }
+    }
+    // Runs of bytes that no register takes, each one row.
+    for (std::size_t k = 0; k < dump->bytes.size();) {
+        if (used[k]) {
+            ++k;
+            continue;
+        }
+        std::size_t end = k + 1;
+        const Byte *overridden = dump->bytes[k].earlier ? &dump->bytes[k] : nullptr;
+        while (end < dump->bytes.size() && !used[end]
+               && dump->bytes[end].address == dump->bytes[end - 1].address + 1) {
+            if (!overridden && dump->bytes[end].earlier)
+                overridden = &dump->bytes[end];
+            ++end;
+        }
+        const quint64 address = dump->bytes[k].address;
+        if (overridden) {
+            Covered covered;
+            covered.overridden = overridden;
+            warnOverridden(dump, covered, hexDigits(overridden->address, 32));
+        }
+        if (!changedOnly)
+            blocks.push_back({ address,
+                               QStringLiteral("(no register)\t%1\t%2 %3\n")
+                                       .arg(hexDigits(address, 32))
+                                       .arg(end - k)
+                                       .arg(end - k == 1 ? QStringLiteral("byte")
+                                                         : QStringLiteral("bytes")) });
+        k = end;
+    }
+    std::stable_sort(blocks.begin(), blocks.end(),
+                     [](const Block &a, const Block &b) { return a.address < b.address; });
+    QString out;
+    for (const Block &block : blocks)
+        out += block.text;
+    printOut(out);
+    return printWarnings(dump->warnings) ? ExitFindings : ExitClean;
+}
+
+int diffDumps(DumpBytes *before, DumpBytes *after, const RegisterIndex &index, bool bigEndian)
+{
+    QString out;
+    const QString first = shownPath(before->path);
+    const QString second = shownPath(after->path);
+    for (const SvdRegister *reg : index.byAddress) {
+        const Covered old = cover(*before, *reg, bigEndian);
+        const Covered now = cover(*after, *reg, bigEndian);
+        warnOverridden(before, old, reg->name);
+        warnOverridden(after, now, reg->name);
+        if (old.coverage == Coverage::Full && now.coverage == Coverage::Full) {
+            if (old.value != now.value)
+                out += comparedRegister(*reg, old.value, now.value, false);
+            continue;
+        }
+        if (old.coverage == Coverage::None && now.coverage == Coverage::None)
+            continue;
+        QStringList notes;
+        if (old.coverage == Coverage::None && now.coverage == Coverage::Full)
+            notes.append(QStringLiteral("only in %1").arg(second));
+        else if (now.coverage == Coverage::None && old.coverage == Coverage::Full)
+            notes.append(QStringLiteral("only in %1").arg(first));
+        else {
+            for (const auto &[covered, path] :
+                 { std::pair(&old, first), std::pair(&now, second) }) {
+                if (covered->coverage == Coverage::None)
+                    notes.append(QStringLiteral("not in %1").arg(path));
+                else if (covered->coverage == Coverage::Partial)
+                    notes.append(QStringLiteral("partly in %1: %2 of %3 bytes")
+                                         .arg(path)
+                                         .arg(covered->count)
+                                         .arg(byteCount(*reg)));
+                else if (covered->coverage == Coverage::Unreadable)
+                    notes.append(QStringLiteral("not readable in %1").arg(path));
+            }
+        }
+        out += registerNote(*reg, notes.join(QLatin1String("; ")));
+    }
+    printOut(out);
+    const bool warnedBefore = printWarnings(before->warnings);
+    const bool warnedAfter = printWarnings(after->warnings);
+    return warnedBefore || warnedAfter ? ExitFindings : ExitClean;
+}
+
+} // namespace
+
+int runDump(const QStringList &arguments)
+{
+    const QString command = QStringLiteral("dump");
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+            "Decodes every register of a CMSIS-SVD device description that a memory dump covers, "
+            "in address order, each as reg decodes it: its header line, then a row per field. "
+            "DUMP is read line by line: GDB (x/Nxw, b, h, g), OpenOCD (mdw, mdh, mdb, mdd), "
+            "J-Link (mem32, mem16, mem8), pyOCD (read32, …), U-Boot (md.l, md.w, md.b, md.q), "
+            "devmem2, Linux regmap (with --base) and one value a line: ADDRESS VALUE, ADDRESS: "
+            "VALUE, REGISTER VALUE or REGISTER = VALUE. Addresses are hexadecimal; a value's "
+            "digits "
+            "give its unit (8, 16, 32 or 64 bits), and a register is assembled from the bytes at "
+            "its address, little-endian. A register only partly in the dump is named, not "
+            "decoded; bytes where no register lies give one (no register) row per run. A line of "
+            "no known form, an unknown register name or an address given twice (the later value "
+            "counts) is a warning, DUMP:LINE: warning:, and exit status 1; the rest is still "
+            "decoded. A dump larger than 16 MiB, binary bytes, an address beyond 64 bits and a "
+            "value wider than its unit are exit status 2, with nothing written."));
+    const QCommandLineOption changed(
+            QStringLiteral("changed"),
+            QStringLiteral("Only the registers, and the fields, whose values differ from reset."));
+    const QCommandLineOption diff(
+            QStringLiteral("diff"),
+            QStringLiteral("Only what differs between DUMP and DUMP2: each register whose value "
+                           "differs, as reg --diff shows it, and the registers found in one "
+                           "dump only."),
+            QStringLiteral("DUMP2"));
+    const QCommandLineOption base(
+            QStringLiteral("base"),
+            QStringLiteral("Add ADDRESS to every address of the dumps: for dumps written as "
+                           "offsets (Linux regmap's 004: 00000083)."),
+            QStringLiteral("ADDRESS"));
+    const QCommandLineOption bigEndian(
+            QStringLiteral("big-endian"),
+            QStringLiteral("Assemble registers from bytes most significant first."));
+    parser.addOptions({ changed, diff, base, bigEndian });
+    parser.addPositionalArgument(
+            QStringLiteral("SVD"),
+            QStringLiteral("The device description (.svd); - reads standard input."));
+    parser.addPositionalArgument(QStringLiteral("DUMP"),
+                                 QStringLiteral("The dump; - or none reads standard input."),
+                                 QStringLiteral("[DUMP]"));
+    if (!parseCommandLine(parser, command, arguments))
+        return ExitUnusable;
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty() || positional.size() > 2)
+        return usageError(command, QStringLiteral("SVD and at most one DUMP are needed"));
+    const QString &path = positional.at(0);
+    const QString dumpPath = positional.value(1, QStringLiteral("-"));
+    if (parser.isSet(changed) && parser.isSet(diff))
+        return usageError(command,
+                          QStringLiteral("--changed decodes one dump; --diff compares two"));
+    int fromStandardInput = 0;
+    for (const QString &name :
+         { path, dumpPath, parser.isSet(diff) ? parser.value(diff) : QString() })
+        fromStandardInput += isStandardStream(name) ? 1 : 0;
+    if (fromStandardInput > 1)
+        return usageError(command, QStringLiteral("standard input (-) can be read only once"));
+    DumpOptions options;
+    if (parser.isSet(base) && !parseRegisterValue(parser.value(base), &options.base))
+        return usageError(command,
+                          QStringLiteral("'%1' is no address (decimal, 0x hexadecimal or 0b "
+                                         "binary, up to 64 bits)")
+                                  .arg(parser.value(base)));
+    const bool big = parser.isSet(bigEndian);
+
+    QByteArray xml;
+    QString error;
+    if (!readSvdFile(path, &xml, &error))
+        return fileError(path, error);
+    SvdRegisters registers;
+    if (!loadSvdRegisters(path, xml, nullptr, nullptr, &registers))
+        return ExitUnusable;
+    xml.clear();
+    const RegisterIndex index(registers);
+    DumpBytes dump = loadDump(dumpPath, options, index, big);
+    if (!dump.error.isEmpty()) {
+        printErr(dump.error + u'\n');
+        return ExitUnusable;
+    }
+    if (!parser.isSet(diff))
+        return decodeDump(&dump, index, big, parser.isSet(changed));
+    DumpBytes other = loadDump(parser.value(diff), options, index, big);
+    if (!other.error.isEmpty()) {
+        printErr(other.error + u'\n');
+        return ExitUnusable;
+    }
+    return diffDumps(&dump, &other, index, big);
+}
