@@ -158,6 +158,7 @@ struct Child
     QStringList prefix; // a command that runs the tool (one that drops root's rights, say)
     QString tool; // empty: the copy in the scratch directory
     QString in, out, err; // files for the standard streams; empty: pipes
+    QString directory; // the working directory; empty: the test's
     std::function<void()> modifier; // run in the child before the tool starts
 };
 
@@ -238,6 +239,8 @@ Run tst_LabelTool::run(const QStringList &arguments, const Child &child) const
         process.setStandardOutputFile(child.out);
     if (!child.err.isEmpty())
         process.setStandardErrorFile(child.err);
+    if (!child.directory.isEmpty())
+        process.setWorkingDirectory(child.directory);
 #ifdef Q_OS_UNIX
     if (child.modifier)
         process.setChildProcessModifier(child.modifier);
@@ -314,6 +317,25 @@ void tst_LabelTool::initTestCase()
                    "svd=\"svd/small.svd\"/><device Dname=\"TINY1\"/></family></devices>"
                    "</package>"));
     qputenv("CMSIS_PACK_ROOT", QFile::encodeName(path(QStringLiteral("packs"))));
+    // Dumps of values.svd's registers.
+    QVERIFY(toFile(path(QStringLiteral("gdb.txt")),
+                   "(gdb) x/4xw 0x40000010\n"
+                   "0x40000010 <P+16>:\t0x000013b3\t0x00000025\t0x00000000\t0x00000000\n"
+                   "0x40000200:\t0x00000001\t0xf0000000\n(gdb) x/2xb 0x40000208\n"
+                   "0x40000208:\t0x21\t0x00\n0x50000002:\t0x05\n"));
+    QVERIFY(toFile(path(QStringLiteral("openocd.txt")),
+                   "0x40000010: 000013b1 00000025 \n0x40000108: 00000001 00000000 \n"
+                   "0x50000002: 0005 \n"));
+    QVERIFY(toFile(path(QStringLiteral("jlink.txt")),
+                   "J-Link>mem32 40000010, 3\n40000010 = 00000021 00000010 00000000 \n"));
+    QVERIFY(toFile(path(QStringLiteral("regmap.txt")), "010: 00000021\n014: XXXXXXXX\n208: 07\n"));
+    QVERIFY(toFile(path(QStringLiteral("bytes.txt")), "0x40000200: 80 00 00 00 00 00 00 01\n"));
+    QVERIFY(toFile(path(QStringLiteral("named.txt")),
+                   "p.ctrl 0x21\nQ.HALF = 0x1205\nhello\nP.NOPE 1\n0x40000208 0x5\n"));
+    QVERIFY(toFile(path(QStringLiteral("twice.txt")),
+                   "0x40000010: 000013b1 \n0x40000014: 00 \n0x40000010: 00000021 \n"));
+    QVERIFY(toFile(path(QStringLiteral("wide.txt")), "0x40000010: 00000021 000000021 \n"));
+    QVERIFY(toFile(path(QStringLiteral("toobig.txt")), "p.byte 0x100\n"));
     QVERIFY(toFile(path(QStringLiteral("other.svd")), "<device><name>T</name></device>"));
     // Captions that would break a row: a tab in the set's name, a newline, a backslash, a CR.
     QVERIFY(toFile(path(QStringLiteral("ctrl.ini")),
@@ -1047,6 +1069,139 @@ void tst_LabelTool::commands_data()
     QTest::newRow("find: SVD -, nothing")
             << QStringList { "(stdin @values.svd)", "find", "-", "Q.*X" } << 1 << QByteArray()
             << "<stdin>: no register or field matches 'Q.*X'\n";
+    const QByteArray ctrlAtReset = "P.CTRL\t0x40000010\t32 bits\tread-write\treset 0x00000021 mask "
+                                   "0x0000FFFF\tas at reset\n"
+                                   "[15:12]\tPRESC2\t0x0\t0\tDIV1\tread-write\n"
+                                   "[9]\tDONE\t0x0\t0\t\tread-write, writing 1 clears a bit\n"
+                                   "[8]\tFLAG\t0x0\t0\t\tread-only, reading clears it\n"
+                                   "[7:4]\tPRESC\t0x2\t2\tSLOW\tread-write\n"
+                                   "[1:0]\tMODE\t0x1\t1\t(unnamed)\tread-write\n";
+    QTest::newRow("dump: GDB, a 64-bit register of two words, bytes of no register, one partly")
+            << QStringList { "dump", "@values.svd", "@gdb.txt" } << 0
+            << QByteArray("P.CTRL\t0x40000010\t32 bits\tread-write\treset 0x00000021 mask "
+                          "0x0000FFFF\tdiffers from reset: PRESC2, DONE, FLAG, PRESC, MODE\n"
+                          "[15:12]\tPRESC2\t0x1\t1\tDIV2\tread-write\n"
+                          "[9]\tDONE\t0x1\t1\t\tread-write, writing 1 clears a bit\n"
+                          "[8]\tFLAG\t0x1\t1\t\tread-only, reading clears it\n"
+                          "[7:4]\tPRESC\t0xB\t11\tSLOW\tread-write\n"
+                          "[1:0]\tMODE\t0x3\t3\tBUSY\tread-write\n"
+                          "P.ALT\t0x40000014\t32 bits\tread-write\treset 0x00000000 mask "
+                          "0x0000FFFF\tdiffers from reset: KIND, SPEED\n"
+                          "[5:4]\tKIND\t0x2\t2\t\tread-write\n"
+                          "[3:0]\tSPEED\t0x5\t5\tDIV2\tread-write\n"
+                          "(no register)\t0x40000018\t8 bytes\n"
+                          "P.WIDE\t0x40000200\t64 bits\tread-write\treset 0x8000000000000000 mask "
+                          "0xFFFFFFFFFFFFFFFF\tdiffers from reset: HI, LO\n"
+                          "[63:60]\tHI\t0xF\t15\t\tread-write\n"
+                          "[31:0]\tLO\t0x00000001\t1\t\tread-write\n"
+                          "P.BYTE\t0x40000208\t8 bits\tread-write\treset 0x00 mask 0xFF\tdiffers "
+                          "from reset: B\n"
+                          "[7:4]\tB\t0x2\t2\t\tread-write\n"
+                          "[3:0]\t(no field)\t0x1\t1\t\t\n"
+                          "(no register)\t0x40000209\t1 byte\n"
+                          "Q.HALF\t0x50000002\t16 bits\tpartly in the dump: 1 of 2 bytes, not "
+                          "decoded\n")
+            << QString();
+    QTest::newRow("dump: --changed, from standard input, J-Link")
+            << QStringList { "(stdin @jlink.txt)", "dump", "@values.svd", "--changed" } << 0
+            << QByteArray("P.ALT\t0x40000014\t32 bits\tread-write\treset 0x00000000 mask "
+                          "0x0000FFFF\tdiffers from reset: KIND\n"
+                          "[5:4]\tKIND\t0x1\t1\t\tread-write\n")
+            << QString();
+    QTest::newRow("dump: --diff, registers in one dump only, one partly")
+            << QStringList { "(in the scratch directory)",
+                             "dump",
+                             "values.svd",
+                             "gdb.txt",
+                             "--diff",
+                             "openocd.txt" }
+            << 0
+            << QByteArray("P.CTRL\t0x40000010\t32 bits\tread-write\treset 0x00000021 mask "
+                          "0x0000FFFF\t0x000013B3 → 0x000013B1: 1 field differ\n"
+                          "[1:0]\tMODE\t0x3\t3\tBUSY\t→\t0x1\t1\t(unnamed)\n"
+                          "P.CH[0].CFGA\t0x40000108\t32 bits\tonly in openocd.txt\n"
+                          "P.CH[0].CFGB\t0x4000010C\t32 bits\tonly in openocd.txt\n"
+                          "P.WIDE\t0x40000200\t64 bits\tonly in gdb.txt\n"
+                          "P.BYTE\t0x40000208\t8 bits\tonly in gdb.txt\n"
+                          "Q.HALF\t0x50000002\t16 bits\tpartly in gdb.txt: 1 of 2 bytes\n")
+            << QString();
+    QTest::newRow("dump: --diff of a dump with itself")
+            << QStringList { "dump", "@values.svd", "@gdb.txt", "--diff", "@gdb.txt" } << 0
+            << QByteArray("Q.HALF\t0x50000002\t16 bits\tpartly in " + path("gdb.txt").toUtf8()
+                          + ": 1 of 2 bytes; partly in " + path("gdb.txt").toUtf8()
+                          + ": 1 of 2 bytes\n")
+            << QString();
+    QTest::newRow("dump: regmap offsets with --base, an unreadable register")
+            << QStringList { "dump", "@values.svd", "--base", "0x40000000", "@regmap.txt" } << 0
+            << ctrlAtReset
+                    + "P.ALT\t0x40000014\t32 bits\tnot readable in the dump\n"
+                      "P.BYTE\t0x40000208\t8 bits\tread-write\treset 0x00 mask 0xFF\tas at reset\n"
+                      "[7:4]\tB\t0x0\t0\t\tread-write\n"
+                      "[3:0]\t(no field)\t0x7\t7\t\t\n"
+            << QString();
+    QTest::newRow("dump: --big-endian bytes")
+            << QStringList { "dump", "@values.svd", "@bytes.txt", "--big-endian" } << 0
+            << QByteArray("P.WIDE\t0x40000200\t64 bits\tread-write\treset 0x8000000000000000 mask "
+                          "0xFFFFFFFFFFFFFFFF\tdiffers from reset: LO\n"
+                          "[63:60]\tHI\t0x8\t8\t\tread-write\n"
+                          "[31:0]\tLO\t0x00000001\t1\t\tread-write\n")
+            << QString();
+    QTest::newRow("dump: bytes little-endian")
+            << QStringList { "dump", "@values.svd", "@bytes.txt" } << 0
+            << QByteArray("P.WIDE\t0x40000200\t64 bits\tread-write\treset 0x8000000000000000 mask "
+                          "0xFFFFFFFFFFFFFFFF\tdiffers from reset: HI, LO\n"
+                          "[63:60]\tHI\t0x0\t0\t\tread-write\n"
+                          "[31:0]\tLO\t0x00000080\t128\t\tread-write\n"
+                          "[59:32]\t(no field)\t0x1000000\t16777216\t\t\n")
+            << QString();
+    QTest::newRow("dump: register names, a line of no known form, an unknown name")
+            << QStringList { "(in the scratch directory)", "dump", "values.svd", "named.txt" } << 1
+            << ctrlAtReset
+                    + "P.BYTE\t0x40000208\t8 bits\tread-write\treset 0x00 mask 0xFF\tas at reset\n"
+                      "[7:4]\tB\t0x0\t0\t\tread-write\n"
+                      "[3:0]\t(no field)\t0x5\t5\t\t\n"
+                      "Q.HALF\t0x50000002\t16 bits\tread-only\treset 0x0005 mask 0xFFFF\tdiffers "
+                      "from reset: N\n"
+                      "[15:8]\tN\t0x12\t18\t\tread-only\n"
+                      "[2:0]\tM\t0x5\t5\t\tread-only\n"
+            << "named.txt:3: warning: not a dump line of any known form\n"
+               "named.txt:4: warning: no register \"P.NOPE\"\n";
+    QTest::newRow("dump: a register given twice, the later value; another partly")
+            << QStringList { "(in the scratch directory)", "dump", "values.svd", "twice.txt" } << 1
+            << ctrlAtReset
+                    + "P.ALT\t0x40000014\t32 bits\tpartly in the dump: 1 of 4 bytes, not decoded\n"
+            << "twice.txt:3: warning: P.CTRL given again (first on line 1): the later value "
+               "counts\n";
+    QTest::newRow("dump: a value wider than its unit")
+            << QStringList { "dump", "@values.svd", "@wide.txt" } << 2 << QByteArray()
+            << "wide.txt:1: error: the value 000000021 is wider than the line's unit of 32 bits\n";
+    QTest::newRow("dump: a value wider than its register")
+            << QStringList { "dump", "@values.svd", "@toobig.txt" } << 2 << QByteArray()
+            << "toobig.txt:1: error: 0x100 does not fit P.BYTE, whose size is 8 bits\n";
+    QTest::newRow("dump: a base that wraps")
+            << QStringList { "dump", "@values.svd", "@regmap.txt", "--base", "0xFFFFFFFFFFFFFFF0" }
+            << 2 << QByteArray() << "regmap.txt:1: error: the address 0x10 with the base";
+    QTest::newRow("dump: binary bytes") << QStringList { "dump", "@values.svd", "@nul.ini" } << 2
+                                        << QByteArray() << "nul.ini:3: error: holds binary bytes";
+    QTest::newRow("dump: a dump over 16 MiB")
+            << QStringList { "dump", "@values.svd", "@big.ini" } << 2 << QByteArray()
+            << "big.ini: error: is larger than 16 MiB\n";
+    QTest::newRow("dump: a standard input that never ends")
+            << QStringList { "(stdin /dev/zero)", "dump", "@values.svd" } << 2 << QByteArray()
+            << "<stdin>: error: is larger than 16 MiB\n";
+    QTest::newRow("dump: a malformed description")
+            << QStringList { "dump", "@cut.svd", "@gdb.txt" } << 2 << QByteArray() << "cut.svd:5:";
+    QTest::newRow("dump: no such dump")
+            << QStringList { "dump", "@values.svd", "@gdb.txt", "--diff", "@none.txt" } << 2
+            << QByteArray() << "none.txt: error: no such file or directory\n";
+    QTest::newRow("dump: standard input twice") << QStringList { "dump", "-" } << 2 << QByteArray()
+                                                << "standard input (-) can be read only once";
+    QTest::newRow("dump: --changed and --diff")
+            << QStringList { "dump", "@values.svd", "@gdb.txt", "--changed", "--diff", "@gdb.txt" }
+            << 2 << QByteArray() << "--changed decodes one dump; --diff compares two";
+    QTest::newRow("dump: a base that is no number")
+            << QStringList { "dump", "@values.svd", "@gdb.txt", "--base", "0xg" } << 2
+            << QByteArray() << "'0xg' is no address";
     QTest::newRow("reg: a Latin-1 SVD")
             << QStringList { "(bytes)", "reg", "@s\\0351.svd", "P.X", "1" } << 2 << QByteArray()
             << undecodable;
@@ -1077,6 +1232,10 @@ void tst_LabelTool::commands()
         const QString how = arguments.takeFirst();
         if (how.startsWith(QLatin1String("(stdin @"))) {
             child.in = path(how.mid(8).chopped(1));
+        } else if (how == QLatin1String("(stdin /dev/zero)")) {
+            child.in = QStringLiteral("/dev/zero"); // never ends
+        } else if (how == QLatin1String("(in the scratch directory)")) {
+            child.directory = scratch.path(); // names in messages as given
         } else if (how == QLatin1String("(stdout /dev/full)")) {
             child.out = QStringLiteral("/dev/full");
         } else if (how == QLatin1String("(stderr /dev/full)")) {
