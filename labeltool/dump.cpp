@@ -133,9 +133,10 @@ DumpBytes loadDump(const QString &path, const DumpOptions &options, const Regist
     }
     for (const DumpWarning &warning : std::as_const(contents.warnings))
         dump.warnings.append(at(warning.line) + QLatin1String("warning: ") + warning.message);
-    std::vector<Byte> bytes;
-    for (const DumpValue &value : std::as_const(contents.values)) {
-        quint64 address = value.address;
+    // Each value placed (its address and size in bytes, 0: none), then laid out byte by byte into
+    // a vector of exactly the size needed: the largest dumps are mostly bytes.
+    std::size_t total = 0;
+    for (DumpValue &value : contents.values) {
         int count = value.bytes;
         const SvdRegister *reg = nullptr;
         if (value.name >= 0) {
@@ -144,11 +145,12 @@ DumpBytes loadDump(const QString &path, const DumpOptions &options, const Regist
             if (!reg) {
                 dump.warnings.append(at(value.line)
                                      + QStringLiteral("warning: no register \"%1\"").arg(name));
+                value.bytes = 0;
                 continue;
             }
-            address = reg->address;
+            value.address = reg->address;
         } else if (count == 0) {
-            reg = index.at(address);
+            reg = index.at(value.address);
         }
         if (count == 0 && reg) {
             if (value.value & ~reg->valueMask()) {
@@ -166,16 +168,23 @@ DumpBytes loadDump(const QString &path, const DumpOptions &options, const Regist
                     : value.value > 0xFF      ? 2
                                               : 1;
         }
-        if (quint64(count - 1) > maxAddress - address) {
+        if (quint64(count - 1) > maxAddress - value.address) {
             dump.error = at(value.line)
                     + QStringLiteral("error: the value at %1 runs past the last address of 64 "
                                      "bits")
-                              .arg(hexDigits(address, 32));
+                              .arg(hexDigits(value.address, 32));
             return dump;
         }
+        value.bytes = quint8(count);
+        total += std::size_t(count);
+    }
+    std::vector<Byte> &bytes = dump.bytes;
+    bytes.reserve(total);
+    for (const DumpValue &value : std::as_const(contents.values)) {
+        const int count = value.bytes;
         for (int k = 0; k < count; ++k) {
             const int shift = 8 * (bigEndian ? count - 1 - k : k);
-            bytes.push_back({ address + quint64(k), qint32(value.line), 0,
+            bytes.push_back({ value.address + quint64(k), qint32(value.line), 0,
                               quint8(value.value >> shift), value.readable });
         }
     }
@@ -183,16 +192,18 @@ DumpBytes loadDump(const QString &path, const DumpOptions &options, const Regist
     // Later values win; stable, so that equal addresses keep the order of the lines.
     std::stable_sort(bytes.begin(), bytes.end(),
                      [](const Byte &a, const Byte &b) { return a.address < b.address; });
-    for (const Byte &byte : bytes) {
-        if (!dump.bytes.empty() && dump.bytes.back().address == byte.address) {
-            Byte &kept = dump.bytes.back();
-            const qint32 earlier = kept.earlier ? kept.earlier : kept.line;
-            kept = byte;
-            kept.earlier = earlier;
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
+        if (kept > 0 && bytes[kept - 1].address == bytes[k].address) {
+            Byte &last = bytes[kept - 1];
+            const qint32 earlier = last.earlier ? last.earlier : last.line;
+            last = bytes[k];
+            last.earlier = earlier;
         } else {
-            dump.bytes.push_back(byte);
+            bytes[kept++] = bytes[k];
         }
     }
+    bytes.resize(kept);
     return dump;
 }
 

@@ -129,6 +129,14 @@ _k732_118_labels()
     import-svd)
         ((${#positional[@]})) || _filedir svd
         ;;
+    dump)
+        # SVD, then the dump, which may be of any name.
+        if ((${#positional[@]})); then
+            _filedir
+        else
+            _filedir svd
+        fi
+        ;;
     *)
         _filedir
         ;;
