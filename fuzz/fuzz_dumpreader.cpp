@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: MIT
 // Fuzzes the memory-dump reader: the input bytes are the dump; a first line "# base DIGITS" (a
-// comment to the reader) gives the base in hexadecimal. Whatever it returns must hold together: an error alone, or values
-// whose bytes lie within 64 bits and fit their units, named values with a name, warnings on lines
-// of the input in order; and the same dump read line by line must give the same values, since
-// each line is read on its own.
+// comment to the reader) gives the base in hexadecimal. Whatever it returns must hold together:
+// an error alone, or values whose bytes lie within 64 bits and fit their units, named values with
+// a name, warnings on lines of the input in order; and the same dump read line by line must give
+// the same values, since each line is read on its own.
 #include "dumpreader.h"
 #include "fuzzcheck.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 
-#include <cstdint>
 #include <cctype>
+#include <cstdint>
 
 namespace {
 
@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     DumpOptions options;
     if (text.startsWith("# base ")) {
         for (qsizetype k = 7; k < text.size() && k < 23 && std::isxdigit(uchar(text.at(k))); ++k)
-            options.base = (options.base << 4)
-                    | quint64(QByteArray(1, text.at(k)).toUInt(nullptr, 16));
+            options.base =
+                    (options.base << 4) | quint64(QByteArray(1, text.at(k)).toUInt(nullptr, 16));
     }
     const DumpContents contents = readDump(text, options);
     const qint64 lines = text.count('\n') + 1;
@@ -54,8 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (value.line < previous || value.line < 1 || value.line > lines)
             fail("values out of line order");
         previous = value.line;
-        if (value.name >= 0 && (value.name >= contents.names.size() || value.bytes != 0
-                                || contents.names.at(value.name).isEmpty()))
+        if (value.name >= 0
+            && (value.name >= contents.names.size() || value.bytes != 0
+                || contents.names.at(value.name).isEmpty()))
             fail("a named value without its name, or with a unit");
         if (value.bytes != 0 && value.bytes != 1 && value.bytes != 2 && value.bytes != 4
             && value.bytes != 8)
