@@ -17,18 +17,23 @@
 namespace {
 
 constexpr quint64 maxAddress = std::numeric_limits<quint64>::max();
-// Beyond this many a dump's warnings are counted, not printed: a wrong file makes one a line.
-constexpr qsizetype maxWarnings = 1000;
 
-// One byte of the dump: the last value given for its address.
+// A dump's values may make at most this many bytes: each costs 16 bytes of memory, so that a dump
+// of whole 64-bit registers by a short name ("R 0", eight bytes from four characters) stays within
+// 256 MiB. Real dumps make a few hundred KiB.
+constexpr std::size_t maxDumpBytes = std::size_t(16) * 1024 * 1024;
+
+// One byte of the dump: the last value given for its address. Lines fit 27 bits: a dump of
+// maxDumpSize bytes has at most that many lines.
 struct Byte
 {
     quint64 address = 0;
-    qint32 line = 0; // of the value that gave it
-    qint32 earlier = 0; // of an earlier value at the same address, overridden; 0: none
-    quint8 value = 0;
-    bool readable = true;
+    quint64 line : 27; // of the value that gave it
+    quint64 earlier : 27; // of an earlier value at the same address, overridden; 0: none
+    quint64 value : 8;
+    quint64 readable : 1;
 };
+static_assert(sizeof(Byte) == 16, "a byte of the dump takes 16 bytes");
 
 // The description's registers, looked up by address and by name.
 struct RegisterIndex
@@ -68,9 +73,18 @@ struct DumpBytes
 {
     QString path;
     std::vector<Byte> bytes; // in address order, one per address
-    QStringList warnings; // whole lines, "DUMP:LINE: warning: …"
+    QStringList warnings; // whole lines, "DUMP:LINE: warning: …", the first maxDumpWarnings
+    qint64 moreWarnings = 0; // not kept
     QString error; // a whole line, "DUMP:LINE: error: …"
 };
+
+void warn(DumpBytes *dump, const QString &line)
+{
+    if (dump->warnings.size() >= maxDumpWarnings)
+        ++dump->moreWarnings;
+    else
+        dump->warnings.append(line);
+}
 
 bool readDumpFile(const QString &path, QByteArray *bytes, QString *error)
 {
@@ -105,7 +119,7 @@ bool readDumpFile(const QString &path, QByteArray *bytes, QString *error)
         return false;
     }
     if (bytes->size() > maxDumpSize) {
-        *error = QStringLiteral("is larger than %1 MiB").arg(maxDumpSize / (1024 * 1024));
+        *error = QStringLiteral("is larger than %1 MiB").arg(maxDumpSize / (qint64(1024) * 1024));
         return false;
     }
     return true;
@@ -133,6 +147,7 @@ DumpBytes loadDump(const QString &path, const DumpOptions &options, const Regist
     }
     for (const DumpWarning &warning : std::as_const(contents.warnings))
         dump.warnings.append(at(warning.line) + QLatin1String("warning: ") + warning.message);
+    dump.moreWarnings = contents.moreWarnings;
     // Each value placed (its address and size in bytes, 0: none), then laid out byte by byte into
     // a vector of exactly the size needed: the largest dumps are mostly bytes.
     std::size_t total = 0;
@@ -143,8 +158,8 @@ DumpBytes loadDump(const QString &path, const DumpOptions &options, const Regist
             const QString &name = contents.names.at(value.name);
             reg = index.byName.value(name.toCaseFolded());
             if (!reg) {
-                dump.warnings.append(at(value.line)
-                                     + QStringLiteral("warning: no register \"%1\"").arg(name));
+                warn(&dump,
+                     at(value.line) + QStringLiteral("warning: no register \"%1\"").arg(name));
                 value.bytes = 0;
                 continue;
             }
@@ -178,25 +193,38 @@ DumpBytes loadDump(const QString &path, const DumpOptions &options, const Regist
         value.bytes = quint8(count);
         total += std::size_t(count);
     }
+    if (total > maxDumpBytes) {
+        dump.error = QStringLiteral("%1: error: its values make more than %2 bytes")
+                             .arg(shown)
+                             .arg(maxDumpBytes);
+        return dump;
+    }
     std::vector<Byte> &bytes = dump.bytes;
     bytes.reserve(total);
     for (const DumpValue &value : std::as_const(contents.values)) {
         const int count = value.bytes;
         for (int k = 0; k < count; ++k) {
             const int shift = 8 * (bigEndian ? count - 1 - k : k);
-            bytes.push_back({ value.address + quint64(k), qint32(value.line), 0,
-                              quint8(value.value >> shift), value.readable });
+            Byte byte;
+            byte.address = value.address + quint64(k);
+            byte.line = quint64(value.line);
+            byte.earlier = 0;
+            byte.value = (value.value >> shift) & 0xFF;
+            byte.readable = value.readable ? 1 : 0;
+            bytes.push_back(byte);
         }
     }
     contents = DumpContents();
-    // Later values win; stable, so that equal addresses keep the order of the lines.
-    std::stable_sort(bytes.begin(), bytes.end(),
-                     [](const Byte &a, const Byte &b) { return a.address < b.address; });
+    // Later values win. No two values of a line share an address, so the line orders them; and
+    // std::sort needs no buffer beside the bytes.
+    std::sort(bytes.begin(), bytes.end(), [](const Byte &a, const Byte &b) {
+        return a.address < b.address || (a.address == b.address && a.line < b.line);
+    });
     std::size_t kept = 0;
     for (std::size_t k = 0; k < bytes.size(); ++k) {
         if (kept > 0 && bytes[kept - 1].address == bytes[k].address) {
             Byte &last = bytes[kept - 1];
-            const qint32 earlier = last.earlier ? last.earlier : last.line;
+            const quint64 earlier = last.earlier ? last.earlier : last.line;
             last = bytes[k];
             last.earlier = earlier;
         } else {
@@ -233,7 +261,7 @@ Covered cover(const DumpBytes &dump, const SvdRegister &reg, bool bigEndian)
     bool readable = true;
     for (auto it = found; it != dump.bytes.cend() && it->address <= end; ++it) {
         ++covered.count;
-        readable = readable && it->readable;
+        readable = readable && it->readable != 0;
         if (it->earlier && !covered.overridden)
             covered.overridden = &*it;
         const int k = int(it->address - reg.address);
@@ -265,25 +293,28 @@ QString coverageNote(const Covered &covered, const SvdRegister &reg)
 void warnOverridden(DumpBytes *dump, const Covered &covered, const QString &what)
 {
     if (covered.overridden)
-        dump->warnings.append(QStringLiteral("%1:%2: warning: %3 given again (first on line %4): "
-                                             "the later value counts")
-                                      .arg(shownPath(dump->path))
-                                      .arg(covered.overridden->line)
-                                      .arg(what)
-                                      .arg(covered.overridden->earlier));
+        warn(dump,
+             QStringLiteral("%1:%2: warning: %3 given again (first on line %4): "
+                            "the later value counts")
+                     .arg(shownPath(dump->path))
+                     .arg(covered.overridden->line)
+                     .arg(what)
+                     .arg(covered.overridden->earlier));
 }
 
-// Prints the warnings, the first maxWarnings of them; whether there were any.
-bool printWarnings(const QStringList &warnings)
+// Prints the warnings kept and how many more there were; whether there were any.
+bool printWarnings(const DumpBytes &dump)
 {
     QString text;
-    for (qsizetype k = 0; k < qMin(warnings.size(), maxWarnings); ++k)
-        text += warnings.at(k) + u'\n';
-    if (warnings.size() > maxWarnings)
-        text += QStringLiteral("… and %1 more warnings\n").arg(warnings.size() - maxWarnings);
+    for (const QString &warning : dump.warnings)
+        text += warning + u'\n';
+    if (dump.moreWarnings > 0)
+        text += QStringLiteral("%1: … and %2 more warnings\n")
+                        .arg(shownPath(dump.path))
+                        .arg(dump.moreWarnings);
     if (!text.isEmpty())
         printErr(text);
-    return !warnings.isEmpty();
+    return !text.isEmpty();
 }
 
 int decodeDump(DumpBytes *dump, const RegisterIndex &index, bool bigEndian, bool changedOnly)
@@ -345,7 +376,7 @@ int decodeDump(DumpBytes *dump, const RegisterIndex &index, bool bigEndian, bool
     for (const Block &block : blocks)
         out += block.text;
     printOut(out);
-    return printWarnings(dump->warnings) ? ExitFindings : ExitClean;
+    return printWarnings(*dump) ? ExitFindings : ExitClean;
 }
 
 int diffDumps(DumpBytes *before, DumpBytes *after, const RegisterIndex &index, bool bigEndian)
@@ -387,8 +418,8 @@ int diffDumps(DumpBytes *before, DumpBytes *after, const RegisterIndex &index, b
         out += registerNote(*reg, notes.join(QLatin1String("; ")));
     }
     printOut(out);
-    const bool warnedBefore = printWarnings(before->warnings);
-    const bool warnedAfter = printWarnings(after->warnings);
+    const bool warnedBefore = printWarnings(*before);
+    const bool warnedAfter = printWarnings(*after);
     return warnedBefore || warnedAfter ? ExitFindings : ExitClean;
 }
 

@@ -3,6 +3,8 @@
 // dump may mix debuggers' outputs, and a line of no known form costs a warning, not the dump.
 #include "dumpreader.h"
 
+#include <QHash>
+
 #include <cctype>
 #include <limits>
 
@@ -155,10 +157,13 @@ public:
         if (!parse(line) && out->error.isEmpty()) {
             // A line is taken whole or not at all.
             out->values.resize(before);
-            out->warnings.append({ number,
-                                   warning.isEmpty() ? QStringLiteral("not a dump line of "
-                                                                      "any known form")
-                                                     : warning });
+            if (out->warnings.size() >= maxDumpWarnings)
+                ++out->moreWarnings;
+            else
+                out->warnings.append({ number,
+                                       warning.isEmpty() ? QStringLiteral("not a dump line of "
+                                                                          "any known form")
+                                                         : warning });
         }
         warning.clear();
     }
@@ -255,8 +260,13 @@ private:
                                     .arg(QString::fromLatin1(name)));
             return false;
         }
-        out->names.append(QString::fromLatin1(name));
-        out->values.append({ 0, value, number, qint32(out->names.size() - 1), 0, true });
+        // Each name once: a dump may name the same few registers on every line.
+        auto known = names.constFind(name.toByteArray());
+        if (known == names.cend()) {
+            out->names.append(QString::fromLatin1(name));
+            known = names.insert(name.toByteArray(), qint32(out->names.size() - 1));
+        }
+        out->values.append({ 0, value, number, known.value(), 0, true });
         return true;
     }
 
@@ -375,6 +385,7 @@ private:
     }
 
     DumpContents *out;
+    QHash<QByteArray, qint32> names; // index in out->names
     quint64 base;
     qint64 number = 0;
     QString warning;
@@ -386,7 +397,8 @@ DumpContents readDump(QByteArrayView text, const DumpOptions &options)
 {
     DumpContents contents;
     if (text.size() > maxDumpSize) {
-        contents.error = QStringLiteral("is larger than %1 MiB").arg(maxDumpSize / (1024 * 1024));
+        contents.error =
+                QStringLiteral("is larger than %1 MiB").arg(maxDumpSize / (qint64(1024) * 1024));
         return contents;
     }
     // Binary bytes first: a binary file is no dump, whatever lines happen to read as one.

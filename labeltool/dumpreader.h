@@ -25,6 +25,10 @@ struct DumpValue
     bool readable = true; // false: the dump says the memory could not be read ("XXXXXXXX")
 };
 
+// The warnings a dump keeps: a wrong file makes one a line, and millions of them would cost more
+// than the dump; the rest are counted.
+inline constexpr qsizetype maxDumpWarnings = 1000;
+
 struct DumpWarning
 {
     qint64 line = 0;
@@ -36,6 +40,7 @@ struct DumpContents
     QList<DumpValue> values;
     QStringList names; // register names as the lines write them
     QList<DumpWarning> warnings; // lines of no known form, skipped whole; in line order
+    qint64 moreWarnings = 0; // beyond the first maxDumpWarnings, not kept
     QString error; // empty when the dump can be used; otherwise why not (nothing else is usable)
     qint64 line = 0; // where, with error
 };
