@@ -485,7 +485,7 @@ int runDump(const QStringList &arguments)
     if (fromStandardInput > 1)
         return usageError(command, QStringLiteral("standard input (-) can be read only once"));
     DumpOptions options;
-    if (parser.isSet(base) && !parseRegisterValue(parser.value(base), &options.base))
+    if (parser.isSet(base) && !parseNumber(parser.value(base), &options.base))
         return usageError(command,
                           QStringLiteral("'%1' is no address (decimal, 0x hexadecimal or 0b "
                                          "binary, up to 64 bits)")

@@ -60,8 +60,8 @@ quint64 hexNumber(QByteArrayView digits)
     return value;
 }
 
-// A value as reg takes one: decimal, 0x hexadecimal or 0b binary. False for anything else; wide
-// set when it is a number beyond 64 bits.
+// A value as the label tool takes one: decimal, 0x hexadecimal or 0b binary, '_' or '\'' allowed
+// between two digits. False for anything else; wide set when it is a number beyond 64 bits.
 bool registerValue(QByteArrayView text, quint64 *value, bool *wide)
 {
     *wide = false;
@@ -74,7 +74,13 @@ bool registerValue(QByteArrayView text, quint64 *value, bool *wide)
     if (digits.isEmpty())
         return false;
     quint64 result = 0;
-    for (const char c : digits) {
+    for (qsizetype k = 0; k < digits.size(); ++k) {
+        const char c = digits.at(k);
+        const bool separator = (c == '_' || c == '\'') && k > 0 && k + 1 < digits.size()
+                && hexDigit(digits.at(k - 1)) >= 0 && hexDigit(digits.at(k - 1)) < radix
+                && hexDigit(digits.at(k + 1)) >= 0 && hexDigit(digits.at(k + 1)) < radix;
+        if (separator)
+            continue;
         const int digit = hexDigit(c);
         if (digit < 0 || digit >= radix)
             return false;

@@ -124,9 +124,12 @@ void tst_DumpReader::lines_data()
             << quint64(0) << "40021000/0=83 40021004/0=24003010 40021008/4=83" << QString();
     QTest::newRow("one value a line: register names, decimal, 0x and 0b values")
             << QByteArray("RCC.CR 131\nRCC.CFGR = 0x0000000A\nGPIOA.ODR=0b101\n"
-                          "UART[1].CR = 0\n_X 7\n")
-            << quint64(0) << "RCC.CR/0=83 RCC.CFGR/0=a GPIOA.ODR/0=5 UART[1].CR/0=0 _X/0=7"
-            << QString();
+                          "UART[1].CR = 0\n_X 7\nRCC.CR = 0X4001_4000\nRCC.CR 1'000\n"
+                          "RCC.CR 0B1010_0101\nRCC.CR 0x_25\nRCC.CR 33_\nRCC.CR 0b12\n")
+            << quint64(0)
+            << "RCC.CR/0=83 RCC.CFGR/0=a GPIOA.ODR/0=5 UART[1].CR/0=0 _X/0=7 RCC.CR/0=40014000 "
+               "RCC.CR/0=3e8 RCC.CR/0=a5"
+            << "9,10,11";
     QTest::newRow("regmap offsets with a base, an unreadable register")
             << QByteArray("000: 00000001\n004: 00000083\n008: XXXXXXXX\n") << quint64(0x40021000)
             << "40021000/4=1 40021004/4=83 40021008/4=?" << QString();

@@ -1117,7 +1117,7 @@ void tst_LabelTool::commands_data()
                              "openocd.txt" }
             << 0
             << QByteArray("P.CTRL\t0x40000010\t32 bits\tread-write\treset 0x00000021 mask "
-                          "0x0000FFFF\t0x000013B3 → 0x000013B1: 1 field differ\n"
+                          "0x0000FFFF\t0x000013B3 → 0x000013B1: 1 field differs\n"
                           "[1:0]\tMODE\t0x3\t3\tBUSY\t→\t0x1\t1\t(unnamed)\n"
                           "P.CH[0].CFGA\t0x40000108\t32 bits\tonly in openocd.txt\n"
                           "P.CH[0].CFGB\t0x4000010C\t32 bits\tonly in openocd.txt\n"
