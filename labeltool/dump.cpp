@@ -443,7 +443,11 @@ int runDump(const QStringList &arguments)
             "no known form, an unknown register name or an address given twice (the later value "
             "counts) is a warning, DUMP:LINE: warning:, and exit status 1; the rest is still "
             "decoded. A dump larger than 16 MiB, binary bytes, an address beyond 64 bits and a "
-            "value wider than its unit are exit status 2, with nothing written."));
+            "value wider than its unit are exit status 2, with nothing written. --base is a number "
+            "written as the tool's --help says.\n\n"
+            "Example: what changed in GPIO 29's registers between two GDB dumps (x/2xw "
+            "0x400140e8):\n"
+            "  K732-118-labels dump rp2040.svd before.txt --diff after.txt"));
     const QCommandLineOption changed(
             QStringLiteral("changed"),
             QStringLiteral("Only the registers, and the fields, whose values differ from reset."));
