@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // dump: every register a memory dump covers, decoded as reg decodes one; or what differs between
 // two dumps.
+#include "devices.h"
 #include "dumpreader.h"
 #include "labeltool.h"
 #include "svdregisters.h"
@@ -472,9 +473,12 @@ int runDump(const QStringList &arguments)
     parser.addPositionalArgument(QStringLiteral("DUMP"),
                                  QStringLiteral("The dump; - or none reads standard input."),
                                  QStringLiteral("[DUMP]"));
+    const DescriptionOptions description(parser);
     if (!parseCommandLine(parser, command, arguments))
         return ExitUnusable;
-    const QStringList positional = parser.positionalArguments();
+    QStringList positional = parser.positionalArguments();
+    if (!description.resolve(command, &positional))
+        return ExitUnusable;
     if (positional.isEmpty() || positional.size() > 2)
         return usageError(command, QStringLiteral("SVD and at most one DUMP are needed"));
     const QString &path = positional.at(0);

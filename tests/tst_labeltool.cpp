@@ -336,6 +336,7 @@ void tst_LabelTool::initTestCase()
                    "0x40000010: 000013b1 \n0x40000014: 00 \n0x40000010: 00000021 \n"));
     QVERIFY(toFile(path(QStringLiteral("wide.txt")), "0x40000010: 00000021 000000021 \n"));
     QVERIFY(toFile(path(QStringLiteral("toobig.txt")), "p.byte 0x100\n"));
+    QVERIFY(toFile(path(QStringLiteral("named-small.txt")), "gpioa.odr 5\n"));
     QVERIFY(toFile(path(QStringLiteral("other.svd")), "<device><name>T</name></device>"));
     // Captions that would break a row: a tab in the set's name, a newline, a backslash, a CR.
     QVERIFY(toFile(path(QStringLiteral("ctrl.ini")),
@@ -1172,6 +1173,18 @@ void tst_LabelTool::commands_data()
                     + "P.ALT\t0x40000014\t32 bits\tpartly in the dump: 1 of 4 bytes, not decoded\n"
             << "twice.txt:3: warning: P.CTRL given again (first on line 1): the later value "
                "counts\n";
+    // Both registers of the small description lie at 0: a value for one is the other's too.
+    QTest::newRow("dump: --device, registers at the same address")
+            << QStringList { "(stdin @named-small.txt)", "dump", "--device", "TINY1" } << 0
+            << QByteArray("GPIOA.ODR\t0x00000000\t32 bits\tread-write\treset 0x00000000 mask "
+                          "0xFFFFFFFF\tdiffers from reset: MODE, OD0\n"
+                          "[3:2]\tMODE\t0x1\t1\t\tread-write\n"
+                          "[0]\tOD0\t0x1\t1\t\tread-write\n"
+                          "UART.CR\t0x00000000\t32 bits\tread-write\treset 0x00000000 mask "
+                          "0xFFFFFFFF\tdiffers from reset: EN\n"
+                          "[0]\tEN\t0x1\t1\t\tread-write\n"
+                          "[31:1]\t(no field)\t0x00000002\t2\t\t\n")
+            << QString();
     QTest::newRow("dump: a value wider than its unit")
             << QStringList { "dump", "@values.svd", "@wide.txt" } << 2 << QByteArray()
             << "wide.txt:1: error: the value 000000021 is wider than the line's unit of 32 bits\n";
