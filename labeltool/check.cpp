@@ -790,6 +790,9 @@ private:
 
         bits.assign(size_t(count), -1);
         namers.assign(size_t(count), 0);
+        // Where each caption first shows, built only for a set with a label that names no bit:
+        // looked up, never searched for, however many such labels the set has.
+        QHash<QString, qsizetype> firstShown;
         qsizetype namedBits = 0;
         for (size_t i = 0; i < effective.size(); ++i) {
             const LabelLine &line = *effective[i];
@@ -808,7 +811,12 @@ private:
             }
             const IniValue value = valueOf(line);
             const QString label = labelOf(line);
-            const qsizetype shownAt = captions.indexOf(label);
+            if (firstShown.isEmpty()) {
+                firstShown.reserve(count);
+                for (qsizetype k = count - 1; k >= 0; --k)
+                    firstShown.insert(captions.at(k), k);
+            }
+            const qsizetype shownAt = firstShown.value(label, -1);
             QString where = QStringLiteral("it names no bit");
             if (shownAt >= 0)
                 where += QStringLiteral(" (it shows on bit %1 only because no label names that "
@@ -825,6 +833,23 @@ private:
         }
         // Each bit named by one label, none too long: nothing to say of the bits.
         const bool clean = namedBits == count && !hasLongCaption(captions);
+        // The lines naming each bit, in line order, one after the other (a counting sort): each
+        // bit's lines are gone through once, not every line for every bit.
+        if (!clean) {
+            byBitStart.assign(size_t(count) + 1, 0);
+            for (size_t i = 0; i < effective.size(); ++i) {
+                if (bits[i] >= 0)
+                    ++byBitStart[size_t(bits[i]) + 1];
+            }
+            for (size_t b = 0; b < size_t(count); ++b)
+                byBitStart[b + 1] += byBitStart[b];
+            byBit.resize(size_t(byBitStart[size_t(count)]));
+            std::vector<qsizetype> next(byBitStart.cbegin(), byBitStart.cend() - 1);
+            for (size_t i = 0; i < effective.size(); ++i) {
+                if (bits[i] >= 0)
+                    byBit[size_t(next[size_t(bits[i])]++)] = i;
+            }
+        }
         for (qsizetype bit = 0; bit < count && !clean; ++bit) {
             const int named = namers[size_t(bit)];
             if (named == 0) {
@@ -838,9 +863,8 @@ private:
             if (named == 1 && !tooLong)
                 continue;
             const LabelLine *shown = nullptr;
-            for (size_t i = 0; i < effective.size(); ++i) {
-                if (bits[i] != bit)
-                    continue;
+            for (qsizetype at = byBitStart[size_t(bit)]; at < byBitStart[size_t(bit) + 1]; ++at) {
+                const size_t i = byBit[size_t(at)];
                 const QString label = labelOf(*effective[i]);
                 if (label == captions.at(bit))
                     shown = effective[i];
@@ -996,6 +1020,8 @@ private:
     std::vector<const LabelLine *> effective;
     std::vector<qsizetype> bits;
     std::vector<int> namers;
+    std::vector<qsizetype> byBitStart; // byBit[byBitStart[b] … byBitStart[b + 1]) name bit b
+    std::vector<size_t> byBit;
     const QString *cleanCaptions = nullptr; // the last list of captions without a control character
     const QString *shortCaptions = nullptr; // the last list of captions without a long one
 };

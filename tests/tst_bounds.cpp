@@ -125,6 +125,19 @@ QByteArray labelFile(const QString &kind)
             text += QByteArray::number(set).rightJustified(20, 'N') + "\\a=0\n";
         return text;
     }
+    if (kind == u"16 MiB of labels naming a bit out of range"
+        || kind == u"a million labels naming one bit") {
+        // Every line a warning of check's, on a bit or on a label.
+        const QByteArray value = kind.contains(u"range") ? "=99999999\n" : "=9\n";
+        QByteArray text = header;
+        for (int i = 0; i < maxLabelFileLines - 10; ++i) {
+            const QByteArray line = "S\\L" + QByteArray::number(i) + value;
+            if (text.size() + line.size() > maxLabelFileSize)
+                break;
+            text += line;
+        }
+        return text;
+    }
     if (kind == u"16 MiB of labels of 128 characters") {
         QByteArray text = header;
         const QByteArray label(maxShownCaptionLength - 8, 'M');
@@ -183,6 +196,8 @@ private slots:
     void cleanup();
     void windowStart_data();
     void windowStart();
+    void labelTool_data();
+    void labelTool();
 };
 
 void tst_Bounds::initTestCase()
@@ -233,6 +248,50 @@ void tst_Bounds::windowStart()
     QFile after(path);
     QVERIFY(after.open(QIODevice::ReadOnly));
     QVERIFY(after.readAll() == before);
+}
+
+void tst_Bounds::labelTool_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("arguments"); // the file is added after the command
+
+    const QStringList check { "check" };
+    const QStringList show { "show" };
+    const QStringList decode { "decode", "--set", "S", "0xffffffff" };
+    const QStringList encode { "encode", "--set", "S", "L1" };
+    for (const char *kind :
+         { "16 MiB of labels naming a bit out of range", "a million labels naming one bit" }) {
+        for (const QStringList &arguments : { check, show, decode, encode })
+            QTest::addRow("%s: %s", arguments.constFirst().toLatin1().constData(), kind)
+                    << QString::fromLatin1(kind) << arguments;
+    }
+    for (const char *kind :
+         { "label of 16 MiB", "set name of a million characters and a 15 MiB label",
+           "45,000 sets of 20 labels", "16 MiB of labels of 128 characters" })
+        QTest::addRow("check: %s", kind) << QString::fromLatin1(kind) << check;
+}
+
+// check, show, decode and encode on the worst files: within 1 GiB of address space and a minute
+// of processor time (the README states what they take).
+void tst_Bounds::labelTool()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, arguments);
+    const QString path = placeLabelFile(kind);
+    QVERIFY2(!path.isEmpty(), "the generated file is beyond the limits");
+    arguments.insert(1, path);
+
+    QProcess tool;
+    tool.setChildProcessModifier([] { limitThisProcess(oneGiB, 60); });
+    tool.setStandardOutputFile(QProcess::nullDevice());
+    tool.setStandardErrorFile(QProcess::nullDevice());
+    tool.start(QStringLiteral(LABEL_TOOL), arguments);
+    QVERIFY(tool.waitForFinished(600000));
+    QVERIFY2(tool.exitStatus() == QProcess::NormalExit,
+             "ended by a signal (past its bounds, or a crash)");
+    // 1: check found something to say, as it does of every line of some of these.
+    QVERIFY2(tool.exitCode() == 0 || tool.exitCode() == 1,
+             QByteArray::number(tool.exitCode()).constData());
 }
 
 int main(int argc, char **argv)

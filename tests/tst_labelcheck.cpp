@@ -126,6 +126,22 @@ void tst_LabelCheck::warnings_data()
     QTest::newRow("long label: 64 characters pass, 65 do not")
             << "[bitlabels]\nS\\" + QByteArray(64, 'M') + "=0\nS\\" + QByteArray(65, 'W') + "=1\n"
             << QStringList { "3: is 65 characters long: above 64" };
+    QTest::newRow("a label naming no bit, shown on the bit that no label names")
+            << QByteArray("[bitlabels]\nS\\A=5\nS\\B=1\nS\\C=7\n")
+            << QStringList { "2: is outside 0 … 2 for set \"S\" of 3 labels: it names no bit (it "
+                             "shows on bit 0 only",
+                             "2: bit 0 of set \"S\" is named by no label: it shows \"A\"",
+                             "2: bit 2 of set \"S\" is named by no label: it shows \"C\"",
+                             "4: is outside 0 … 2 for set \"S\" of 3 labels: it names no bit (it "
+                             "shows on bit 2 only" };
+    QTest::newRow("pairs of labels on one bit each, in and out of line order")
+            << QByteArray("[bitlabels]\nS\\D=0\nS\\A=1\nS\\C=0\nS\\B=1\n")
+            << QStringList { "2: bit 2 of set \"S\" is named by no label: it shows \"C\"",
+                             "2: bit 3 of set \"S\" is named by no label: it shows \"D\"",
+                             "3: label \"A\" names bit 1 of set \"S\", as other labels do: the bit "
+                             "shows \"B\"",
+                             "4: label \"C\" names bit 0 of set \"S\", as other labels do: the bit "
+                             "shows \"D\"" };
     QTest::newRow("past what the window shows whole: 128 characters, 8 lines")
             << "[bitlabels]\nS\\" + QByteArray(128, 'M') + "=0\nS\\" + QByteArray(129, 'W')
                     + "=1\nS\\a%0Ab%0Ac%0Ad%0Ae%0Af%0Ag%0Ah%0Ai=2\n" + QByteArray(129, 'N')
