@@ -168,7 +168,7 @@ void addLabelFileRows()
 QString placeLabelFile(const QString &kind)
 {
     const QByteArray content = labelFile(kind);
-    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/K732-118.ini");
+    QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/K732-118.ini");
     QFile file(path);
     if (content.isEmpty() || content.size() > maxLabelFileSize || !isWithinLabelFileLimits(content)
         || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)
