@@ -301,8 +301,8 @@ int runImportSvd(const QStringList &arguments)
         const QString limit = passedLimit(targetText.bytes, presentNames, sets);
         return fileError(target.isEmpty() ? svdPath : target,
                          limit.isEmpty()
-                                 ? QStringLiteral("not written: the settings class would not read "
-                                                  "the sets back exactly, or the file cannot be "
+                                 ? QStringLiteral("not written: the window would not show the sets "
+                                                  "exactly as given, or the file cannot be "
                                                   "written")
                                  : QStringLiteral("not written: the sets make %1; choose fewer "
                                                   "with --only")
