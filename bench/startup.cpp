@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -70,6 +71,87 @@ QString formSize(const QString &formExe)
     return QStringLiteral("%1 %2").arg(width).arg(height);
 }
 
+// The window's start with each register description imported whole, against the form with the
+// same set names in its drop-down, each pair run in turns of its own so that the ratio holds on a
+// busy machine. Reports every file, then the worst file and the median ratio.
+int measureDescriptions(const QStringList &descriptions, int rounds)
+{
+    const QString binDir = QCoreApplication::applicationDirPath();
+    const QString work = binDir + QStringLiteral("/startup-descriptions");
+    QDir(work).removeRecursively();
+    const QString appExe =
+            bench::programPath("BENCH_APP", binDir + QStringLiteral("/bench_startup_app"));
+    const QString tool = bench::programPath(
+            "BENCH_LABELS_TOOL", QDir::cleanPath(binDir + QStringLiteral("/../K732-118-labels")));
+    const QString floorExe = binDir + QStringLiteral("/bench_startup_floor");
+    const QString self = QCoreApplication::applicationFilePath();
+
+    struct Row
+    {
+        QString file;
+        int sets;
+        double floorMs;
+        double appMs;
+        double ratio;
+        double fastestRatio;
+        double peakRatio;
+    };
+    std::vector<Row> rows;
+    std::printf("Start-up with each register description imported whole (import-svd FILE "
+                "--output), against the form with the same set names in its drop-down; %d runs "
+                "of each pair in turn (goal: at most 1.25 ×)\n\n",
+                rounds);
+    std::printf("| description | sets | floor ms, median | K732-118 ms, median | × floor, median | "
+                "fastest | MiB |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
+    std::fflush(stdout);
+    for (const QString &description : descriptions) {
+        const QString base = QFileInfo(description).fileName();
+        const QString dir = work + QLatin1Char('/') + QFileInfo(description).completeBaseName();
+        const QString file = dir + QLatin1Char('/') + QLatin1String(labelFileName);
+        const QString names = dir + QStringLiteral("/set-names.txt");
+        QDir().mkpath(dir);
+        bench::runSetUp(tool,
+                        { QStringLiteral("import-svd"), description, QStringLiteral("--output"),
+                          file },
+                        QStringLiteral("import %1").arg(description));
+        bench::runSetUp(self, { QStringLiteral("--write-names"), file, names },
+                        QStringLiteral("list the sets of %1").arg(file));
+        QFile list(names);
+        const int sets = list.open(QIODevice::ReadOnly) ? int(list.readAll().count('\n')) : 0;
+        bench::Run floor { QStringLiteral("floor"), floorExe, { QStringLiteral("--names"), names },
+                           {}, {}, {} };
+        bench::Run app { base, stageProgram(appExe, dir), {}, {}, {}, {} };
+        std::vector<bench::Run *> runs { &floor, &app };
+        bench::runInTurns(runs, rounds, 2);
+        const double floorMs = bench::median(floor.wallMs);
+        const double appMs = bench::median(app.wallMs);
+        const Row row { base,
+                        sets,
+                        floorMs,
+                        appMs,
+                        appMs / floorMs,
+                        bench::fastest(app.wallMs) / bench::fastest(floor.wallMs),
+                        bench::median(app.peakMiB) / bench::median(floor.peakMiB) };
+        std::printf("| %s | %d | %.1f | %.1f | %.2f | %.2f | %.2f |\n", qPrintable(row.file),
+                    row.sets, row.floorMs, row.appMs, row.ratio, row.fastestRatio, row.peakRatio);
+        std::fflush(stdout);
+        rows.push_back(row);
+    }
+    if (rows.empty())
+        return 0;
+    std::vector<double> ratios;
+    ratios.reserve(rows.size());
+    for (const Row &row : rows)
+        ratios.push_back(row.ratio);
+    const auto worst = std::max_element(
+            rows.begin(), rows.end(), [](const Row &a, const Row &b) { return a.ratio < b.ratio; });
+    std::printf("\nWorst file: %s, %.2f × its floor (median wall time); median of the %d files: "
+                "%.2f ×\n",
+                qPrintable(worst->file), worst->ratio, int(rows.size()), bench::median(ratios));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -84,9 +166,15 @@ int main(int argc, char **argv)
         writeSetNames(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
         return 0;
     }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc >= 3 && qstrcmp(argv[1], "--descriptions") == 0) {
+        QStringList descriptions;
+        for (int i = 3; i < argc; ++i)
+            descriptions.append(QString::fromLocal8Bit(argv[i]));
+        return measureDescriptions(descriptions, std::max(1, std::atoi(argv[2])));
+    }
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
     const int warmUpRounds = 3;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
 
     const QString binDir = QCoreApplication::applicationDirPath();
     const QString work = binDir + QStringLiteral("/startup-work");

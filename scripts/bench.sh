@@ -7,6 +7,10 @@
 # root of installed packs, then start-up as whole processes run in turn.
 # An optional argument sets the number of start-up rounds (default 30), a second one the rounds of
 # the label tool's process benchmark (default 11).
+# Last, the window's start with each real register description imported whole (every *.svd of
+# BENCH_SVD_DIR and of its corpus/, by default ../shared/svd beside the checkout) against the form
+# with the same set names; BENCH_SVD_ROUNDS sets its rounds (default 15). It is left out when there
+# is no such directory.
 # BENCH_APP, BENCH_LABELS_TOOL and BENCH_READ_LABELS name another build's bench_startup_app,
 # K732-118-labels and bench_readlabels to measure instead of this build's, against the same floors.
 #
@@ -18,6 +22,23 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
+
+run_descriptions() {
+    local dir=${BENCH_SVD_DIR:-../shared/svd}
+    local files=()
+    [ -d "$dir" ] && files=("$dir"/*.svd "$dir"/corpus/*.svd)
+    if [ "${#files[@]}" -eq 0 ] || [ ! -e "${files[0]}" ]; then
+        echo
+        echo "No register descriptions in $dir: start-up with real descriptions left out"
+        return 0
+    fi
+    echo
+    echo "Load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo
+    "$1/bench_startup" --descriptions "${BENCH_SVD_ROUNDS:-15}" "${files[@]}"
+    echo
+    echo "Load after: $(cut -d' ' -f1-3 /proc/loadavg)"
+}
 if [ "${1:-}" = "--tree" ]; then
     tree=$(cd "${2:?--tree needs a directory}" && pwd)
     shift 2
@@ -40,6 +61,7 @@ if [ "${1:-}" = "--tree" ]; then
     "$bin/bench_labeltool" "${2:-11}"
     echo
     "$bin/bench_startup" "${1:-30}"
+    run_descriptions "$bin"
     exit 0
 fi
 cmake --preset bench >/dev/null
@@ -94,3 +116,4 @@ echo
 "$bin/bench_devices" "${2:-11}"
 echo
 "$bin/bench_startup" "${1:-30}"
+run_descriptions "$bin"
