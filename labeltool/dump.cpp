@@ -7,8 +7,6 @@
 #include "svdregisters.h"
 
 #include <QCommandLineParser>
-#include <QFile>
-#include <QFileInfo>
 #include <QHash>
 
 #include <algorithm>
@@ -87,45 +85,6 @@ void warn(DumpBytes *dump, const QString &line)
         dump->warnings.append(line);
 }
 
-bool readDumpFile(const QString &path, QByteArray *bytes, QString *error)
-{
-    if (path.isEmpty()) {
-        *error = QStringLiteral("an empty name is no file");
-        return false;
-    }
-    if (!isUsableFileName(path)) {
-        *error = unusableNameReason();
-        return false;
-    }
-    if (isStandardStream(path))
-        return readStandardInput(maxDumpSize, bytes, error);
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        *error = QStringLiteral("no such file or directory");
-        return false;
-    }
-    if (info.isDir()) {
-        *error = QStringLiteral("is a directory");
-        return false;
-    }
-    // Not only regular files: a pipe (<(…)) or a device is read up to the limit and no further.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot be read: %1").arg(file.errorString());
-        return false;
-    }
-    *bytes = file.read(maxDumpSize + 1);
-    if (file.error() != QFileDevice::NoError) {
-        *error = QStringLiteral("cannot be read: %1").arg(file.errorString());
-        return false;
-    }
-    if (bytes->size() > maxDumpSize) {
-        *error = QStringLiteral("is larger than %1 MiB").arg(maxDumpSize / (qint64(1024) * 1024));
-        return false;
-    }
-    return true;
-}
-
 DumpBytes loadDump(const QString &path, const DumpOptions &options, const RegisterIndex &index,
                    bool bigEndian)
 {
@@ -134,7 +93,7 @@ DumpBytes loadDump(const QString &path, const DumpOptions &options, const Regist
     const QString shown = shownPath(path);
     QByteArray text;
     QString error;
-    if (!readDumpFile(path, &text, &error)) {
+    if (!readInputFile(path, maxDumpSize, &text, &error)) {
         dump.error = QStringLiteral("%1: error: %2").arg(shown, error);
         return dump;
     }

@@ -169,6 +169,29 @@ QString shownPath(const QString &path)
     return isStandardStream(path) ? QStringLiteral("<stdin>") : path;
 }
 
+namespace {
+
+// The rest of an open file, or false with the reason: more than limit bytes is an error.
+bool readOpenFile(QFile &file, qint64 limit, QByteArray *bytes, QString *error)
+{
+    const auto tooLarge = [&] {
+        *error = QStringLiteral("is larger than %1 MiB").arg(limit / (qint64(1024) * 1024));
+        return false;
+    };
+    if (!file.isSequential() && file.size() > limit)
+        return tooLarge();
+    *bytes = file.isSequential() ? file.read(limit + 1) : file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *error = QStringLiteral("cannot be read: %1").arg(file.errorString());
+        return false;
+    }
+    if (bytes->size() > limit)
+        return tooLarge();
+    return true;
+}
+
+} // namespace
+
 bool readStandardInput(qint64 limit, QByteArray *bytes, QString *error)
 {
     QFile in;
@@ -176,16 +199,36 @@ bool readStandardInput(qint64 limit, QByteArray *bytes, QString *error)
         *error = QStringLiteral("cannot be read: %1").arg(in.errorString());
         return false;
     }
-    *bytes = in.read(limit + 1);
-    if (in.error() != QFileDevice::NoError) {
-        *error = QStringLiteral("cannot be read: %1").arg(in.errorString());
+    return readOpenFile(in, limit, bytes, error);
+}
+
+bool readInputFile(const QString &path, qint64 limit, QByteArray *bytes, QString *error)
+{
+    if (path.isEmpty()) {
+        *error = QStringLiteral("an empty name is no file");
         return false;
     }
-    if (bytes->size() > limit) {
-        *error = QStringLiteral("is larger than %1 MiB").arg(limit / (qint64(1024) * 1024));
+    if (!isUsableFileName(path)) {
+        *error = unusableNameReason();
         return false;
     }
-    return true;
+    if (isStandardStream(path))
+        return readStandardInput(limit, bytes, error);
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        *error = QStringLiteral("no such file or directory");
+        return false;
+    }
+    if (info.isDir()) {
+        *error = QStringLiteral("is a directory");
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot be read: %1").arg(file.errorString());
+        return false;
+    }
+    return readOpenFile(file, limit, bytes, error);
 }
 
 void noteUndecodableArgument(const QString &decoded, const QByteArray &bytes)

@@ -45,6 +45,10 @@ QString shownPath(const QString &path);
 // What standard input holds, read whole: false after filling error when it cannot be read or
 // holds more than limit bytes.
 bool readStandardInput(qint64 limit, QByteArray *bytes, QString *error);
+// What the file at path holds, read whole ("-": standard input): false after filling error when it
+// cannot be read or holds more than limit bytes. A pipe or a device is read up to the limit and no
+// further, a regular file at its own size.
+bool readInputFile(const QString &path, qint64 limit, QByteArray *bytes, QString *error);
 
 // An argument whose bytes are not valid in the file name encoding decodes to another name (each
 // bad byte a U+FFFD): main() tells the tool about each, so that such a name is never opened.

@@ -5,7 +5,6 @@
 
 #include "labeltool.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 
@@ -44,37 +43,16 @@ qsizetype editDistance(const QString &a, const QString &b)
 
 bool readSvdFile(const QString &path, QByteArray *bytes, QString *error)
 {
-    if (path.isEmpty()) {
-        *error = QStringLiteral("an empty name is no file");
-        return false;
+    // Standard input aside, a description is a regular file: a pipe or a device would be read up
+    // to the whole limit before its size were known.
+    if (!path.isEmpty() && !isStandardStream(path)) {
+        const QFileInfo info(path);
+        if (info.exists() && !info.isDir() && !info.isFile()) {
+            *error = QStringLiteral("is not a regular file");
+            return false;
+        }
     }
-    if (!isUsableFileName(path)) {
-        *error = unusableNameReason();
-        return false;
-    }
-    if (isStandardStream(path))
-        return readStandardInput(maxSvdFileSize, bytes, error);
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        *error = QStringLiteral("no such file or directory");
-        return false;
-    }
-    if (!info.isFile() || info.size() > maxSvdFileSize) {
-        *error = info.isFile() ? QStringLiteral("is larger than 512 MiB")
-                               : QStringLiteral("is not a regular file");
-        return false;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot be read: %1").arg(file.errorString());
-        return false;
-    }
-    *bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *error = QStringLiteral("cannot be read: %1").arg(file.errorString());
-        return false;
-    }
-    return true;
+    return readInputFile(path, maxSvdFileSize, bytes, error);
 }
 
 bool loadSvdRegisters(const QString &path, const QByteArray &xml, SvdPeripheralFilter wanted,
