@@ -265,27 +265,50 @@ const char *quickLabelEnd(const char *p, const char *end, bool toEquals)
     return p;
 }
 
-// A simple key unescaped, appended to result, '\' as '/'.
-void appendSimpleKey(QByteArrayView key, QString &result)
+// The bytes the toolkit's writer leaves as they are in a key.
+constexpr std::array<bool, 256> writtenAsIs = [] {
+    std::array<bool, 256> plain {};
+    for (int c = 0; c < 256; ++c) {
+        plain[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+                || c == '_' || c == '-' || c == '.';
+    }
+    return plain;
+}();
+
+// A simple key unescaped, appended to result, '\' as '/'. True when the key is in the one form
+// the toolkit's writer gives its text: the bytes it leaves as they are, and %XX or %UXXXX in
+// upper-case digits for each other unit but '/', %UXXXX only above 0xFF. No other simple key has
+// the same text.
+bool appendSimpleKey(QByteArrayView key, QString &result)
 {
     const qsizetype from = result.size();
     result.resize(from + key.size());
     QChar *out = result.data() + from;
     const char *p = key.data();
     const char *const end = p + key.size();
+    bool written = true;
     while (p < end) {
         const char c = *p;
         if (c == '%') {
             const int digits = p[1] == 'U' ? 4 : 2;
             const char *const first = p + (digits == 4 ? 2 : 1);
-            *out++ = QChar(char16_t(hexNumber(first, digits)));
+            const int code = hexNumber(first, digits);
+            if (written) {
+                written = (digits == 4) == (code > 0xff) && code != '/'
+                        && !(code <= 0xff && writtenAsIs[size_t(code)])
+                        && std::none_of(first, first + digits,
+                                        [](char d) { return d >= 'a' && d <= 'f'; });
+            }
+            *out++ = QChar(char16_t(code));
             p = first + digits;
         } else {
+            written = written && writtenAsIs[uchar(c)];
             *out++ = c == '\\' ? u'/' : QChar(QLatin1Char(c));
             ++p;
         }
     }
     result.truncate(out - result.constData());
+    return written;
 }
 
 // The settings class's key unescaping, appended to result: the key is UTF-8, '\' is '/', and
@@ -664,14 +687,27 @@ public:
         qint32 &slot = byBytes[bytes];
         if (slot == 0) {
             QString text;
-            appendSimpleKey(bytes, text);
-            slot = fromText(text) + 1;
+            const bool written = appendSimpleKey(bytes, text);
+            // New bytes in the writer's form are a new text, unless texts came in other forms too,
+            // which only the table of texts tells.
+            if (written && byText.isEmpty()) {
+                strings.append(std::move(text));
+                slot = qint32(strings.size());
+            } else {
+                slot = fromText(text) + 1;
+            }
         }
         return slot - 1;
     }
 
     qint32 fromText(const QString &text)
     {
+        if (byText.isEmpty()) {
+            // Made when first needed: a file as the writer writes it never needs it.
+            byText.reserve(strings.size() + 1);
+            for (qint32 k = 0; k < qint32(strings.size()); ++k)
+                byText.insert(strings.at(k), k + 1);
+        }
         qint32 &slot = byText[text];
         if (slot == 0) {
             strings.append(text);
@@ -680,7 +716,6 @@ public:
         return slot - 1;
     }
 
-    qint32 find(const QString &text) const { return byText.value(text) - 1; }
     // Forgets the bytes the strings were read from, which fromBytes needs.
     void forgetBytes() { byBytes = {}; }
     const QString &at(qint32 id) const { return strings.at(id); }
@@ -688,6 +723,7 @@ public:
 
 private:
     QHash<QByteArrayView, qint32> byBytes;
+    // Every string by its text, once a text has come in a form other than the writer's.
     QHash<QString, qint32> byText;
     QList<QString> strings;
 };

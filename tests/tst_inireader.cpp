@@ -179,6 +179,17 @@ void tst_IniReader::unusualTextReadsAsTheToolkitReadsIt_data()
     QTest::newRow("group name in other case") << QByteArray("[BitLabels]\nS\\a=0\n");
     QTest::newRow("key twice") << QByteArray("[bitlabels]\nS\\a=0\nS\\a=1\n");
     QTest::newRow("key twice, escaped once") << QByteArray("[bitlabels]\nS\\a b=0\nS\\a%20b=1\n");
+    // A label the writer would write in one form, given in others too: before, after and between
+    // the sets that have it in that form, in the set's own section, and in lower-case digits.
+    QTest::newRow("one label in the writer's form and in others")
+            << QByteArray("[bitlabels]\nA\\x%5B0%5D=0\nA\\y=1\nB\\x%5B0%5D=1\nB\\x%5b0%5d=0\n"
+                          "C\\x%U005B0]=2\nC\\x%5B0%5D=0\nD\\%41=0\nD\\A=1\nE\\A=0\nE\\x.y=1\n"
+                          "F\\x%2Ey=0\nF\\x.y=1\nG\\%C3%A9=0\nG\\%E9=1\nG\\%U00E9=2\n"
+                          "H\\%U4E2D=0\nH\\%u4E2D=1\nH\\%U4e2d=2\nH\\%UD800=3\nK\\%5C=0\nK\\%00=1\n"
+                          "[bitlabels\\A]\nx%5B0%5D=2\ny=0\n[bitlabels\\E]\nx%2Ey=2\n");
+    QTest::newRow("labels in the writer's form only, then one in another")
+            << QByteArray("[bitlabels]\nA\\a%5B1%5D=1\nA\\a%5B0%5D=0\nB\\a%5B0%5D=0\n"
+                          "B\\a%5B1%5D=1\nC\\a%5B1%5D=0\nC\\a[1]=1\nD\\a[0]=0\nD\\a%5B0%5D=1\n");
 #ifndef Q_OS_LINUX
     // Where the settings class may compare names without case.
     QTest::newRow("labels that differ in case") << QByteArray("[bitlabels]\nS\\a=0\nS\\A=1\n");
