@@ -287,7 +287,12 @@ bool appendSimpleKey(QByteArrayView key, QString &result)
     const char *p = key.data();
     const char *const end = p + key.size();
     bool written = true;
-    while (p < end) {
+    while (true) {
+        // Most of a label is bytes the writer leaves as they are.
+        while (p < end && writtenAsIs[uchar(*p)])
+            *out++ = QLatin1Char(*p++);
+        if (p == end)
+            break;
         const char c = *p;
         if (c == '%') {
             const int digits = p[1] == 'U' ? 4 : 2;
@@ -302,7 +307,7 @@ bool appendSimpleKey(QByteArrayView key, QString &result)
             *out++ = QChar(char16_t(code));
             p = first + digits;
         } else {
-            written = written && writtenAsIs[uchar(c)];
+            written = false;
             *out++ = c == '\\' ? u'/' : QChar(QLatin1Char(c));
             ++p;
         }
