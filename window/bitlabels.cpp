@@ -35,15 +35,11 @@ void QvMaskCalcWindow::LoadBitLabels()
 {
     const LabelSets sets = readLabelSetsFromFile(labelFilePath(), bitLabelsGroup);
     // The first entry added to the empty combo box becomes current at once and its slot reads
-    // labelSets, so the lists go in before the entries; all entries in one insertion, which costs
-    // the combo box far less than one at a time.
-    QStringList captions;
-    captions.reserve(sets.names.size());
+    // labelSets, so each list goes in before its entry.
     for (qsizetype k = 0; k < sets.names.size(); ++k) {
         labelSets.append(sets.labels.at(k));
-        captions.append(shownCaption(sets.names.at(k)));
+        ui->cbLabels->addItem(shownCaption(sets.names.at(k)));
     }
-    ui->cbLabels->addItems(captions);
     if (!labelSets.isEmpty())
         return;
 
