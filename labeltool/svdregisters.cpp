@@ -179,14 +179,6 @@ QString accessText(const QString &access, const QString &modifiedWriteValues,
     return text;
 }
 
-bool parseRegisterValue(const QString &text, quint64 *value)
-{
-    // '#' and don't-care bits are the description's notation, not a value's.
-    quint64 care = 0;
-    return !text.trimmed().startsWith(u'#') && parseSvdValue(text, value, &care)
-            && care == ~quint64(0);
-}
-
 QList<SvdField> fieldsOf(const SvdRegister &reg)
 {
     QList<SvdField> fields = reg.fields;

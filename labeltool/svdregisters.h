@@ -30,8 +30,6 @@ QString bitRange(int lsb, int width);
 // The access and what reading and writing do besides: "read-write, writing 1 clears a bit".
 QString accessText(const QString &access, const QString &modifiedWriteValues,
                    const QString &readAction);
-// A value given on the command line: decimal, 0x hexadecimal or 0b binary, up to 64 bits.
-bool parseRegisterValue(const QString &text, quint64 *value);
 // The register's fields, most significant first; a register without fields as one field of its
 // own name.
 QList<SvdField> fieldsOf(const SvdRegister &reg);
