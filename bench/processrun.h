@@ -39,11 +39,12 @@ inline double nowMs()
 }
 
 // Starts the program with its output discarded and waits for it; true when it exited with 0.
-// wait4 gives the peak resident set of this one child, where RUSAGE_CHILDREN would give the largest
-// of all children so far. The peak of a child counts the memory of this process up to the exec, so
-// a driver keeps small: it has large files written by children of its own.
+// wait4 gives the peak resident set and the processor time (user and system) of this one child,
+// where RUSAGE_CHILDREN would give the largest or the sum of all children so far. The peak of a
+// child counts the memory of this process up to the exec, so a driver keeps small: it has large
+// files written by children of its own.
 inline bool spawnAndWait(const QString &exe, const QStringList &arguments, double *wallMs,
-                         double *peakMiB)
+                         double *peakMiB, double *cpuMs = nullptr)
 {
     const QByteArray path = QFile::encodeName(exe);
     std::vector<QByteArray> args { path };
@@ -74,6 +75,12 @@ inline bool spawnAndWait(const QString &exe, const QStringList &arguments, doubl
         return false;
     *wallMs = nowMs() - start;
     *peakMiB = double(usage.ru_maxrss) / 1024.0;
+    if (cpuMs) {
+        const auto ms = [](const timeval &tv) {
+            return double(tv.tv_sec) * 1e3 + double(tv.tv_usec) / 1e3;
+        };
+        *cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
+    }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -86,6 +93,7 @@ struct Run
     QString removeBeforeRun;
     std::vector<double> wallMs;
     std::vector<double> peakMiB;
+    std::vector<double> cpuMs {}; // user and system time
 
     void once()
     {
@@ -93,16 +101,19 @@ struct Run
             QFile::remove(removeBeforeRun);
         double wall = 0;
         double peak = 0;
-        if (!spawnAndWait(exe, args, &wall, &peak))
+        double cpu = 0;
+        if (!spawnAndWait(exe, args, &wall, &peak, &cpu))
             fail(QStringLiteral("%1 %2 failed").arg(exe, args.join(QLatin1Char(' '))));
         wallMs.push_back(wall);
         peakMiB.push_back(peak);
+        cpuMs.push_back(cpu);
     }
 
     void forget()
     {
         wallMs.clear();
         peakMiB.clear();
+        cpuMs.clear();
     }
 };
 

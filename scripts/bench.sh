@@ -9,8 +9,10 @@
 # the label tool's process benchmark (default 11).
 # Last, the window's start with each real register description imported whole (every *.svd of
 # BENCH_SVD_DIR and of its corpus/, by default ../shared/svd beside the checkout) against the form
-# with the same set names; BENCH_SVD_ROUNDS sets its rounds (default 15). It is left out when there
-# is no such directory.
+# with the same set names; BENCH_SVD_ROUNDS sets its rounds (default 15), and the label tool's reg,
+# find, import-svd and dump on each of them against a bare XML reader pass, by processor time;
+# BENCH_SVD_COMMAND_ROUNDS sets those rounds (default 11). Both are left out when there is no such
+# directory.
 # BENCH_APP, BENCH_LABELS_TOOL and BENCH_READ_LABELS name another build's bench_startup_app,
 # K732-118-labels and bench_readlabels to measure instead of this build's, against the same floors.
 #
@@ -37,6 +39,8 @@ run_descriptions() {
     echo
     "$1/bench_startup" --descriptions "${BENCH_SVD_ROUNDS:-15}" "${files[@]}"
     echo
+    "$1/bench_svdcommands" "${BENCH_SVD_COMMAND_ROUNDS:-11}" "${files[@]}"
+    echo
     echo "Load after: $(cut -d' ' -f1-3 /proc/loadavg)"
 }
 if [ "${1:-}" = "--tree" ]; then
@@ -52,7 +56,8 @@ if [ "${1:-}" = "--tree" ]; then
     ln -s "$PWD/bench" "$src/bench"
     cmake -S "$src" -B build/bench-tree/build -DCMAKE_BUILD_TYPE=Release -DMASKCALC_BUILD_BENCH=ON \
         -DBUILD_TESTING=OFF >/dev/null
-    cmake --build build/bench-tree/build -j"$(nproc)" --target bench_startup bench_labeltool
+    cmake --build build/bench-tree/build -j"$(nproc)" --target bench_startup bench_labeltool \
+        bench_svdcommands
     bin=build/bench-tree/build/bench
     export QT_QPA_PLATFORM=offscreen
     echo
