@@ -37,28 +37,22 @@ static_assert(sizeof(Byte) == 16, "a byte of the dump takes 16 bytes");
 // The description's registers, looked up by address and by name.
 struct RegisterIndex
 {
-    std::vector<const SvdRegister *> byAddress; // in address order, alike ones in file order
+    SvdAddressIndex addresses;
     QHash<QString, const SvdRegister *> byName; // case-folded; the first of a name
 
-    explicit RegisterIndex(const SvdRegisters &registers)
+    explicit RegisterIndex(const SvdRegisters &registers) : addresses(registers)
     {
-        byAddress.reserve(std::size_t(registers.registers.size()));
         for (const SvdRegister &reg : registers.registers) {
-            byAddress.push_back(&reg);
             const QString folded = reg.name.toCaseFolded();
             if (!byName.contains(folded))
                 byName.insert(folded, &reg);
         }
-        std::stable_sort(
-                byAddress.begin(), byAddress.end(),
-                [](const SvdRegister *a, const SvdRegister *b) { return a->address < b->address; });
     }
+    // The first register in the file at address.
     const SvdRegister *at(quint64 address) const
     {
-        const auto found = std::lower_bound(
-                byAddress.cbegin(), byAddress.cend(), address,
-                [](const SvdRegister *reg, quint64 wanted) { return reg->address < wanted; });
-        return found != byAddress.cend() && (*found)->address == address ? *found : nullptr;
+        const QList<const SvdRegister *> found = addresses.at(address);
+        return found.isEmpty() ? nullptr : found.constFirst();
     }
 };
 
@@ -286,7 +280,7 @@ int decodeDump(DumpBytes *dump, const RegisterIndex &index, bool bigEndian, bool
     };
     std::vector<Block> blocks;
     std::vector<bool> used(dump->bytes.size(), false);
-    for (const SvdRegister *reg : index.byAddress) {
+    for (const SvdRegister *reg : index.addresses.inAddressOrder()) {
         const Covered covered = cover(*dump, *reg, bigEndian);
         if (covered.coverage == Coverage::None)
             continue;
@@ -344,7 +338,7 @@ int diffDumps(DumpBytes *before, DumpBytes *after, const RegisterIndex &index, b
     QString out;
     const QString first = shownPath(before->path);
     const QString second = shownPath(after->path);
-    for (const SvdRegister *reg : index.byAddress) {
+    for (const SvdRegister *reg : index.addresses.inAddressOrder()) {
         const Covered old = cover(*before, *reg, bigEndian);
         const Covered now = cover(*after, *reg, bigEndian);
         warnOverridden(before, old, reg->name);

@@ -68,11 +68,6 @@ int runFind(const QStringList &arguments)
         return whole.match(full).hasMatch() || whole.match(own).hasMatch()
                 || (descriptions && anywhere.match(description).hasMatch());
     };
-    // The bytes a register takes in, from its address: one at least, whatever its size.
-    const auto holds = [address](const SvdRegister &reg) {
-        const quint64 bytes = quint64(std::max(1, (reg.size + 7) / 8));
-        return address >= reg.address && address - reg.address < bytes;
-    };
 
     QByteArray xml;
     QString error;
@@ -82,15 +77,15 @@ int runFind(const QStringList &arguments)
     if (!loadSvdRegisters(path, xml, nullptr, nullptr, &registers))
         return ExitUnusable;
     QString out;
+    if (byAddress) {
+        for (const SvdRegister *reg : SvdAddressIndex(registers).holding(address))
+            out += QStringLiteral("%1\t%2\t%3\n")
+                           .arg(hexDigits(reg->address, 32), reg->name,
+                                counted(reg->size, QStringLiteral("bit"), QStringLiteral("bits")));
+    }
     for (const SvdRegister &reg : std::as_const(registers.registers)) {
-        if (byAddress) {
-            if (holds(reg))
-                out += QStringLiteral("%1\t%2\t%3\n")
-                               .arg(hexDigits(reg.address, 32), reg.name,
-                                    counted(reg.size, QStringLiteral("bit"),
-                                            QStringLiteral("bits")));
-            continue;
-        }
+        if (byAddress) // looked up above, not matched against names
+            break;
         const QString address = hexDigits(reg.address, 32);
         if (matches(reg.name, reg.name.mid(reg.name.lastIndexOf(u'.') + 1), reg.description))
             out += QStringLiteral("%1\t%2\t%3\n")

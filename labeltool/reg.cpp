@@ -7,6 +7,8 @@
 
 #include <QCommandLineParser>
 
+#include <algorithm>
+
 namespace {
 
 // Whether a peripheral of that name (as the file writes it, "GPIO%s" for an array) can hold the
@@ -263,33 +265,46 @@ bool fieldValue(const SvdRegister &reg, const SvdField &field, const QString &gi
     return false;
 }
 
-int compose(const QString &path, const SvdRegister &reg, quint64 start,
-            const QStringList &assignments)
+} // namespace
+
+bool composedValue(const SvdRegister &reg, quint64 start, const QStringList &assignments,
+                   quint64 *value, QString *error)
 {
     const QList<SvdField> fields = fieldsOf(reg);
-    quint64 value = start;
+    quint64 composed = start;
     for (const QString &assignment : assignments) {
         const qsizetype equals = assignment.indexOf(u'=');
         const QString name = assignment.left(equals).trimmed();
         const QString given = assignment.mid(equals + 1).trimmed();
-        const SvdField *field = nullptr;
-        QStringList names;
-        for (const SvdField &candidate : fields) {
-            names.append(candidate.name);
-            if (!field && candidate.name.compare(name, Qt::CaseInsensitive) == 0)
-                field = &candidate;
+        const auto field = std::find_if(fields.cbegin(), fields.cend(), [&](const SvdField &f) {
+            return f.name.compare(name, Qt::CaseInsensitive) == 0;
+        });
+        if (field == fields.cend()) {
+            QStringList names;
+            for (const SvdField &candidate : fields)
+                names.append(candidate.name);
+            *error = QStringLiteral("%1 has no field \"%2\"%3")
+                             .arg(reg.name, name, didYouMean(names, name));
+            return false;
         }
-        if (!field)
-            return fileError(path,
-                             QStringLiteral("%1 has no field \"%2\"%3")
-                                     .arg(reg.name, name, didYouMean(names, name)));
         quint64 fieldBits = 0;
-        QString error;
-        if (!fieldValue(reg, *field, given, &fieldBits, &error))
-            return fileError(path, error);
-        value = (value & ~field->mask()) | (fieldBits << field->lsb);
+        if (!fieldValue(reg, *field, given, &fieldBits, error))
+            return false;
+        composed = (composed & ~field->mask()) | (fieldBits << field->lsb);
     }
-    value &= reg.valueMask();
+    *value = composed & reg.valueMask();
+    return true;
+}
+
+namespace {
+
+int compose(const QString &path, const SvdRegister &reg, quint64 start,
+            const QStringList &assignments)
+{
+    quint64 value = 0;
+    QString error;
+    if (!composedValue(reg, start, assignments, &value, &error))
+        return fileError(path, error);
     printOut(QStringLiteral("%1\n%2\n%3\n")
                      .arg(hexDigits(value, reg.size))
                      .arg(value)

@@ -5,8 +5,11 @@
 
 #include "svdimport.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <vector>
 
 // The description at path read whole, - for standard input; false with the reason.
 bool readSvdFile(const QString &path, QByteArray *bytes, QString *error);
@@ -14,6 +17,24 @@ bool readSvdFile(const QString &path, QByteArray *bytes, QString *error);
 // readSvdRegisters); false after printing where it is malformed, as import-svd says it.
 bool loadSvdRegisters(const QString &path, const QByteArray &xml, SvdPeripheralFilter wanted,
                       const void *context, SvdRegisters *registers);
+
+// The registers of a description by address, sorted once: what find ADDRESS and dump look
+// addresses up in. It points into the registers given, which must outlive it unchanged.
+class SvdAddressIndex
+{
+public:
+    explicit SvdAddressIndex(const SvdRegisters &registers);
+    // Every register in address order; those at one address in file order.
+    const std::vector<const SvdRegister *> &inAddressOrder() const { return byAddress; }
+    // The registers at this very address, aliases and alternate registers alike, in file order.
+    QList<const SvdRegister *> at(quint64 address) const;
+    // The registers whose bytes take address in (one byte at least, whatever the size), in file
+    // order.
+    QList<const SvdRegister *> holding(quint64 address) const;
+
+private:
+    std::vector<const SvdRegister *> byAddress;
+};
 
 // Up to five of names nearest to wanted, without case: the fewest edits first, then those that
 // share its beginning or hold it.
@@ -39,6 +60,13 @@ QList<SvdField> fieldsOf(const SvdRegister &reg);
 // row per run of uncovered bits that holds a set bit. changedOnly keeps the fields, and the runs,
 // that differ from reset. (Defined in reg.cpp.)
 QString decodedRegister(const SvdRegister &reg, quint64 value, bool write, bool changedOnly);
+// The value reg composes from FIELD=VALUE assignments, start being the reset value or --from's:
+// each field named without case, VALUE a number or an enumerated name as reg's --help says, the
+// result within the register's size. False, with the line reg prints in error, when an
+// assignment names no field, a read-only one, or a value the field cannot take. (Defined in
+// reg.cpp.)
+bool composedValue(const SvdRegister &reg, quint64 start, const QStringList &assignments,
+                   quint64 *value, QString *error);
 // As reg --diff prints two values: the header line, old → new, then the fields and uncovered runs
 // that differ.
 QString comparedRegister(const SvdRegister &reg, quint64 before, quint64 after, bool write);
