@@ -419,7 +419,11 @@ int runReg(const QStringList &arguments)
         if (fits && !reg)
             reg = &candidate;
         else if (fits)
-            alike.append(candidate.name);
+            // By name, another register may be anywhere: where it is tells the two apart.
+            alike.append(byAddress ? candidate.name
+                                   : QStringLiteral("%1 at %2 (line %3)")
+                                             .arg(candidate.name, hexDigits(candidate.address, 32))
+                                             .arg(candidate.line));
     }
     if (!reg) {
         if (byAddress)
@@ -440,9 +444,14 @@ int runReg(const QStringList &arguments)
                                  .arg(registerName, didYouMean(names, registerName)));
     }
     if (!alike.isEmpty())
-        printErr(QStringLiteral("%1: note: %2 is also at %3\n")
-                         .arg(shownPath(path), alike.join(QLatin1String(", ")),
-                              hexDigits(address, 32)));
+        printErr(byAddress ? QStringLiteral("%1: note: %2 is also at %3\n")
+                                     .arg(shownPath(path), alike.join(QLatin1String(", ")),
+                                          hexDigits(address, 32))
+                           : QStringLiteral("%1: note: %2 is the register at %3 (line %4); the "
+                                            "name also fits %5\n")
+                                     .arg(shownPath(path), reg->name, hexDigits(reg->address, 32),
+                                          QString::number(reg->line),
+                                          alike.join(QLatin1String(", "))));
     for (const quint64 given : { value, other, start }) {
         if (given & ~reg->valueMask())
             return usageError(command,

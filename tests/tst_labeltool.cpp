@@ -960,6 +960,18 @@ void tst_LabelTool::commands_data()
     QTest::newRow("find: an address two registers share")
             << QStringList { "find", "@skips.svd", "0x2000_0004" } << 0
             << QByteArray("0x20000004\tA.R2\t32 bits\n0x20000004\tA.ALT\t32 bits\n") << QString();
+    // reg takes the first register a name or an address gives, and says where the others are.
+    QTest::newRow("reg: a name two registers share without case")
+            << QStringList { "reg", "@skips.svd", "a.r1", "1" } << 0
+            << QByteArray("A.R1\t0x20000000\t32 bits\tread-write\treset 0x00000000 mask "
+                          "0xFFFFFFFF\tdiffers from reset: ON\n[0]\tON\t0x1\t1\t\tread-write\n")
+            << "skips.svd: note: A.R1 is the register at 0x20000000 (line 3); the name also fits "
+               "A.r1 at 0x20000010 (line 8)\n";
+    QTest::newRow("reg: an address two registers share")
+            << QStringList { "reg", "@skips.svd", "0x20000004", "0" } << 0
+            << QByteArray("A.R2\t0x20000004\t32 bits\tread-write\treset 0x00000000 mask "
+                          "0xFFFFFFFF\tas at reset\n[31:0]\tR2\t0x00000000\t0\t\tread-write\n")
+            << "skips.svd: note: A.ALT is also at 0x20000004\n";
     QTest::newRow("find: an address inside a 64-bit register")
             << QStringList { "find", "@skips.svd", "0x2000000F" } << 0
             << QByteArray("0x20000008\tA.R3\t64 bits\n") << QString();
