@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Installs what is missing, builds everything with warnings as errors and runs the whole test
-# suite headless, twice: a release build with gcc (plus valgrind's memcheck), then a clang build
-# under AddressSanitizer and UndefinedBehaviorSanitizer (plus the fuzzers and clang-tidy).
+# suite headless, twice: a release build with gcc (plus valgrind's memcheck and the test over the
+# whole corpus of real descriptions), then a clang build under AddressSanitizer and
+# UndefinedBehaviorSanitizer (plus the fuzzers and clang-tidy).
 # Any failing stage stops the script with a non-zero exit; the last lines are CTest's summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,6 +12,8 @@ scripts/setup.sh --tests
 cmake --preset ci
 cmake --build --preset ci -j"$(nproc)"
 ctest --preset ci
+# Every register of every real description, once: on this build, not under the sanitizers.
+ctest --preset corpus
 
 cmake --preset asan
 cmake --build --preset asan -j"$(nproc)"
