@@ -80,7 +80,7 @@ Listing listRegisters(const QString &tool, const QString &svd, const QString &li
 // Returns the words written.
 qint64 writeDump(const std::vector<Register> &registers, const QString &path)
 {
-    constexpr quint64 lineBytes = wordsPerLine * 4;
+    constexpr quint64 lineBytes = quint64(wordsPerLine) * 4;
     std::vector<quint64> lines;
     for (const Register &reg : registers) {
         const quint64 last = reg.address + quint64(reg.bytes) - 1;
@@ -178,8 +178,8 @@ int main(int argc, char **argv)
                 "reader pass over SVD (goal: at most 1.25 ×)",
                 "XML pass",
                 {} };
-    Table find { "find SVD NAME (that register's own name, without an array's index), against the same pass (goal: at "
-                 "most 2 ×)",
+    Table find { "find SVD NAME (that register's own name, without an array's index), against the "
+                 "same pass (goal: at most 2 ×)",
                  "XML pass",
                  {} };
     Table import { "import-svd SVD --output NEW, against the same pass (goal: at most 2 ×)",
@@ -217,35 +217,38 @@ int main(int argc, char **argv)
                          {},
                          {},
                          {} };
-        reg.rows.push_back({ name + QStringLiteral(", ") + listing.lastName,
-                             kib,
-                             &pass,
-                             { QStringLiteral("reg"),
-                               tool,
-                               { QStringLiteral("reg"), svd, listing.lastName,
-                                 QStringLiteral("0") },
-                               {},
-                               {},
-                               {} } });
-        find.rows.push_back(
-                { name + QStringLiteral(", ") + shortName,
+        reg.rows.push_back(
+                { name + QStringLiteral(", ") + listing.lastName,
                   kib,
                   &pass,
-                  { QStringLiteral("find"), tool, { QStringLiteral("find"), svd, shortName }, {},
-                    {}, {} } });
-        import.rows.push_back({ name,
-                                kib,
-                                &pass,
-                                { QStringLiteral("import-svd"),
-                                  tool,
-                                  { QStringLiteral("import-svd"), svd, QStringLiteral("--output"),
-                                    output },
-                                  output,
-                                  {},
-                                  {} } });
-        dump.rows.push_back({ name + QStringLiteral(", %1 registers, %2 words")
-                                             .arg(listing.registers.size())
-                                             .arg(words),
+                  { QStringLiteral("reg"),
+                    tool,
+                    { QStringLiteral("reg"), svd, listing.lastName, QStringLiteral("0") },
+                    {},
+                    {},
+                    {} } });
+        find.rows.push_back({ name + QStringLiteral(", ") + shortName,
+                              kib,
+                              &pass,
+                              { QStringLiteral("find"),
+                                tool,
+                                { QStringLiteral("find"), svd, shortName },
+                                {},
+                                {},
+                                {} } });
+        import.rows.push_back(
+                { name, kib, &pass, {
+                     QStringLiteral("import-svd"),
+                     tool,
+                     { QStringLiteral("import-svd"), svd, QStringLiteral("--output"), output },
+                     output,
+                     {},
+                     {}
+                 } });
+        dump.rows.push_back({ name
+                                      + QStringLiteral(", %1 registers, %2 words")
+                                                .arg(listing.registers.size())
+                                                .arg(words),
                               kib,
                               &passAndLines,
                               { QStringLiteral("dump"),
@@ -257,6 +260,7 @@ int main(int argc, char **argv)
     }
 
     std::vector<bench::Run *> runs;
+    runs.reserve(floors.size() * 3);
     for (bench::Run &floor : floors)
         runs.push_back(&floor);
     for (Table *table : { &reg, &find, &import, &dump }) {
