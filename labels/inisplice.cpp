@@ -94,11 +94,8 @@ qsizetype iniEscapedKeySize(QStringView key)
     return size;
 }
 
-void appendIniEscapedKey(QByteArray &to, QStringView key)
+char *writeIniEscapedKey(char *out, QStringView key)
 {
-    const qsizetype at = to.size();
-    to.resize(at + iniEscapedKeySize(key));
-    char *out = to.data() + at;
     const char16_t *c = key.utf16();
     const char16_t *const end = c + key.size();
     while (c != end) {
@@ -121,6 +118,14 @@ void appendIniEscapedKey(QByteArray &to, QStringView key)
                 *out++ = hexDigits[(u >> shift) & 0xf];
         }
     }
+    return out;
+}
+
+void appendIniEscapedKey(QByteArray &to, QStringView key)
+{
+    const qsizetype at = to.size();
+    to.resize(at + iniEscapedKeySize(key));
+    writeIniEscapedKey(to.data() + at, key);
 }
 
 QByteArray iniEscapedKey(QStringView key)

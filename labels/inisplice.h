@@ -25,6 +25,8 @@ QByteArray iniEscapedKey(QStringView key);
 // The same appended to to, which grows once, by exactly iniEscapedKeySize(key) bytes.
 void appendIniEscapedKey(QByteArray &to, QStringView key);
 qsizetype iniEscapedKeySize(QStringView key);
+// The same written at out, which has room for iniEscapedKeySize(key) bytes; returns the end.
+char *writeIniEscapedKey(char *out, QStringView key);
 
 enum class IniPlacement {
     // After the last line of the last section of that name that is neither blank nor a comment

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <numeric>
 #include <utility>
+#include <vector>
 
 #ifdef Q_OS_LINUX
 #include <climits>
@@ -33,6 +34,29 @@ struct AddedKey
     qsizetype label;
 };
 
+// The order of a and b as the toolkit compares strings: negative, 0 or positive. Keys mostly differ
+// early, in characters below the surrogates, which decide at once; anything else is left to the
+// toolkit.
+int compareKeys(QStringView a, QStringView b)
+{
+    const qsizetype common = qMin(a.size(), b.size());
+    const char16_t *x = a.utf16();
+    const char16_t *y = b.utf16();
+    qsizetype i = 0;
+    while (i < common && x[i] == y[i])
+        ++i;
+    if (i == common)
+        return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+    if (x[i] < 0xd800 && y[i] < 0xd800)
+        return x[i] < y[i] ? -1 : 1;
+    return a.compare(b);
+}
+
+bool unitsBefore(QStringView a, QStringView b)
+{
+    return compareKeys(a, b) < 0;
+}
+
 // Whether the key name/label comes before otherName/otherLabel in the order of the toolkit's
 // writer, which sorts keys by their UTF-16 code units, without making either key.
 bool keyBefore(const QString &name, const QString &label, const QString &otherName,
@@ -40,11 +64,11 @@ bool keyBefore(const QString &name, const QString &label, const QString &otherNa
 {
     const qsizetype common = qMin(name.size(), otherName.size());
     if (const int order =
-                QStringView(name).first(common).compare(QStringView(otherName).first(common));
+                compareKeys(QStringView(name).first(common), QStringView(otherName).first(common));
         order != 0)
         return order < 0;
     if (name.size() == otherName.size())
-        return label < otherLabel;
+        return unitsBefore(label, otherLabel);
     // One name begins the other: the '/' after it decides, unless the longer one has a '/' there.
     const QChar next = name.size() < otherName.size() ? otherName.at(common) : name.at(common);
     if (next != u'/')
@@ -59,7 +83,7 @@ QList<AddedKey> sortedKeys(const QList<LabelSet> &sets)
         const LabelSet &setA = sets.at(a.set);
         const LabelSet &setB = sets.at(b.set);
         if (a.set == b.set)
-            return setA.labels.at(a.label) < setB.labels.at(b.label);
+            return unitsBefore(setA.labels.at(a.label), setB.labels.at(b.label));
         return keyBefore(setA.name, setA.labels.at(a.label), setB.name, setB.labels.at(b.label));
     };
     // The sets by name and the labels of each in order give the order of the keys, unless set
@@ -78,7 +102,7 @@ QList<AddedKey> sortedKeys(const QList<LabelSet> &sets)
         byLabel.resize(labels.size());
         std::iota(byLabel.begin(), byLabel.end(), 0);
         const auto labelBefore = [&labels](qsizetype a, qsizetype b) {
-            return labels.at(a) < labels.at(b);
+            return unitsBefore(labels.at(a), labels.at(b));
         };
         if (!std::is_sorted(byLabel.cbegin(), byLabel.cend(), labelBefore))
             std::sort(byLabel.begin(), byLabel.end(), labelBefore);
@@ -95,31 +119,6 @@ QList<AddedKey> sortedKeys(const QList<LabelSet> &sets)
     if (std::adjacent_find(keys.cbegin(), keys.cend(), notBefore) != keys.cend())
         return {};
     return keys;
-}
-
-// The bytes the toolkit's writer gives a file that holds only these lines of one group, in their
-// order: the section, then the lines, each ended by the platform's break.
-QByteArray writtenByToolkit(const QString &group, const QList<QByteArray> &lines)
-{
-#ifdef Q_OS_WIN
-    const QByteArrayView lineBreak("\r\n");
-#else
-    const QByteArrayView lineBreak("\n");
-#endif
-    qsizetype size = 1 + iniEscapedKeySize(group) + 1 + lineBreak.size();
-    for (const QByteArray &line : lines)
-        size += line.size() + lineBreak.size();
-    QByteArray text;
-    text.reserve(size);
-    text += '[';
-    appendIniEscapedKey(text, group);
-    text += ']';
-    text += lineBreak;
-    for (const QByteArray &line : lines) {
-        text += line;
-        text += lineBreak;
-    }
-    return text;
 }
 
 // Whether the key lines of after are those of before with the added lines, in their order and in
@@ -165,6 +164,99 @@ bool showsAddedSets(QByteArrayView text, const QString &group, const QList<Label
         const auto found = index.constFind(set.name);
         return found != index.cend() && read.labels.at(*found) == set.labels;
     });
+}
+
+// A Missing or Empty file given exactly the bytes the toolkit's writer would give it: the group's
+// section, then every key in its order, each escaped once straight into the new text. Written only
+// when the text's key lines are exactly those keys (checked by where the reader finds each key and
+// value) and the window's reader shows every set as given.
+bool writeNewLabelFile(const LabelFileText &file, const QString &group, const QList<LabelSet> &sets)
+{
+#ifdef Q_OS_WIN
+    const QByteArrayView lineBreak("\r\n");
+#else
+    const QByteArrayView lineBreak("\n");
+#endif
+    qsizetype keyCount = 0;
+    QStringList names;
+    names.reserve(sets.size());
+    for (const LabelSet &set : sets) {
+        keyCount += set.labels.size();
+        names.append(set.name);
+    }
+    // A file the program would not read again would hide every set added to it later.
+    names.sort();
+    names.removeDuplicates();
+    if (!isWithinLabelSetLimits(names))
+        return false;
+    // Only the added keys can be there twice.
+    const QList<AddedKey> keys = sortedKeys(sets);
+    if (keys.size() != keyCount)
+        return false;
+
+    // Each set's name escaped once; each key's escaped size, and so the text's, known before it is
+    // written. A label's value is its place in the set, in decimal.
+    QList<QByteArray> escapedNames;
+    escapedNames.reserve(sets.size());
+    for (const LabelSet &set : sets)
+        escapedNames.append(iniEscapedKey(set.name));
+    const qsizetype headerSize = 1 + iniEscapedKeySize(group) + 1 + lineBreak.size();
+    std::vector<qsizetype> keySizes;
+    keySizes.reserve(size_t(keys.size()));
+    qsizetype size = headerSize;
+    const auto valueSize = [](qsizetype label) {
+        qsizetype digits = 1;
+        for (; label >= 10; label /= 10)
+            ++digits;
+        return digits;
+    };
+    for (const AddedKey &key : keys) {
+        const qsizetype keySize = escapedNames.at(key.set).size() + 1
+                + iniEscapedKeySize(sets.at(key.set).labels.at(key.label));
+        keySizes.push_back(keySize);
+        size += keySize + 1 + valueSize(key.label) + lineBreak.size();
+        if (size > maxLabelFileSize)
+            return false;
+    }
+    QByteArray text(size, Qt::Uninitialized);
+    char *out = text.data();
+    *out++ = '[';
+    out = writeIniEscapedKey(out, group);
+    *out++ = ']';
+    out = std::copy(lineBreak.begin(), lineBreak.end(), out);
+    for (const AddedKey &key : keys) {
+        const QByteArray &name = escapedNames.at(key.set);
+        out = std::copy(name.cbegin(), name.cend(), out);
+        *out++ = '\\';
+        out = writeIniEscapedKey(out, sets.at(key.set).labels.at(key.label));
+        *out++ = '=';
+        const qsizetype digits = valueSize(key.label);
+        for (qsizetype k = digits, value = key.label; k > 0; --k, value /= 10)
+            out[k - 1] = char('0' + value % 10);
+        out += digits;
+        out = std::copy(lineBreak.begin(), lineBreak.end(), out);
+    }
+    if (out != text.data() + text.size() || !isWithinLabelFileLimits(text))
+        return false;
+
+    // Each key line where it was written: its key, '=', its value and the line break, in the
+    // group's section. The settings class then reads exactly these keys with these values.
+    const QList<IniKeyLine> lines = readIniLines(text);
+    if (lines.size() != keys.size())
+        return false;
+    const QString section = group + u'/';
+    const char *at = text.constData() + headerSize;
+    for (qsizetype k = 0; k < lines.size(); ++k) {
+        const IniKeyLine &line = lines.at(k);
+        const qsizetype keySize = keySizes[size_t(k)];
+        const qsizetype digits = valueSize(keys.at(k).label);
+        if (line.key.data() != at || line.key.size() != keySize
+            || line.value.data() != at + keySize + 1 || line.value.size() != digits
+            || line.section != section)
+            return false;
+        at += keySize + 1 + digits + lineBreak.size();
+    }
+    return showsAddedSets(text, group, sets) && writeGuarded(file, text);
 }
 
 } // namespace
@@ -298,16 +390,15 @@ bool insertLabelSets(const LabelFileText &file, const QString &group, const QLis
 {
     if (file.state == LabelFileState::Unusable || file.state == LabelFileState::Binary)
         return false;
+    if (file.state != LabelFileState::Text)
+        return writeNewLabelFile(file, group, sets);
 
     // Each key escaped once, a set's name for all its labels: its line, in the order of the sets.
     QList<QByteArray> lines;
-    QList<qsizetype> firstLine;
     QList<QByteArray> values;
     QStringList names;
-    firstLine.reserve(sets.size());
     names.reserve(sets.size());
     for (const LabelSet &set : sets) {
-        firstLine.append(lines.size());
         names.append(set.name);
         const QByteArray name = iniEscapedKey(set.name);
         while (values.size() < set.labels.size())
@@ -331,40 +422,26 @@ bool insertLabelSets(const LabelFileText &file, const QString &group, const QLis
     // open quote can swallow the added lines in one place and not in the other.
     const QList<IniKeyLine> before = readIniLines(text);
     const QString prefix = group + u'/';
-    // What the toolkit's writer would write, without its writer: it would wait on its lock file
-    // for ever when another user's or a broken one is in the way. It sorts the keys.
-    QList<QByteArray> sortedLines;
-    if (file.state == LabelFileState::Text) {
-        QSet<QString> added;
-        for (const LabelSet &set : sets) {
-            for (const QString &label : set.labels) {
-                const QString key = prefix + set.name + u'/' + label;
-                if (added.contains(key))
-                    return false;
-                added.insert(key);
-            }
-        }
-        for (const IniKeyLine &line : before) {
-            const QString key = iniKeyName(line);
-            // An added key that is there already would not be added.
+    QSet<QString> added;
+    for (const LabelSet &set : sets) {
+        for (const QString &label : set.labels) {
+            const QString key = prefix + set.name + u'/' + label;
             if (added.contains(key))
                 return false;
-            // The sets of the whole file, as the settings class lists them once it has read it
-            // all.
-            if (key.startsWith(prefix)) {
-                const qsizetype slash = key.indexOf(u'/', prefix.size());
-                if (slash > prefix.size())
-                    names.append(key.sliced(prefix.size(), slash - prefix.size()));
-            }
+            added.insert(key);
         }
-    } else {
-        // A Missing or Empty file has no key line: only the added keys can be there twice.
-        const QList<AddedKey> keys = sortedKeys(sets);
-        if (keys.size() != lines.size())
+    }
+    for (const IniKeyLine &line : before) {
+        const QString key = iniKeyName(line);
+        // An added key that is there already would not be added.
+        if (added.contains(key))
             return false;
-        sortedLines.reserve(keys.size());
-        for (const AddedKey &key : keys)
-            sortedLines.append(lines.at(firstLine.at(key.set) + key.label));
+        // The sets of the whole file, as the settings class lists them once it has read it all.
+        if (key.startsWith(prefix)) {
+            const qsizetype slash = key.indexOf(u'/', prefix.size());
+            if (slash > prefix.size())
+                names.append(key.sliced(prefix.size(), slash - prefix.size()));
+        }
     }
     // A file the program would not read again would hide every set added to it later.
     names.sort();
@@ -372,19 +449,12 @@ bool insertLabelSets(const LabelFileText &file, const QString &group, const QLis
     if (!isWithinLabelSetLimits(names))
         return false;
 
-    QList<QByteArray> candidates;
-    if (file.state == LabelFileState::Text) {
-        for (const IniPlacement placement :
-             { IniPlacement::IntoLastSection, IniPlacement::NewSectionAtEnd })
-            candidates.append(insertIniLines(text, group, lines, placement));
-    } else {
-        candidates.append(writtenByToolkit(group, sortedLines));
-    }
-    const QList<QByteArray> &written = file.state == LabelFileState::Text ? lines : sortedLines;
-    for (const QByteArray &candidate : std::as_const(candidates)) {
+    for (const IniPlacement placement :
+         { IniPlacement::IntoLastSection, IniPlacement::NewSectionAtEnd }) {
+        const QByteArray candidate = insertIniLines(text, group, lines, placement);
         if (!isWithinLabelFileLimits(candidate))
             return false;
-        if (readsAsBeforePlus(readIniLines(candidate), before, prefix, written)
+        if (readsAsBeforePlus(readIniLines(candidate), before, prefix, lines)
             && showsAddedSets(candidate, group, sets))
             return writeGuarded(file, candidate);
     }

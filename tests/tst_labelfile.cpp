@@ -209,6 +209,15 @@ void tst_LabelFile::firstStartBytes_data()
             << QList<LabelSet> { { "motor", { "Run", "fault", "Über=1", "100%" } },
                                  { "Alarm", { "Low", "High" } },
                                  { QStringLiteral("温度"), { "x;y", "[z]" } } };
+    // Labels sorted by their first differing unit, below and beyond the surrogates; a set's name
+    // beginning another's; values of two digits.
+    QTest::newRow("keys in the toolkit's order, values past 9") << QList<LabelSet> {
+        { "UART0",
+          { "b", "a", "ab", "a b", "A", QStringLiteral("\U0001F600"), QStringLiteral("\uFF21"),
+            QStringLiteral("\uD7FF"), "é", "z", "y", "x", "10" } },
+        { "UART", { "q" } },
+        { "UART0_X", { "r" } }
+    };
 }
 
 void tst_LabelFile::firstStartBytes()
