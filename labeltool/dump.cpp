@@ -170,10 +170,13 @@ DumpBytes loadDump(const QString &path, const DumpOptions &options, const Regist
     }
     contents = DumpContents();
     // Later values win. No two values of a line share an address, so the line orders them; and
-    // std::sort needs no buffer beside the bytes.
-    std::sort(bytes.begin(), bytes.end(), [](const Byte &a, const Byte &b) {
+    // std::sort needs no buffer beside the bytes. A dump of rising addresses, as debuggers print
+    // them, is in that order already.
+    const auto before = [](const Byte &a, const Byte &b) {
         return a.address < b.address || (a.address == b.address && a.line < b.line);
-    });
+    };
+    if (!std::is_sorted(bytes.cbegin(), bytes.cend(), before))
+        std::sort(bytes.begin(), bytes.end(), before);
     std::size_t kept = 0;
     for (std::size_t k = 0; k < bytes.size(); ++k) {
         if (kept > 0 && bytes[kept - 1].address == bytes[k].address) {

@@ -4,6 +4,7 @@
 #include "dumpreader.h"
 
 #include <QHash>
+#include <QVarLengthArray>
 
 #include <cctype>
 #include <limits>
@@ -308,7 +309,8 @@ private:
             bool prefixed;
             bool unreadable;
         };
-        QList<Word> words;
+        // Real lines hold up to 16 values: those stay off the heap.
+        QVarLengthArray<Word, 16> words;
         qsizetype unitDigits = 0;
         qsizetype position = 0;
         while (position < text.size()) {
@@ -331,7 +333,7 @@ private:
             }
             if (words.isEmpty()) {
                 unitDigits = parsed.digits.size();
-            } else if (parsed.prefixed != words.constFirst().prefixed) {
+            } else if (parsed.prefixed != words.front().prefixed) {
                 return skip(QStringLiteral("values with and without 0x on one line"));
             } else if (parsed.digits.size() > unitDigits && !parsed.unreadable) {
                 return fail(QStringLiteral("the value %1 is wider than the line's unit of %2 "
@@ -369,9 +371,8 @@ private:
         if (words.isEmpty())
             return false;
         // A lone 0x value after an address, not GDB's: a whole register's value, of any width.
-        if (words.size() == 1 && words.constFirst().prefixed && !tabbed) {
-            out->values.append(
-                    { start, hexNumber(words.constFirst().digits), number, -1, 0, true });
+        if (words.size() == 1 && words.front().prefixed && !tabbed) {
+            out->values.append({ start, hexNumber(words.front().digits), number, -1, 0, true });
             return true;
         }
         if (unitDigits != 2 && unitDigits != 4 && unitDigits != 8 && unitDigits != 16)
