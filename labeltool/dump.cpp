@@ -232,10 +232,32 @@ Covered cover(const DumpBytes &dump, const SvdRegister &reg, bool bigEndian)
     return covered;
 }
 
-QString registerNote(const SvdRegister &reg, const QString &note)
+// Rows for a person or a script, or JSON; and what the rows need to know.
+struct Output
 {
-    return QStringLiteral("%1\t%2\t%3 bits\t%4\n")
-            .arg(reg.name, hexDigits(reg.address, 32), QString::number(reg.size), note);
+    bool json = false;
+    bool aligned = false;
+};
+
+// A register named with a note in place of its value: its header's first columns and the note.
+void addRegisterNote(Rows *rows, const SvdRegister &reg, const QString &note)
+{
+    rows->add(Rows::Heading,
+              { reg.name, hexDigits(reg.address, 32), QStringLiteral("%1 bits").arg(reg.size),
+                note });
+}
+
+// As JSON: the register with its value (or old and new) as given, no fields, and the note.
+QString registerNoteJson(const SvdRegister &reg, const QString &value, const QString &uncovered,
+                         const QString &note)
+{
+    return registerJson(reg)
+                   .add(QLatin1String("value"), value)
+                   .add(QLatin1String("fields"), jsonArray({}))
+                   .add(QLatin1String("uncovered"), uncovered)
+                   .add(QLatin1String("note"), jsonString(note))
+                   .text()
+            + u'\n';
 }
 
 QString coverageNote(const Covered &covered, const SvdRegister &reg)
@@ -274,12 +296,13 @@ bool printWarnings(const DumpBytes &dump)
     return !text.isEmpty();
 }
 
-int decodeDump(DumpBytes *dump, const RegisterIndex &index, bool bigEndian, bool changedOnly)
+int decodeDump(DumpBytes *dump, const RegisterIndex &index, bool bigEndian, bool changedOnly,
+               const Output &output)
 {
     struct Block
     {
         quint64 address;
-        QString text;
+        Rows rows;
     };
     std::vector<Block> blocks;
     std::vector<bool> used(dump->bytes.size(), false);
@@ -290,13 +313,24 @@ int decodeDump(DumpBytes *dump, const RegisterIndex &index, bool bigEndian, bool
         for (int k = 0; k < covered.count; ++k)
             used[covered.first + std::size_t(k)] = true;
         warnOverridden(dump, covered, reg->name);
+        Block block { reg->address, Rows(output.aligned) };
         if (covered.coverage != Coverage::Full) {
-            if (!changedOnly)
-                blocks.push_back({ reg->address, registerNote(*reg, coverageNote(covered, *reg)) });
+            if (changedOnly)
+                continue;
+            if (output.json)
+                block.rows.addLine(
+                        registerNoteJson(*reg, jsonNull, jsonNull, coverageNote(covered, *reg)));
+            else
+                addRegisterNote(&block.rows, *reg, coverageNote(covered, *reg));
         } else if (!changedOnly || ((covered.value ^ reg->resetValue) & reg->resetMask)) {
-            blocks.push_back(
-                    { reg->address, decodedRegister(*reg, covered.value, false, changedOnly) });
+            if (output.json)
+                block.rows.addLine(decodedRegisterJson(*reg, covered.value, false, changedOnly));
+            else
+                decodedRegister(*reg, covered.value, false, changedOnly, &block.rows);
+        } else {
+            continue;
         }
+        blocks.push_back(std::move(block));
     }
     // Runs of bytes that no register takes, each one row.
     for (std::size_t k = 0; k < dump->bytes.size();) {
@@ -318,27 +352,47 @@ int decodeDump(DumpBytes *dump, const RegisterIndex &index, bool bigEndian, bool
             covered.overridden = overridden;
             warnOverridden(dump, covered, hexDigits(overridden->address, 32));
         }
-        if (!changedOnly)
-            blocks.push_back({ address,
-                               QStringLiteral("(no register)\t%1\t%2 %3\n")
-                                       .arg(hexDigits(address, 32))
-                                       .arg(end - k)
-                                       .arg(end - k == 1 ? QStringLiteral("byte")
-                                                         : QStringLiteral("bytes")) });
+        const QString bytes =
+                counted(qint64(end - k), QStringLiteral("byte"), QStringLiteral("bytes"));
+        if (!changedOnly) {
+            Block block { address, Rows(output.aligned) };
+            if (output.json)
+                block.rows.addLine(
+                        JsonObject()
+                                .add(QLatin1String("register"), jsonNull)
+                                .add(QLatin1String("address"), jsonHex(address, 32))
+                                .add(QLatin1String("size"), QString::number(quint64(end - k) * 8))
+                                .add(QLatin1String("access"), jsonNull)
+                                .add(QLatin1String("reset"), jsonNull)
+                                .add(QLatin1String("resetMask"), jsonNull)
+                                .add(QLatin1String("value"), jsonNull)
+                                .add(QLatin1String("fields"), jsonArray({}))
+                                .add(QLatin1String("uncovered"), jsonNull)
+                                .add(QLatin1String("note"),
+                                     jsonString(QStringLiteral("no register: %1").arg(bytes)))
+                                .text()
+                        + u'\n');
+            else
+                block.rows.add(Rows::Heading,
+                               { QStringLiteral("(no register)"), hexDigits(address, 32), bytes });
+            blocks.push_back(std::move(block));
+        }
         k = end;
     }
     std::stable_sort(blocks.begin(), blocks.end(),
                      [](const Block &a, const Block &b) { return a.address < b.address; });
-    QString out;
+    Rows out(output.aligned);
     for (const Block &block : blocks)
-        out += block.text;
-    printOut(out);
+        out.append(block.rows);
+    blocks.clear();
+    printOut(out.text());
     return printWarnings(*dump) ? ExitFindings : ExitClean;
 }
 
-int diffDumps(DumpBytes *before, DumpBytes *after, const RegisterIndex &index, bool bigEndian)
+int diffDumps(DumpBytes *before, DumpBytes *after, const RegisterIndex &index, bool bigEndian,
+              const Output &output)
 {
-    QString out;
+    Rows out(output.aligned);
     const QString first = shownPath(before->path);
     const QString second = shownPath(after->path);
     for (const SvdRegister *reg : index.addresses.inAddressOrder()) {
@@ -347,8 +401,12 @@ int diffDumps(DumpBytes *before, DumpBytes *after, const RegisterIndex &index, b
         warnOverridden(before, old, reg->name);
         warnOverridden(after, now, reg->name);
         if (old.coverage == Coverage::Full && now.coverage == Coverage::Full) {
-            if (old.value != now.value)
-                out += comparedRegister(*reg, old.value, now.value, false);
+            if (old.value == now.value)
+                continue;
+            if (output.json)
+                out.addLine(comparedRegisterJson(*reg, old.value, now.value, false));
+            else
+                comparedRegister(*reg, old.value, now.value, false, &out);
             continue;
         }
         if (old.coverage == Coverage::None && now.coverage == Coverage::None)
@@ -372,9 +430,24 @@ int diffDumps(DumpBytes *before, DumpBytes *after, const RegisterIndex &index, b
                     notes.append(QStringLiteral("not readable in %1").arg(path));
             }
         }
-        out += registerNote(*reg, notes.join(QLatin1String("; ")));
+        const QString note = notes.join(QLatin1String("; "));
+        if (!output.json) {
+            addRegisterNote(&out, *reg, note);
+            continue;
+        }
+        // A value given whole in one dump is said, with its uncovered bits.
+        const auto value = [&](const Covered &covered) {
+            return covered.coverage == Coverage::Full ? jsonHex(covered.value, reg->size)
+                                                      : jsonNull;
+        };
+        const auto uncovered = [&](const Covered &covered) {
+            return covered.coverage == Coverage::Full ? uncoveredJson(*reg, covered.value)
+                                                      : jsonNull;
+        };
+        out.addLine(registerNoteJson(*reg, jsonOldNew(value(old), value(now)),
+                                     jsonOldNew(uncovered(old), uncovered(now)), note));
     }
-    printOut(out);
+    printOut(out.text());
     const bool warnedBefore = printWarnings(*before);
     const bool warnedAfter = printWarnings(*after);
     return warnedBefore || warnedAfter ? ExitFindings : ExitClean;
@@ -388,7 +461,8 @@ int runDump(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
             "Decodes every register of a CMSIS-SVD device description that a memory dump covers, "
-            "in address order, each as reg decodes it: its header line, then a row per field. "
+            "in address order, each as reg decodes it: its header line, then a row per field "
+            "(tab-separated; on a terminal, in aligned columns). "
             "DUMP is read line by line: GDB (x/Nxw, b, h, g), OpenOCD (mdw, mdh, mdb, mdd), "
             "J-Link (mem32, mem16, mem8), pyOCD (read32, …), U-Boot (md.l, md.w, md.b, md.q), "
             "devmem2, Linux regmap (with --base) and one value a line: ADDRESS VALUE, ADDRESS: "
@@ -404,7 +478,9 @@ int runDump(const QStringList &arguments)
             "written as the tool's --help says.\n\n"
             "Example: what changed in GPIO 29's registers between two GDB dumps (x/2xw "
             "0x400140e8):\n"
-            "  K732-118-labels dump rp2040.svd before.txt --diff after.txt"));
+            "  K732-118-labels dump rp2040.svd before.txt --diff after.txt\n"
+            "The same as JSON, one object a register:\n"
+            "  K732-118-labels dump --json rp2040.svd before.txt --diff after.txt"));
     const QCommandLineOption changed(
             QStringLiteral("changed"),
             QStringLiteral("Only the registers, and the fields, whose values differ from reset."));
@@ -422,7 +498,17 @@ int runDump(const QStringList &arguments)
     const QCommandLineOption bigEndian(
             QStringLiteral("big-endian"),
             QStringLiteral("Assemble registers from bytes most significant first."));
-    parser.addOptions({ changed, diff, base, bigEndian });
+    const QCommandLineOption json(
+            QStringLiteral("json"),
+            QStringLiteral("One JSON object a register instead of rows (JSON Lines), as reg "
+                           "--json writes it (with --changed, the fields that differ from reset; "
+                           "with --diff, as reg --json --diff). A register the dump does not give "
+                           "whole, or gives in one dump only, has no fields and a note key with "
+                           "what the rows say (its value, or old and new, null where not given "
+                           "whole); a run of bytes of no register has register, access, reset, "
+                           "resetMask and value null, its size in bits and the note \"no "
+                           "register: N bytes\"."));
+    parser.addOptions({ changed, diff, base, bigEndian, json });
     parser.addPositionalArgument(
             QStringLiteral("SVD"),
             QStringLiteral("The device description (.svd); - reads standard input."));
@@ -470,12 +556,15 @@ int runDump(const QStringList &arguments)
         printErr(dump.error + u'\n');
         return ExitUnusable;
     }
+    Output output;
+    output.json = parser.isSet(json);
+    output.aligned = !output.json && alignedOutput();
     if (!parser.isSet(diff))
-        return decodeDump(&dump, index, big, parser.isSet(changed));
+        return decodeDump(&dump, index, big, parser.isSet(changed), output);
     DumpBytes other = loadDump(parser.value(diff), options, index, big);
     if (!other.error.isEmpty()) {
         printErr(other.error + u'\n');
         return ExitUnusable;
     }
-    return diffDumps(&dump, &other, index, big);
+    return diffDumps(&dump, &other, index, big, output);
 }

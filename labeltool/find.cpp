@@ -20,14 +20,21 @@ int runFind(const QStringList &arguments)
             "plain word matches any name that holds it. A PATTERN that is a number (0x4001_4000, "
             "written as the tool's --help says) is an address instead: the registers whose bytes "
             "take it in, aliases and alternate registers alike; a name with digits in it is "
-            "found with a wildcard ('*29*'). One line each, tab-separated: the register's "
-            "address, the name, and the register's size or the field's bits. Exit status 1 "
-            "when nothing matches.\n\n"
-            "Example: the registers and fields about clock division:\n"
-            "  K732-118-labels find rp2040.svd clkdiv"));
+            "found with a wildcard ('*29*'). One line each, tab-separated (on a terminal, in "
+            "aligned columns): the register's address, the name, and the register's size or "
+            "the field's bits. Exit status 1 when nothing matches.\n\n"
+            "Example: the registers and fields about clock division, then as JSON:\n"
+            "  K732-118-labels find rp2040.svd clkdiv\n"
+            "  K732-118-labels find --json rp2040.svd clkdiv"));
     const QCommandLineOption text(QStringLiteral("text"),
                                   QStringLiteral("Match the descriptions too (anywhere in them)."));
-    parser.addOption(text);
+    const QCommandLineOption json(
+            QStringLiteral("json"),
+            QStringLiteral("One JSON object a match instead of rows (JSON Lines), with reg "
+                           "--json's keys: value and uncovered are null, and fields is empty "
+                           "for a register that matches, or holds the one field that matches "
+                           "(its value and enum null)."));
+    parser.addOptions({ text, json });
     parser.addPositionalArgument(
             QStringLiteral("SVD"),
             QStringLiteral("The device description (.svd); - reads standard input."));
@@ -76,26 +83,39 @@ int runFind(const QStringList &arguments)
     SvdRegisters registers;
     if (!loadSvdRegisters(path, xml, nullptr, nullptr, &registers))
         return ExitUnusable;
-    QString out;
+    const bool asJson = parser.isSet(json);
+    Rows out(!asJson && alignedOutput());
+    // As JSON, a register of its own (its fields empty) or with the one field that matched.
+    const auto add = [&](const SvdRegister &reg, const SvdField *field) {
+        if (asJson) {
+            out.addLine(registerJson(reg)
+                                .add(QLatin1String("value"), jsonNull)
+                                .add(QLatin1String("fields"),
+                                     jsonArray(field ? QStringList { fieldJson(*field, jsonNull,
+                                                                               jsonNull) }
+                                                     : QStringList()))
+                                .add(QLatin1String("uncovered"), jsonNull)
+                                .text()
+                        + u'\n');
+            return;
+        }
+        out.add(Rows::Heading,
+                { hexDigits(reg.address, 32), field ? reg.name + u'.' + field->name : reg.name,
+                  field ? bitRange(field->lsb, field->width)
+                        : counted(reg.size, QStringLiteral("bit"), QStringLiteral("bits")) });
+    };
     if (byAddress) {
         for (const SvdRegister *reg : SvdAddressIndex(registers).holding(address))
-            out += QStringLiteral("%1\t%2\t%3\n")
-                           .arg(hexDigits(reg->address, 32), reg->name,
-                                counted(reg->size, QStringLiteral("bit"), QStringLiteral("bits")));
+            add(*reg, nullptr);
     }
     for (const SvdRegister &reg : std::as_const(registers.registers)) {
         if (byAddress) // looked up above, not matched against names
             break;
-        const QString address = hexDigits(reg.address, 32);
         if (matches(reg.name, reg.name.mid(reg.name.lastIndexOf(u'.') + 1), reg.description))
-            out += QStringLiteral("%1\t%2\t%3\n")
-                           .arg(address, reg.name,
-                                counted(reg.size, QStringLiteral("bit"), QStringLiteral("bits")));
+            add(reg, nullptr);
         for (const SvdField &field : reg.fields) {
-            const QString full = reg.name + u'.' + field.name;
-            if (matches(full, field.name, field.description))
-                out += QStringLiteral("%1\t%2\t%3\n")
-                               .arg(address, full, bitRange(field.lsb, field.width));
+            if (matches(reg.name + u'.' + field.name, field.name, field.description))
+                add(reg, &field);
         }
     }
     if (out.isEmpty()) {
@@ -105,6 +125,6 @@ int runFind(const QStringList &arguments)
                                      .arg(shownPath(path), escapedField(pattern)));
         return ExitFindings;
     }
-    printOut(out);
+    printOut(out.text());
     return ExitClean;
 }

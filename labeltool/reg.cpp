@@ -35,31 +35,57 @@ bool holdsRegister(const QString &peripheral, const void *context)
     return true;
 }
 
-QString enumeratedName(const SvdField &field, quint64 value, bool write)
+// The entry of the field's container that names value; nullptr when there is none, or no
+// container (enumeratedName tells the two apart).
+const SvdEnumeratedValue *namingEntry(const SvdField &field, quint64 value, bool write)
 {
     const SvdEnumeration *enumeration = field.enumeration(write);
-    if (!enumeration)
+    return enumeration ? enumeration->match(value) : nullptr;
+}
+
+QString enumeratedName(const SvdField &field, quint64 value, bool write)
+{
+    if (!field.enumeration(write))
         return {};
-    const SvdEnumeratedValue *entry = enumeration->match(value);
+    const SvdEnumeratedValue *entry = namingEntry(field, value, write);
     return entry ? entry->name : QStringLiteral("(unnamed)");
 }
 
-// "[msb:lsb]", name, hexadecimal, decimal, enumerated name: the columns a field's value takes.
-QString valueColumns(const SvdField &field, quint64 registerValue, bool write)
+// Hexadecimal, decimal, enumerated name: the columns a field's value takes.
+QStringList valueColumns(const SvdField &field, quint64 registerValue, bool write)
 {
     const quint64 value = field.valueIn(registerValue);
-    return QStringLiteral("%1\t%2\t%3")
-            .arg(hexDigits(value, field.width), QString::number(value),
-                 enumeratedName(field, value, write));
+    return { hexDigits(value, field.width), QString::number(value),
+             enumeratedName(field, value, write) };
 }
 
-QString headerLine(const SvdRegister &reg, const QString &last)
+QStringList headerCells(const SvdRegister &reg, const QString &last)
 {
-    return QStringLiteral("%1\t%2\t%3\t%4\treset %5 mask %6\t%7\n")
-            .arg(reg.name, hexDigits(reg.address, 32),
-                 counted(reg.size, QStringLiteral("bit"), QStringLiteral("bits")),
-                 accessText(reg.access, reg.modifiedWriteValues, reg.readAction),
-                 hexDigits(reg.resetValue, reg.size), hexDigits(reg.resetMask, reg.size), last);
+    return { reg.name,
+             hexDigits(reg.address, 32),
+             counted(reg.size, QStringLiteral("bit"), QStringLiteral("bits")),
+             accessText(reg.access, reg.modifiedWriteValues, reg.readAction),
+             QStringLiteral("reset %1 mask %2")
+                     .arg(hexDigits(reg.resetValue, reg.size), hexDigits(reg.resetMask, reg.size)),
+             last };
+}
+
+// A field's value and its enumerated name in JSON; the name null where the field names none.
+QPair<QString, QString> fieldValueJson(const SvdField &field, quint64 registerValue, bool write)
+{
+    const quint64 value = field.valueIn(registerValue);
+    const SvdEnumeratedValue *entry = namingEntry(field, value, write);
+    return { jsonHex(value, field.width), entry ? jsonString(entry->name) : jsonNull };
+}
+
+// The set bits of value that no field covers, in JSON: null when there are none.
+QString uncoveredJson(const SvdRegister &reg, const QList<SvdField> &fields, quint64 value)
+{
+    quint64 covered = 0;
+    for (const SvdField &field : fields)
+        covered |= field.mask();
+    const quint64 stray = value & ~covered & reg.valueMask();
+    return stray ? jsonHex(stray, reg.size) : jsonNull;
 }
 
 // The runs of bits that no field covers and that hold a bit of bits, least significant first:
@@ -114,7 +140,8 @@ bool warnUncovered(const QString &path, const SvdRegister &reg, const QList<SvdF
 
 } // namespace
 
-QString decodedRegister(const SvdRegister &reg, quint64 value, bool write, bool changedOnly)
+void decodedRegister(const SvdRegister &reg, quint64 value, bool write, bool changedOnly,
+                     Rows *rows)
 {
     const QList<SvdField> fields = fieldsOf(reg);
     const quint64 differs = (value ^ reg.resetValue) & reg.resetMask;
@@ -123,69 +150,170 @@ QString decodedRegister(const SvdRegister &reg, quint64 value, bool write, bool 
         if (differs & field.mask())
             changed.append(field.name);
     }
-    QString text = headerLine(reg,
-                              changed.isEmpty() ? QStringLiteral("as at reset")
-                                                : QStringLiteral("differs from reset: %1")
-                                                          .arg(changed.join(QLatin1String(", "))));
+    rows->add(Rows::Heading,
+              headerCells(reg,
+                          changed.isEmpty() ? QStringLiteral("as at reset")
+                                            : QStringLiteral("differs from reset: %1")
+                                                      .arg(changed.join(QLatin1String(", ")))));
     for (const SvdField &field : fields) {
         if (!changedOnly || (differs & field.mask()))
-            text += QStringLiteral("%1\t%2\t%3\t%4\n")
-                            .arg(bitRange(field.lsb, field.width), field.name,
-                                 valueColumns(field, value, write),
-                                 accessText(field.access, field.modifiedWriteValues,
-                                            field.readAction));
+            rows->add(Rows::Field,
+                      QStringList { bitRange(field.lsb, field.width), field.name }
+                              + valueColumns(field, value, write)
+                              + QStringList { accessText(field.access, field.modifiedWriteValues,
+                                                         field.readAction) });
     }
     for (const auto &[lsb, width] : uncoveredRuns(reg, fields, changedOnly ? differs : value)) {
         SvdField run;
         run.lsb = lsb;
         run.width = width;
-        text += QStringLiteral("%1\t(no field)\t%2\t\n")
-                        .arg(bitRange(lsb, width), valueColumns(run, value, write));
+        rows->add(Rows::Field,
+                  QStringList { bitRange(lsb, width), QStringLiteral("(no field)") }
+                          + valueColumns(run, value, write) + QStringList { QString() });
     }
-    return text;
 }
 
-QString comparedRegister(const SvdRegister &reg, quint64 before, quint64 after, bool write)
+QString decodedRegister(const SvdRegister &reg, quint64 value, bool write, bool changedOnly)
+{
+    Rows rows(false);
+    decodedRegister(reg, value, write, changedOnly, &rows);
+    return rows.text();
+}
+
+void comparedRegister(const SvdRegister &reg, quint64 before, quint64 after, bool write, Rows *rows)
 {
     const QList<SvdField> fields = fieldsOf(reg);
-    QString rows;
-    int count = 0;
+    QList<QStringList> cells;
     for (const SvdField &field : fields) {
-        if (!((before ^ after) & field.mask()))
-            continue;
-        ++count;
-        rows += QStringLiteral("%1\t%2\t%3\t→\t%4\n")
-                        .arg(bitRange(field.lsb, field.width), field.name,
-                             valueColumns(field, before, write), valueColumns(field, after, write));
+        if ((before ^ after) & field.mask())
+            cells.append(QStringList { bitRange(field.lsb, field.width), field.name }
+                         + valueColumns(field, before, write) + QStringList { QStringLiteral("→") }
+                         + valueColumns(field, after, write));
     }
+    const qsizetype count = cells.size();
     for (const auto &[lsb, width] : uncoveredRuns(reg, fields, before ^ after)) {
         SvdField run;
         run.lsb = lsb;
         run.width = width;
-        rows += QStringLiteral("%1\t(no field)\t%2\t→\t%3\n")
-                        .arg(bitRange(lsb, width), valueColumns(run, before, write),
-                             valueColumns(run, after, write));
+        cells.append(QStringList { bitRange(lsb, width), QStringLiteral("(no field)") }
+                     + valueColumns(run, before, write) + QStringList { QStringLiteral("→") }
+                     + valueColumns(run, after, write));
     }
-    return headerLine(reg,
-                      QStringLiteral("%1 → %2: %3")
-                              .arg(hexDigits(before, reg.size), hexDigits(after, reg.size),
-                                   count == 1 ? QStringLiteral("1 field differs")
-                                              : QStringLiteral("%1 fields differ").arg(count)))
-            + rows;
+    rows->add(
+            Rows::Heading,
+            headerCells(reg,
+                        QStringLiteral("%1 → %2: %3")
+                                .arg(hexDigits(before, reg.size), hexDigits(after, reg.size),
+                                     count == 1 ? QStringLiteral("1 field differs")
+                                                : QStringLiteral("%1 fields differ").arg(count))));
+    for (const QStringList &row : std::as_const(cells))
+        rows->add(Rows::Field, row);
+}
+
+QString jsonHex(quint64 value, int bits)
+{
+    return jsonString(hexDigits(value, bits));
+}
+
+QString uncoveredJson(const SvdRegister &reg, quint64 value)
+{
+    return uncoveredJson(reg, fieldsOf(reg), value);
+}
+
+JsonObject registerJson(const SvdRegister &reg)
+{
+    JsonObject object;
+    object.add(QLatin1String("register"), jsonString(reg.name))
+            .add(QLatin1String("address"), jsonHex(reg.address, 32))
+            .add(QLatin1String("size"), QString::number(reg.size))
+            .add(QLatin1String("access"), jsonStringOrNull(reg.access))
+            .add(QLatin1String("reset"), jsonHex(reg.resetValue, reg.size))
+            .add(QLatin1String("resetMask"), jsonHex(reg.resetMask, reg.size));
+    return object;
+}
+
+QString fieldJson(const SvdField &field, const QString &value, const QString &enumName)
+{
+    return JsonObject()
+            .add(QLatin1String("name"), jsonString(field.name))
+            .add(QLatin1String("msb"), QString::number(field.lsb + field.width - 1))
+            .add(QLatin1String("lsb"), QString::number(field.lsb))
+            .add(QLatin1String("value"), value)
+            .add(QLatin1String("enum"), enumName)
+            .add(QLatin1String("access"), jsonStringOrNull(field.access))
+            .text();
+}
+
+QString decodedRegisterJson(const SvdRegister &reg, quint64 value, bool write, bool changedOnly)
+{
+    const QList<SvdField> fields = fieldsOf(reg);
+    const quint64 differs = (value ^ reg.resetValue) & reg.resetMask;
+    QStringList shown;
+    for (const SvdField &field : fields) {
+        if (!changedOnly || (differs & field.mask())) {
+            const auto [fieldValue, name] = fieldValueJson(field, value, write);
+            shown.append(fieldJson(field, fieldValue, name));
+        }
+    }
+    return registerJson(reg)
+                   .add(QLatin1String("value"), jsonHex(value, reg.size))
+                   .add(QLatin1String("fields"), jsonArray(shown))
+                   .add(QLatin1String("uncovered"), uncoveredJson(reg, fields, value))
+                   .text()
+            + u'\n';
+}
+
+QString comparedRegisterJson(const SvdRegister &reg, quint64 before, quint64 after, bool write)
+{
+    const QList<SvdField> fields = fieldsOf(reg);
+    QStringList shown;
+    for (const SvdField &field : fields) {
+        if (!((before ^ after) & field.mask()))
+            continue;
+        const auto [oldValue, oldName] = fieldValueJson(field, before, write);
+        const auto [newValue, newName] = fieldValueJson(field, after, write);
+        shown.append(
+                fieldJson(field, jsonOldNew(oldValue, newValue), jsonOldNew(oldName, newName)));
+    }
+    return registerJson(reg)
+                   .add(QLatin1String("value"),
+                        jsonOldNew(jsonHex(before, reg.size), jsonHex(after, reg.size)))
+                   .add(QLatin1String("fields"), jsonArray(shown))
+                   .add(QLatin1String("uncovered"),
+                        jsonOldNew(uncoveredJson(reg, fields, before),
+                                   uncoveredJson(reg, fields, after)))
+                   .text()
+            + u'\n';
 }
 
 namespace {
 
-int decode(const QString &path, const SvdRegister &reg, quint64 value, bool write)
+// Rows for a person on a terminal, tab-separated rows for scripts, or JSON.
+enum class Form { Rows, Json };
+
+int decode(const QString &path, const SvdRegister &reg, quint64 value, bool write, Form form)
 {
-    printOut(decodedRegister(reg, value, write, false));
+    if (form == Form::Json) {
+        printOut(decodedRegisterJson(reg, value, write, false));
+    } else {
+        Rows rows(alignedOutput());
+        decodedRegister(reg, value, write, false, &rows);
+        printOut(rows.text());
+    }
     return warnUncovered(path, reg, fieldsOf(reg), value, hexDigits(value, reg.size)) ? ExitFindings
                                                                                       : ExitClean;
 }
 
-int compare(const QString &path, const SvdRegister &reg, quint64 before, quint64 after, bool write)
+int compare(const QString &path, const SvdRegister &reg, quint64 before, quint64 after, bool write,
+            Form form)
 {
-    printOut(comparedRegister(reg, before, after, write));
+    if (form == Form::Json) {
+        printOut(comparedRegisterJson(reg, before, after, write));
+    } else {
+        Rows rows(alignedOutput());
+        comparedRegister(reg, before, after, write, &rows);
+        printOut(rows.text());
+    }
     const QList<SvdField> fields = fieldsOf(reg);
     const bool strayBefore = warnUncovered(path, reg, fields, before, hexDigits(before, reg.size));
     // The same value twice has the same stray bits: said once.
@@ -299,12 +427,17 @@ bool composedValue(const SvdRegister &reg, quint64 start, const QStringList &ass
 namespace {
 
 int compose(const QString &path, const SvdRegister &reg, quint64 start,
-            const QStringList &assignments)
+            const QStringList &assignments, Form form)
 {
     quint64 value = 0;
     QString error;
     if (!composedValue(reg, start, assignments, &value, &error))
         return fileError(path, error);
+    // As JSON, the value composed decoded, as every other object of reg is.
+    if (form == Form::Json) {
+        printOut(decodedRegisterJson(reg, value, false, false));
+        return ExitClean;
+    }
     printOut(QStringLiteral("%1\n%2\n%3\n")
                      .arg(hexDigits(value, reg.size))
                      .arg(value)
@@ -323,8 +456,9 @@ int runReg(const QStringList &arguments)
             "register, its address, size, access, reset value and mask, and the fields whose "
             "value differs from reset), then one line per field, most significant first: its "
             "bits, name, value in hexadecimal and decimal, enumerated name and access, "
-            "tab-separated; then the bits no field covers that are set, with a warning (exit "
-            "status 1). With FIELD=VALUE arguments it composes a value instead, from the reset "
+            "tab-separated (on a terminal, in aligned columns); then the bits no field covers "
+            "that are set, with a warning (exit status 1). With FIELD=VALUE arguments it composes "
+            "a value instead, from the reset "
             "value (or --from), and prints it in hexadecimal, decimal and binary; VALUE is a "
             "number or an enumerated name (without case), told apart by their form (2mA is a "
             "name). A VALUE that is both, with different values (a field whose names are 1, 2, "
@@ -333,8 +467,9 @@ int runReg(const QStringList &arguments)
             "its set (PERIPHERAL.REGISTER, PERIPHERAL.CLUSTER.REGISTER), without case, or given "
             "by its address: an argument that is a number is an address. Numbers are written as "
             "the tool's --help says.\n\n"
-            "Example: GPIO 29's control register at 0x3005, field by field:\n"
-            "  K732-118-labels reg rp2040.svd IO_BANK0.GPIO29_CTRL 0x0000_3005"));
+            "Example: GPIO 29's control register at 0x3005, field by field, then as JSON:\n"
+            "  K732-118-labels reg rp2040.svd IO_BANK0.GPIO29_CTRL 0x0000_3005\n"
+            "  K732-118-labels reg --json rp2040.svd IO_BANK0.GPIO29_CTRL 0x3005"));
     const QCommandLineOption write(QStringLiteral("write"),
                                    QStringLiteral("Name the values as written to the register "
                                                   "(the write enumerated values), not as read "
@@ -346,7 +481,17 @@ int runReg(const QStringList &arguments)
     const QCommandLineOption from(QStringLiteral("from"),
                                   QStringLiteral("Compose from VALUE instead of the reset value."),
                                   QStringLiteral("VALUE"));
-    parser.addOptions({ write, diff, from });
+    const QCommandLineOption json(
+            QStringLiteral("json"),
+            QStringLiteral("One JSON object instead of rows (JSON Lines): keys register, "
+                           "address, size (bits), access, reset, resetMask, value, fields (each "
+                           "name, msb, lsb, value, enum, access) and uncovered (the set bits that "
+                           "no field covers, or null). Values, addresses and masks are \"0x…\" "
+                           "strings; enum is null where the field names no value. With --diff, "
+                           "value, uncovered and each field's value and enum are {\"old\": …, "
+                           "\"new\": …}, and fields holds the fields that differ. Composing, "
+                           "the value composed, decoded."));
+    parser.addOptions({ write, diff, from, json });
     parser.addPositionalArgument(
             QStringLiteral("SVD"),
             QStringLiteral("The device description (.svd); - reads standard input."));
@@ -460,9 +605,10 @@ int runReg(const QStringList &arguments)
                                            counted(reg->size, QStringLiteral("bit"),
                                                    QStringLiteral("bits"))));
     }
+    const Form form = parser.isSet(json) ? Form::Json : Form::Rows;
     if (composing)
-        return compose(path, *reg, parser.isSet(from) ? start : reg->resetValue, rest);
+        return compose(path, *reg, parser.isSet(from) ? start : reg->resetValue, rest, form);
     if (parser.isSet(diff))
-        return compare(path, *reg, value, other, parser.isSet(write));
-    return decode(path, *reg, value, parser.isSet(write));
+        return compare(path, *reg, value, other, parser.isSet(write), form);
+    return decode(path, *reg, value, parser.isSet(write), form);
 }

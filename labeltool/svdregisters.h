@@ -3,6 +3,7 @@
 // wrong one, and how values, bit ranges and access read.
 #pragma once
 
+#include "rows.h"
 #include "svdimport.h"
 
 #include <QList>
@@ -58,15 +59,33 @@ QList<SvdField> fieldsOf(const SvdRegister &reg);
 // As reg prints a register's value: its header line (name, address, size, access, reset, and the
 // fields that differ from reset), then a row per field, most significant first, and a "(no field)"
 // row per run of uncovered bits that holds a set bit. changedOnly keeps the fields, and the runs,
-// that differ from reset. (Defined in reg.cpp.)
+// that differ from reset. (Defined in reg.cpp, as are the others below.)
+void decodedRegister(const SvdRegister &reg, quint64 value, bool write, bool changedOnly,
+                     Rows *rows);
+// The same rows as text, tab-separated.
 QString decodedRegister(const SvdRegister &reg, quint64 value, bool write, bool changedOnly);
 // The value reg composes from FIELD=VALUE assignments, start being the reset value or --from's:
 // each field named without case, VALUE a number or an enumerated name as reg's --help says, the
 // result within the register's size. False, with the line reg prints in error, when an
-// assignment names no field, a read-only one, or a value the field cannot take. (Defined in
-// reg.cpp.)
+// assignment names no field, a read-only one, or a value the field cannot take.
 bool composedValue(const SvdRegister &reg, quint64 start, const QStringList &assignments,
                    quint64 *value, QString *error);
 // As reg --diff prints two values: the header line, old → new, then the fields and uncovered runs
 // that differ.
-QString comparedRegister(const SvdRegister &reg, quint64 before, quint64 after, bool write);
+void comparedRegister(const SvdRegister &reg, quint64 before, quint64 after, bool write,
+                      Rows *rows);
+// The same as one JSON object on a line (with its newline): register, address, size, access,
+// reset, resetMask, value, fields (the fields decodedRegister shows, each name, msb, lsb, value,
+// enum, access) and uncovered (the set bits that no field covers, or null).
+QString decodedRegisterJson(const SvdRegister &reg, quint64 value, bool write, bool changedOnly);
+// The fields that differ; value, uncovered and each field's value and enum as {"old", "new"}.
+QString comparedRegisterJson(const SvdRegister &reg, quint64 before, quint64 after, bool write);
+// The members that every register's object begins with: register, address, size, access, reset
+// and resetMask.
+JsonObject registerJson(const SvdRegister &reg);
+// A field's object: name, msb, lsb, access, with its value and enum given as JSON text.
+QString fieldJson(const SvdField &field, const QString &value, const QString &enumName);
+// The set bits of value that no field covers, as a JSON string, or null when there are none.
+QString uncoveredJson(const SvdRegister &reg, quint64 value);
+// "0x…" of as many digits as bits take, as a JSON string.
+QString jsonHex(quint64 value, int bits);

@@ -52,7 +52,7 @@ expect "$tool --v" --version
 # Each command's options, from its own --help.
 expect "$tool import-svd --" --device --help --into --only --output --pack --quiet --verbose
 expect "$tool decode $label_file --s" --set
-expect "$tool dump --" --base --big-endian --changed --device --diff --help --pack
+expect "$tool dump --" --base --big-endian --changed --device --diff --help --json --pack
 
 # Set names from the file on the command line, or from the default file beside the tool; a
 # word already typed narrows them.

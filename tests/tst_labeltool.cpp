@@ -6,6 +6,8 @@
 #include "settingsreference.h"
 #include "svdimport.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -144,6 +146,20 @@ const QByteArray edgeSvd = R"(<device><name>E</name><peripherals>
 <bitOffset>0</bitOffset></field></fields></register>
 </registers></peripheral></peripherals></device>
 )";
+
+// A register whose name holds a quote, a tab, a C1 control, a line separator and characters
+// beyond the BMP, and fields of wide, combining and control characters and a backslash: what
+// JSON must escape and a terminal must be spared.
+const QByteArray oddSvd = R"(<device><name>J</name><peripherals>
+<peripheral><name>J</name><baseAddress>0x40000000</baseAddress><registers>
+<register><name>Q"B&#9;C&#x85;&#x2028;é😀</name><addressOffset>0</addressOffset><fields>
+<field><name>温度</name><bitRange>[3:0]</bitRange></field>
+<field><name>e&#x301;</name><bitRange>[4:4]</bitRange></field>
+<field><name>X\&#x9b;2J</name><bitRange>[5:5]</bitRange></field>
+</fields></register>
+</registers></peripheral></peripherals></device>
+)";
+const QString oddName = QStringLiteral("J.Q\"B\tC\u0085\u2028é😀");
 
 struct Run
 {
@@ -309,6 +325,9 @@ void tst_LabelTool::initTestCase()
                    "Valve\\Open=2\n"));
     QVERIFY(toFile(path(QStringLiteral("cut.svd")), smallSvd.left(200)));
     QVERIFY(toFile(path(QStringLiteral("edge.svd")), edgeSvd));
+    QVERIFY(toFile(path(QStringLiteral("odd.svd")), oddSvd));
+    // Rows are aligned only where a row says so.
+    qunsetenv("MASKCALC_ALIGNED_OUTPUT");
     // An installed pack whose one device is described by the small description, for --device.
     QVERIFY(QDir(scratch.path()).mkpath(QStringLiteral("packs/Acme/Tiny_DFP/1.0.0/svd")));
     QVERIFY(toFile(path(QStringLiteral("packs/Acme/Tiny_DFP/1.0.0/svd/small.svd")), smallSvd));
@@ -1229,6 +1248,268 @@ void tst_LabelTool::commands_data()
     QTest::newRow("dump: a base that is no number")
             << QStringList { "dump", "@values.svd", "@gdb.txt", "--base", "0xg" } << 2
             << QByteArray() << "'0xg' is no address";
+    // JSON Lines, keys in the order a person reads them; every value, address and mask a string,
+    // so that a 64-bit one beyond 2^53 stays exact.
+    QTest::newRow("reg --json: a name to escape, wide and combining characters, uncovered bits")
+            << QStringList { "reg", "--json", "@odd.svd", "0x40000000", "0x7F" } << 1
+            << QByteArray(R"({"register":"J.Q\"B\tC\u0085\u2028é😀","address":"0x40000000",)"
+                          R"("size":32,"access":"read-write","reset":"0x00000000",)"
+                          R"("resetMask":"0xFFFFFFFF","value":"0x0000007F","fields":[)"
+                          R"({"name":"X\\\u009b2J","msb":5,"lsb":5,"value":"0x1","enum":null,)"
+                          R"("access":"read-write"},)"
+                          R"({"name":")"
+                          "e\xcc\x81"
+                          R"(","msb":4,"lsb":4,"value":"0x1","enum":null,)"
+                          R"("access":"read-write"},)"
+                          R"({"name":"温度","msb":3,"lsb":0,"value":"0xF","enum":null,)"
+                          R"("access":"read-write"}],"uncovered":"0x00000040"})"
+                          "\n")
+            << "0x0000007F sets bit 6, which no field covers";
+    const QByteArray wideStart =
+            R"({"register":"P.WIDE","address":"0x40000200","size":64,"access":"read-write",)"
+            R"("reset":"0x8000000000000000","resetMask":"0xFFFFFFFFFFFFFFFF",)";
+    QTest::newRow("reg --json: a 64-bit value beyond 2^53, exact")
+            << QStringList { "(aligned)",          "reg",   "@values.svd", "P.WIDE",
+                             "0x9000000100000001", "--json" }
+            << 1
+            << wideStart
+                    + R"("value":"0x9000000100000001","fields":[)"
+                      R"({"name":"HI","msb":63,"lsb":60,"value":"0x9","enum":null,)"
+                      R"("access":"read-write"},)"
+                      R"({"name":"LO","msb":31,"lsb":0,"value":"0x00000001","enum":null,)"
+                      R"("access":"read-write"}],"uncovered":"0x0000000100000000"})"
+                      "\n"
+            << "sets bit 32, which no field covers";
+    const QByteArray ctrlStart =
+            R"({"register":"P.CTRL","address":"0x40000010","size":32,"access":"read-write",)"
+            R"("reset":"0x00000021","resetMask":"0x0000FFFF",)";
+    QTest::newRow("reg --json --diff: old and new, names and no names")
+            << QStringList { "reg", "--json", "@values.svd", "P.CTRL", "0x13b3", "--diff", "0x21" }
+            << 0
+            << ctrlStart
+                    + R"("value":{"old":"0x000013B3","new":"0x00000021"},"fields":[)"
+                      R"({"name":"PRESC2","msb":15,"lsb":12,"value":{"old":"0x1","new":"0x0"},)"
+                      R"("enum":{"old":"DIV2","new":"DIV1"},"access":"read-write"},)"
+                      R"({"name":"DONE","msb":9,"lsb":9,"value":{"old":"0x1","new":"0x0"},)"
+                      R"("enum":{"old":null,"new":null},"access":"read-write"},)"
+                      R"({"name":"FLAG","msb":8,"lsb":8,"value":{"old":"0x1","new":"0x0"},)"
+                      R"("enum":{"old":null,"new":null},"access":"read-only"},)"
+                      R"({"name":"PRESC","msb":7,"lsb":4,"value":{"old":"0xB","new":"0x2"},)"
+                      R"("enum":{"old":"SLOW","new":"SLOW"},"access":"read-write"},)"
+                      R"({"name":"MODE","msb":1,"lsb":0,"value":{"old":"0x3","new":"0x1"},)"
+                      R"("enum":{"old":"BUSY","new":null},"access":"read-write"}],)"
+                      R"("uncovered":{"old":null,"new":null}})"
+                      "\n"
+            << QString();
+    QTest::newRow("reg --json: a value composed, decoded")
+            << QStringList { "reg", "--json", "@values.svd", "P.CTRL", "MODE=START", "PRESC=DIV2" }
+            << 0
+            << ctrlStart
+                    + R"("value":"0x00000011","fields":[)"
+                      R"({"name":"PRESC2","msb":15,"lsb":12,"value":"0x0","enum":"DIV1",)"
+                      R"("access":"read-write"},)"
+                      R"({"name":"DONE","msb":9,"lsb":9,"value":"0x0","enum":null,)"
+                      R"("access":"read-write"},)"
+                      R"({"name":"FLAG","msb":8,"lsb":8,"value":"0x0","enum":null,)"
+                      R"("access":"read-only"},)"
+                      R"({"name":"PRESC","msb":7,"lsb":4,"value":"0x1","enum":"DIV2",)"
+                      R"("access":"read-write"},)"
+                      R"({"name":"MODE","msb":1,"lsb":0,"value":"0x1","enum":null,)"
+                      R"("access":"read-write"}],"uncovered":null})"
+                      "\n"
+            << QString();
+    QTest::newRow("find --json: a register, then each field, without values")
+            << QStringList { "find", "--json", "@values.svd", "p.wide*" } << 0
+            << wideStart
+                    + R"("value":null,"fields":[],"uncovered":null})"
+                      "\n"
+                    + wideStart
+                    + R"("value":null,"fields":[{"name":"HI","msb":63,"lsb":60,"value":null,)"
+                      R"("enum":null,"access":"read-write"}],"uncovered":null})"
+                      "\n"
+                    + wideStart
+                    + R"("value":null,"fields":[{"name":"LO","msb":31,"lsb":0,"value":null,)"
+                      R"("enum":null,"access":"read-write"}],"uncovered":null})"
+                      "\n"
+            << QString();
+    QTest::newRow("find --json: an address")
+            << QStringList { "find", "--json", "@values.svd", "0x50000003" } << 0
+            << QByteArray(R"({"register":"Q.HALF","address":"0x50000002","size":16,)"
+                          R"("access":"read-only","reset":"0x0005","resetMask":"0xFFFF",)"
+                          R"("value":null,"fields":[],"uncovered":null})"
+                          "\n")
+            << QString();
+    QTest::newRow("dump --json: decoded, bytes of no register, one partly")
+            << QStringList { "dump", "--json", "@values.svd", "@gdb.txt" } << 0
+            << ctrlStart
+                    + R"("value":"0x000013B3","fields":[)"
+                      R"({"name":"PRESC2","msb":15,"lsb":12,"value":"0x1","enum":"DIV2",)"
+                      R"("access":"read-write"},)"
+                      R"({"name":"DONE","msb":9,"lsb":9,"value":"0x1","enum":null,)"
+                      R"("access":"read-write"},)"
+                      R"({"name":"FLAG","msb":8,"lsb":8,"value":"0x1","enum":null,)"
+                      R"("access":"read-only"},)"
+                      R"({"name":"PRESC","msb":7,"lsb":4,"value":"0xB","enum":"SLOW",)"
+                      R"("access":"read-write"},)"
+                      R"({"name":"MODE","msb":1,"lsb":0,"value":"0x3","enum":"BUSY",)"
+                      R"("access":"read-write"}],"uncovered":null})"
+                      "\n"
+                      R"({"register":"P.ALT","address":"0x40000014","size":32,)"
+                      R"("access":"read-write","reset":"0x00000000","resetMask":"0x0000FFFF",)"
+                      R"("value":"0x00000025","fields":[)"
+                      R"({"name":"KIND","msb":5,"lsb":4,"value":"0x2","enum":null,)"
+                      R"("access":"read-write"},)"
+                      R"({"name":"SPEED","msb":3,"lsb":0,"value":"0x5","enum":"DIV2",)"
+                      R"("access":"read-write"}],"uncovered":null})"
+                      "\n"
+                      R"({"register":null,"address":"0x40000018","size":64,"access":null,)"
+                      R"("reset":null,"resetMask":null,"value":null,"fields":[],"uncovered":null,)"
+                      R"("note":"no register: 8 bytes"})"
+                      "\n"
+                    + wideStart
+                    + R"("value":"0xF000000000000001","fields":[)"
+                      R"({"name":"HI","msb":63,"lsb":60,"value":"0xF","enum":null,)"
+                      R"("access":"read-write"},)"
+                      R"({"name":"LO","msb":31,"lsb":0,"value":"0x00000001","enum":null,)"
+                      R"("access":"read-write"}],"uncovered":null})"
+                      "\n"
+                      R"({"register":"P.BYTE","address":"0x40000208","size":8,)"
+                      R"("access":"read-write","reset":"0x00","resetMask":"0xFF","value":"0x21",)"
+                      R"("fields":[{"name":"B","msb":7,"lsb":4,"value":"0x2","enum":null,)"
+                      R"("access":"read-write"}],"uncovered":"0x01"})"
+                      "\n"
+                      R"({"register":null,"address":"0x40000209","size":8,"access":null,)"
+                      R"("reset":null,"resetMask":null,"value":null,"fields":[],"uncovered":null,)"
+                      R"("note":"no register: 1 byte"})"
+                      "\n"
+                      R"({"register":"Q.HALF","address":"0x50000002","size":16,)"
+                      R"("access":"read-only","reset":"0x0005","resetMask":"0xFFFF",)"
+                      R"("value":null,"fields":[],"uncovered":null,)"
+                      R"("note":"partly in the dump: 1 of 2 bytes, not decoded"})"
+                      "\n"
+            << QString();
+    QTest::newRow("dump --json --changed: the fields that differ from reset")
+            << QStringList { "(stdin @jlink.txt)", "dump", "@values.svd", "--changed", "--json" }
+            << 0
+            << QByteArray(R"({"register":"P.ALT","address":"0x40000014","size":32,)"
+                          R"("access":"read-write","reset":"0x00000000","resetMask":"0x0000FFFF",)"
+                          R"("value":"0x00000010","fields":[)"
+                          R"({"name":"KIND","msb":5,"lsb":4,"value":"0x1","enum":null,)"
+                          R"("access":"read-write"}],"uncovered":null})"
+                          "\n")
+            << QString();
+    QTest::newRow("dump --json --diff: registers in one dump only, one partly")
+            << QStringList { "(in the scratch directory)",
+                             "dump",
+                             "--json",
+                             "values.svd",
+                             "gdb.txt",
+                             "--diff",
+                             "openocd.txt" }
+            << 0
+            << ctrlStart
+                    + R"("value":{"old":"0x000013B3","new":"0x000013B1"},"fields":[)"
+                      R"({"name":"MODE","msb":1,"lsb":0,"value":{"old":"0x3","new":"0x1"},)"
+                      R"("enum":{"old":"BUSY","new":null},"access":"read-write"}],)"
+                      R"("uncovered":{"old":null,"new":null}})"
+                      "\n"
+                      R"({"register":"P.CH[0].CFGA","address":"0x40000108","size":32,)"
+                      R"("access":"read-write","reset":"0x00000000","resetMask":"0x0000FFFF",)"
+                      R"("value":{"old":null,"new":"0x00000001"},"fields":[],)"
+                      R"("uncovered":{"old":null,"new":null},"note":"only in openocd.txt"})"
+                      "\n"
+                      R"({"register":"P.CH[0].CFGB","address":"0x4000010C","size":32,)"
+                      R"("access":"read-write","reset":"0x00000000","resetMask":"0x0000FFFF",)"
+                      R"("value":{"old":null,"new":"0x00000000"},"fields":[],)"
+                      R"("uncovered":{"old":null,"new":null},"note":"only in openocd.txt"})"
+                      "\n"
+                    + wideStart
+                    + R"("value":{"old":"0xF000000000000001","new":null},"fields":[],)"
+                      R"("uncovered":{"old":null,"new":null},"note":"only in gdb.txt"})"
+                      "\n"
+                      R"({"register":"P.BYTE","address":"0x40000208","size":8,)"
+                      R"("access":"read-write","reset":"0x00","resetMask":"0xFF",)"
+                      R"("value":{"old":"0x21","new":null},"fields":[],)"
+                      R"("uncovered":{"old":"0x01","new":null},"note":"only in gdb.txt"})"
+                      "\n"
+                      R"({"register":"Q.HALF","address":"0x50000002","size":16,)"
+                      R"("access":"read-only","reset":"0x0005","resetMask":"0xFFFF",)"
+                      R"("value":{"old":null,"new":"0x0005"},"fields":[],)"
+                      R"("uncovered":{"old":null,"new":null},"note":"partly in gdb.txt: 1 of 2 bytes"})"
+                      "\n"
+            << QString();
+    // On a terminal, each kind of row in columns of its own widest cells, measured as a terminal
+    // shows them; the last cell of a row widens nothing.
+    QTest::newRow("reg, aligned: --diff, the arrow in its column") << QStringList { "(aligned)",
+                                                                                    "reg",
+                                                                                    "@values.svd",
+                                                                                    "P.CTRL",
+                                                                                    "0x13b3",
+                                                                                    "--diff",
+                                                                                    "0x21" }
+                                                                   << 0
+                                                                   << QByteArray(
+                                                                              "P.CTRL  0x40000010  "
+                                                                              "32 bits  read-write "
+                                                                              " reset 0x00000021 "
+                                                                              "mask "
+                                                                              "0x0000FFFF  "
+                                                                              "0x000013B3 → "
+                                                                              "0x00000021: 5 "
+                                                                              "fields differ\n"
+                                                                              "[15:12]  PRESC2  "
+                                                                              "0x1  1   DIV2  →  "
+                                                                              "0x0  0  DIV1\n"
+                                                                              "[9]      DONE    "
+                                                                              "0x1  1         →  "
+                                                                              "0x0  0\n"
+                                                                              "[8]      FLAG    "
+                                                                              "0x1  1         →  "
+                                                                              "0x0  0\n"
+                                                                              "[7:4]    PRESC   "
+                                                                              "0xB  11  SLOW  →  "
+                                                                              "0x2  2  SLOW\n"
+                                                                              "[1:0]    MODE    "
+                                                                              "0x3  3   BUSY  →  "
+                                                                              "0x1  1  (unnamed)\n")
+                                                                   << QString();
+    QTest::newRow("dump, aligned: registers, fields, bytes of no register, a note")
+            << QStringList { "(aligned)", "dump", "@values.svd", "@gdb.txt" } << 0
+            << QByteArray("P.CTRL         0x40000010  32 bits  read-write  reset 0x00000021 mask "
+                          "0x0000FFFF                  differs from reset: PRESC2, DONE, FLAG, "
+                          "PRESC, MODE\n"
+                          "[15:12]  PRESC2      0x1         1   DIV2  read-write\n"
+                          "[9]      DONE        0x1         1         read-write, writing 1 "
+                          "clears a bit\n"
+                          "[8]      FLAG        0x1         1         read-only, reading clears "
+                          "it\n"
+                          "[7:4]    PRESC       0xB         11  SLOW  read-write\n"
+                          "[1:0]    MODE        0x3         3   BUSY  read-write\n"
+                          "P.ALT          0x40000014  32 bits  read-write  reset 0x00000000 mask "
+                          "0x0000FFFF                  differs from reset: KIND, SPEED\n"
+                          "[5:4]    KIND        0x2         2         read-write\n"
+                          "[3:0]    SPEED       0x5         5   DIV2  read-write\n"
+                          "(no register)  0x40000018  8 bytes\n"
+                          "P.WIDE         0x40000200  64 bits  read-write  reset "
+                          "0x8000000000000000 mask 0xFFFFFFFFFFFFFFFF  differs from reset: HI, "
+                          "LO\n"
+                          "[63:60]  HI          0xF         15        read-write\n"
+                          "[31:0]   LO          0x00000001  1         read-write\n"
+                          "P.BYTE         0x40000208  8 bits   read-write  reset 0x00 mask 0xFF "
+                          "                             differs from reset: B\n"
+                          "[7:4]    B           0x2         2         read-write\n"
+                          "[3:0]    (no field)  0x1         1\n"
+                          "(no register)  0x40000209  1 byte\n"
+                          "Q.HALF         0x50000002  16 bits  partly in the dump: 1 of 2 bytes, "
+                          "not decoded\n")
+            << QString();
+    QTest::newRow("find, aligned: wide and combining characters, controls escaped")
+            << QStringList { "(aligned)", "find", "@odd.svd", "*" } << 0
+            << QByteArray("0x40000000  J.Q\"B\\tC\\x85\\u2028é😀            32 bits\n"
+                          "0x40000000  J.Q\"B\\tC\\x85\\u2028é😀.温度       [3:0]\n"
+                          "0x40000000  J.Q\"B\\tC\\x85\\u2028é😀.e\xcc\x81          [4]\n"
+                          "0x40000000  J.Q\"B\\tC\\x85\\u2028é😀.X\\\\\\x9B2J  [5]\n")
+            << QString();
     QTest::newRow("reg: a Latin-1 SVD")
             << QStringList { "(bytes)", "reg", "@s\\0351.svd", "P.X", "1" } << 2 << QByteArray()
             << undecodable;
@@ -1263,6 +1544,10 @@ void tst_LabelTool::commands()
             child.in = QStringLiteral("/dev/zero"); // never ends
         } else if (how == QLatin1String("(in the scratch directory)")) {
             child.directory = scratch.path(); // names in messages as given
+        } else if (how == QLatin1String("(aligned)")) {
+            // As on a terminal, which the tests have none of.
+            child.prefix = QStringList { QStringLiteral("env"),
+                                         QStringLiteral("MASKCALC_ALIGNED_OUTPUT=1") };
         } else if (how == QLatin1String("(stdout /dev/full)")) {
             child.out = QStringLiteral("/dev/full");
         } else if (how == QLatin1String("(stderr /dev/full)")) {
@@ -1338,6 +1623,20 @@ void tst_LabelTool::commands()
     QCOMPARE(result.out, out);
     const QString errText = QString::fromUtf8(result.err);
     QVERIFY2(err.isEmpty() ? errText.isEmpty() : errText.contains(err), qPrintable(errText));
+    // JSON Lines: each line one object that a JSON reader takes, names as the description has
+    // them.
+    if (arguments.contains(QLatin1String("--json"))) {
+        for (const QByteArray &line : result.out.split('\n')) {
+            if (line.isEmpty())
+                continue;
+            QJsonParseError error {};
+            const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+            QVERIFY2(document.isObject(), qPrintable(error.errorString()));
+            const QString name = document.object().value(QLatin1String("register")).toString();
+            if (name.startsWith(QLatin1String("J.Q")))
+                QCOMPARE(name, oddName);
+        }
+    }
     // Nothing is said twice.
     QStringList errLines = errText.split(u'\n', Qt::SkipEmptyParts);
     errLines.removeDuplicates();
@@ -1444,7 +1743,7 @@ void tst_LabelTool::helpText_data()
     QTest::addColumn<QString>("command"); // empty: the tool's own help
     QTest::addColumn<QString>("columns"); // empty: COLUMNS unset and no terminal, so 80
     for (const char *command :
-         { "", "check", "show", "decode", "encode", "import-svd", "reg", "find" }) {
+         { "", "check", "show", "decode", "encode", "import-svd", "reg", "find", "dump" }) {
         for (const char *columns : { "", "60", "132" })
             QTest::addRow("%s, %s columns", *command ? command : "the tool",
                           *columns ? columns : "80 (no terminal)")

@@ -1,0 +1,220 @@
+// SPDX-License-Identifier: MIT
+// How reg, find and dump write their results: tab-separated rows, aligned columns, JSON Lines.
+#include "rows.h"
+
+#include "labeltool.h"
+
+#include <algorithm>
+#include <array>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <cstdio>
+#include <io.h>
+#endif
+
+namespace {
+
+// East Asian wide and fullwidth characters, which a terminal gives two columns.
+bool isWide(char32_t c)
+{
+    return c >= 0x1100
+            && (c <= 0x115F || c == 0x2329 || c == 0x232A
+                || (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F) || (c >= 0xAC00 && c <= 0xD7A3)
+                || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE10 && c <= 0xFE19)
+                || (c >= 0xFE30 && c <= 0xFE6F) || (c >= 0xFF00 && c <= 0xFF60)
+                || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F)
+                || (c >= 0x1F900 && c <= 0x1F9FF) || (c >= 0x20000 && c <= 0x2FFFD)
+                || (c >= 0x30000 && c <= 0x3FFFD));
+}
+
+// Control characters, and the line and paragraph separators, which a terminal may take for line
+// ends.
+bool isUnshown(QChar c)
+{
+    const char16_t code = c.unicode();
+    return code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x2028 || code == 0x2029;
+}
+
+// A cell as a terminal may show it: show's escapes, and any other control character as \xNN (a
+// separator as \uNNNN), so that no name of a description can move the cursor or change the
+// colours.
+QString shownCell(const QString &cell)
+{
+    QString escaped = escapedField(cell);
+    if (std::none_of(escaped.cbegin(), escaped.cend(), isUnshown))
+        return escaped;
+    QString shown;
+    shown.reserve(escaped.size() + 8);
+    for (const QChar c : escaped) {
+        if (!isUnshown(c))
+            shown += c;
+        else if (c.unicode() < 0x100)
+            shown += QStringLiteral("\\x%1").arg(
+                    QString::number(c.unicode(), 16).toUpper().rightJustified(2, u'0'));
+        else
+            shown += QStringLiteral("\\u%1").arg(QString::number(c.unicode(), 16).toUpper());
+    }
+    return shown;
+}
+
+} // namespace
+
+bool alignedOutput()
+{
+    const QByteArray forced = qgetenv("MASKCALC_ALIGNED_OUTPUT");
+    if (forced == "1" || forced == "0")
+        return forced == "1";
+#ifdef Q_OS_UNIX
+    return ::isatty(STDOUT_FILENO) != 0;
+#elif defined(Q_OS_WIN)
+    return ::_isatty(::_fileno(stdout)) != 0;
+#else
+    return false;
+#endif
+}
+
+int terminalColumns(QStringView text)
+{
+    int columns = 0;
+    for (qsizetype k = 0; k < text.size(); ++k) {
+        char32_t c = text.at(k).unicode();
+        if (QChar::isHighSurrogate(c) && k + 1 < text.size()
+            && QChar::isLowSurrogate(text.at(k + 1).unicode())) {
+            c = QChar::surrogateToUcs4(text.at(k), text.at(k + 1));
+            ++k;
+        }
+        const QChar::Category category = QChar::category(c);
+        if (category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing
+            || category == QChar::Other_Format)
+            continue;
+        columns += isWide(c) ? 2 : 1;
+    }
+    return columns;
+}
+
+void Rows::add(Kind kind, const QStringList &cells)
+{
+    if (!aligned) {
+        text_ += cells.join(u'\t');
+        text_ += u'\n';
+        return;
+    }
+    Row row { kind, {} };
+    row.cells.reserve(cells.size());
+    for (const QString &cell : cells)
+        row.cells.append(shownCell(cell));
+    rows.append(std::move(row));
+}
+
+void Rows::addLine(const QString &line)
+{
+    text_ += line;
+}
+
+void Rows::append(const Rows &other)
+{
+    text_ += other.text_;
+    rows += other.rows;
+}
+
+QString Rows::text() const
+{
+    if (!aligned)
+        return text_;
+    std::array<QList<int>, 2> widths;
+    for (const Row &row : rows) {
+        QList<int> &width = widths.at(std::size_t(row.kind));
+        if (width.size() < row.cells.size() - 1)
+            width.resize(row.cells.size() - 1);
+        for (qsizetype k = 0; k + 1 < row.cells.size(); ++k)
+            width[k] = std::max(width.at(k), terminalColumns(row.cells.at(k)));
+    }
+    QString text = text_;
+    for (const Row &row : rows) {
+        const QList<int> &width = widths.at(std::size_t(row.kind));
+        QString line;
+        for (qsizetype k = 0; k < row.cells.size(); ++k) {
+            const QString &cell = row.cells.at(k);
+            line += cell;
+            if (k + 1 < row.cells.size())
+                line += QString(width.at(k) - terminalColumns(cell) + 2, u' ');
+        }
+        // Empty last cells leave no blanks at the end.
+        qsizetype end = line.size();
+        while (end > 0 && line.at(end - 1) == u' ')
+            --end;
+        line.truncate(end);
+        text += line;
+        text += u'\n';
+    }
+    return text;
+}
+
+JsonObject &JsonObject::add(QLatin1String key, const QString &value)
+{
+    if (body.size() > 1)
+        body += u',';
+    body += u'"';
+    body += key;
+    body += QLatin1String("\":");
+    body += value;
+    return *this;
+}
+
+QString jsonString(QStringView text)
+{
+    QString json;
+    json.reserve(text.size() + 2);
+    json += u'"';
+    for (qsizetype k = 0; k < text.size(); ++k) {
+        const char16_t c = text.at(k).unicode();
+        switch (c) {
+        case u'"':
+            json += QLatin1String("\\\"");
+            break;
+        case u'\\':
+            json += QLatin1String("\\\\");
+            break;
+        case u'\n':
+            json += QLatin1String("\\n");
+            break;
+        case u'\r':
+            json += QLatin1String("\\r");
+            break;
+        case u'\t':
+            json += QLatin1String("\\t");
+            break;
+        default:
+            if (c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029) {
+                json += QStringLiteral("\\u%1").arg(QString::number(c, 16).rightJustified(4, u'0'));
+            } else if (QChar::isHighSurrogate(c) && k + 1 < text.size()
+                       && QChar::isLowSurrogate(text.at(k + 1).unicode())) {
+                json += text.at(k);
+                json += text.at(++k);
+            } else if (QChar::isSurrogate(c)) {
+                json += QChar(QChar::ReplacementCharacter);
+            } else {
+                json += QChar(c);
+            }
+        }
+    }
+    json += u'"';
+    return json;
+}
+
+QString jsonStringOrNull(const QString &text)
+{
+    return text.isEmpty() ? jsonNull : jsonString(text);
+}
+
+QString jsonArray(const QStringList &values)
+{
+    return u'[' + values.join(u',') + u']';
+}
+
+QString jsonOldNew(const QString &before, const QString &after)
+{
+    return JsonObject().add(QLatin1String("old"), before).add(QLatin1String("new"), after).text();
+}

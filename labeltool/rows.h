@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: MIT
+// How reg, find and dump write their results: tab-separated rows for scripts, the same rows in
+// aligned columns on a terminal, or one JSON object a line.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Whether rows go out aligned: standard output is a terminal. MASKCALC_ALIGNED_OUTPUT set to 1 or
+// 0 decides instead, so that the tests can see both forms without a terminal.
+bool alignedOutput();
+
+// The columns a text takes on a terminal: combining marks none, East Asian wide characters two.
+int terminalColumns(QStringView text);
+
+// Rows of cells. Tab-separated, each row is its cells joined by tabs as they come, exactly as
+// scripts have always read them; aligned, each column is padded to the widest of its cells in all
+// the rows of the same kind (a row's last cell, never padded, does not count), and control
+// characters are escaped as show escapes them.
+class Rows
+{
+public:
+    // Headings (a register's line, a note, a run of bytes of no register) and fields align apart.
+    enum Kind { Heading, Field };
+
+    explicit Rows(bool aligned) : aligned(aligned) { }
+
+    void add(Kind kind, const QStringList &cells);
+    // A line as it is, newline included, for JSON Lines; never aligned.
+    void addLine(const QString &line);
+    void append(const Rows &other);
+    bool isEmpty() const { return text_.isEmpty() && rows.isEmpty(); }
+    QString text() const;
+
+private:
+    struct Row
+    {
+        Kind kind;
+        QStringList cells; // escaped
+    };
+    bool aligned;
+    QString text_; // tab-separated rows and JSON lines
+    QList<Row> rows; // aligned ones
+};
+
+// A JSON object written as its members come, so that the keys keep the order that reads best
+// (QJsonObject sorts them). Values are JSON text already: jsonString(), a number, null, an object.
+class JsonObject
+{
+public:
+    JsonObject &add(QLatin1String key, const QString &value);
+    // The object, "{…}".
+    QString text() const { return body + u'}'; }
+
+private:
+    QString body = QStringLiteral("{");
+};
+
+inline const QString jsonNull = QStringLiteral("null");
+// A JSON string: quotes, backslashes and control characters escaped (U+2028 and U+2029 too, which
+// some readers take for line ends), anything else as it is, in UTF-8 when written; a lone
+// surrogate, which UTF-8 cannot hold, as U+FFFD.
+QString jsonString(QStringView text);
+// A string, or null for an empty one.
+QString jsonStringOrNull(const QString &text);
+QString jsonArray(const QStringList &values);
+// {"old": before, "new": after}, each JSON text already.
+QString jsonOldNew(const QString &before, const QString &after);
