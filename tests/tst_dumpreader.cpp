@@ -150,6 +150,21 @@ void tst_DumpReader::lines_data()
     QTest::newRow("the same address twice: both values, in line order")
             << QByteArray("0x40020000: 00000001 \n0x40020000: 00000002 \n") << quint64(0)
             << "40020000/4=1 40020000/4=2" << QString();
+    QTest::newRow("every form in one dump, as the README shows each")
+            << QByteArray("> mdw 0x40050004 3\n0x40050004: 00000010 00000000 01f40000 \n"
+                          "J-Link>mem32 4005000C, 2\n4005000C = 01F40000 0000C34F \n"
+                          "J-Link>mem32 E0000000, 1\nE0000000 = Could not read memory.\n"
+                          "pyocd> read8 0x40050004 4\n40050004:  10 00 00 00    |....|\n"
+                          "=> md.l 40034024 2\n40034024: 00000043 0000000d    C.......\n"
+                          "/dev/mem opened.\nMemory mapped at address 0xb6f7f000.\n"
+                          "Value at address 0x40034024 (0xb6f7f024): 0x43\n"
+                          "0x40034024 0x43\n0x40034028: 0xd\nPWM.CH0_CC 0x01f40000\n"
+                          "PWM.CH0_TOP = 49999\n")
+            << quint64(0)
+            << "40050004/4=10 40050008/4=0 4005000c/4=1f40000 4005000c/4=1f40000 40050010/4=c34f "
+               "40050004/1=10 40050005/1=0 40050006/1=0 40050007/1=0 40034024/4=43 40034028/4=d "
+               "40034024/0=43 40034024/0=43 40034028/0=d PWM.CH0_CC/0=1f40000 PWM.CH0_TOP/0=c34f"
+            << QString();
     QTest::newRow("an empty dump") << QByteArray() << quint64(0) << QString() << QString();
     QTest::newRow("no line break at the end, a lone CR")
             << QByteArray("0x40020000: 01\r") << quint64(0) << "40020000/1=1" << QString();
