@@ -463,6 +463,7 @@ void TreeReader::readNode(Node &node, int depth, SvdImport &import)
     qint64 msb = -1;
     qint64 bitOffset = -1;
     qint64 bitWidth = -1;
+    QString alternateGroup;
     while (nextChild()) {
         const QStringView tag = xml.name();
         if (tag == QLatin1String("name")) {
@@ -504,6 +505,8 @@ void TreeReader::readNode(Node &node, int depth, SvdImport &import)
                     xml.skipCurrentElement();
                 }
             }
+        } else if (node.kind == Kind::Register && tag == QLatin1String("alternateGroup")) {
+            alternateGroup = text().trimmed();
         } else if (node.kind == Kind::Field && tag == QLatin1String("dimIncrement")) {
             node.dimIncrement = number(node, QLatin1String("dimIncrement"));
         } else if (node.kind == Kind::Field && tag == QLatin1String("bitOffset")) {
@@ -533,6 +536,11 @@ void TreeReader::readNode(Node &node, int depth, SvdImport &import)
             xml.skipCurrentElement();
         }
     }
+    // A register of an alternate group is named NAME_GROUP, so that it and the register it is
+    // another view of (often of the same name) are both found; some vendors name it so already.
+    if (!alternateGroup.isEmpty()
+        && !node.name.endsWith(u'_' + alternateGroup, Qt::CaseInsensitive))
+        node.name += u'_' + alternateGroup;
     if (node.kind != Kind::Field)
         return;
     // The three forms of a position, in the order of the schema.

@@ -292,6 +292,19 @@ void tst_SvdImport::mapping_data()
                              "\"(bit 2)\" is named like the label of a bit without a field",
                              "\"Z\": its msb is below its lsb",
                              "\"Q\": no bit position" };
+    QTest::newRow("a register of an alternate group named with its group")
+            << device(peripheral(
+                       "P",
+                       reg("R", field("A", "<bitOffset>0</bitOffset>"))
+                               + "<register><name>R</name><alternateGroup>G</alternateGroup>"
+                                 "<addressOffset>0</addressOffset><fields>"
+                               + field("B", "<bitOffset>1</bitOffset>")
+                               + "</fields></register><register><name>S_g</name>"
+                                 "<alternateGroup>G</alternateGroup><addressOffset>0</"
+                                 "addressOffset>"
+                                 "<fields>"
+                               + field("C", "<bitOffset>0</bitOffset>") + "</fields></register>"))
+            << QStringList { "P.R=A", "P.R_G=(bit 0)|B", "P.S_g=C" } << QStringList {};
 }
 
 void tst_SvdImport::mapping()
