@@ -1507,12 +1507,26 @@ void Expander::addModelRegister(const QString &name, const Node &reg, const Scop
                      field);
                 break;
             }
-            if (lsb + position.width > 64) {
+            // A value holds the register's bits only: a field past them could be neither read
+            // nor written there.
+            if (lsb >= out.size) {
                 note(name,
-                     QStringLiteral("field %1 reaches beyond bit 63; left out")
-                             .arg(quoted(instance.name)),
+                     QStringLiteral("field %1 lies beyond the register's %2 bits; left out")
+                             .arg(quoted(instance.name))
+                             .arg(out.size),
                      field);
                 continue;
+            }
+            if (lsb + position.width > out.size) {
+                instance.width = int(out.size - lsb);
+                note(name,
+                     QStringLiteral("field %1 reaches beyond the register's %2 bits; cut to "
+                                    "[%3:%4]")
+                             .arg(quoted(instance.name))
+                             .arg(out.size)
+                             .arg(out.size - 1)
+                             .arg(lsb),
+                     field);
             }
             instance.lsb = int(lsb);
             out.fields.append(std::move(instance));

@@ -122,7 +122,7 @@ const QByteArray skipsSvd = R"(<device><name>S</name><peripherals>
 
 // Enumerated values that do not fit their field, names that begin with a digit or are numbers, a
 // container derived by a qualified name, a reserved field, a scaled and an unreadable address,
-// and a field array that does not step.
+// a field array that does not step, and fields reaching past their register's size.
 const QByteArray edgeSvd = R"(<device><name>E</name><peripherals>
 <peripheral><name>E</name><baseAddress>0x40000000</baseAddress><registers>
 <register><name>R</name><addressOffset>1k</addressOffset><fields>
@@ -144,6 +144,9 @@ const QByteArray edgeSvd = R"(<device><name>E</name><peripherals>
 </fields></register>
 <register><name>BAD</name><addressOffset>zz</addressOffset><fields><field><name>X</name>
 <bitOffset>0</bitOffset></field></fields></register>
+<register><name>NARROW</name><addressOffset>0x500</addressOffset><size>8</size><fields>
+<field><name>CUT</name><bitRange>[11:4]</bitRange></field>
+<field><name>PAST</name><bitOffset>8</bitOffset></field></fields></register>
 </registers></peripheral></peripherals></device>
 )";
 
@@ -895,8 +898,17 @@ void tst_LabelTool::commands_data()
             << QStringList { "find", "@edge.svd", "*" } << 0
             << QByteArray("0x40000400\tE.R\t32 bits\n0x40000400\tE.R.F\t[3:0]\n"
                           "0x40000400\tE.R.DRIVE\t[5:4]\n0x40000400\tE.R.SAMPLES\t[8:6]\n"
-                          "0x40000400\tE.R.COPY\t[11:9]\n0x40000400\tE.R.REP0\t[16]\n")
+                          "0x40000400\tE.R.COPY\t[11:9]\n0x40000400\tE.R.REP0\t[16]\n"
+                          "0x40000500\tE.NARROW\t8 bits\n0x40000500\tE.NARROW.CUT\t[7:4]\n")
             << QString();
+    QTest::newRow("reg: a field cut to its register's bits, one past them left out")
+            << QStringList { "reg", "@edge.svd", "E.NARROW", "0xF0" } << 0
+            << QByteArray("E.NARROW\t0x40000500\t8 bits\tread-write\treset 0x00 mask 0xFF\t"
+                          "differs from reset: CUT\n[7:4]\tCUT\t0xF\t15\t\tread-write\n")
+            << QString();
+    QTest::newRow("reg: refuses a value for bits past its register")
+            << QStringList { "reg", "@edge.svd", "E.NARROW", "CUT=0x10" } << 2 << QByteArray()
+            << "E.NARROW: 0x10 does not fit field CUT, 4 bits wide (0 … 15)\n";
     QTest::newRow("reg: malformed XML") << QStringList { "reg", "@cut.svd", "GPIOA.ODR", "1" } << 2
                                         << QByteArray() << "cut.svd:5:";
     QTest::newRow("reg: no peripherals") << QStringList { "reg", "@other.svd", "GPIOA.ODR", "1" }
