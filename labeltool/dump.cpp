@@ -177,8 +177,12 @@ DumpBytes loadDump(const QString &path, const DumpOptions &options, const Regist
     };
     if (!std::is_sorted(bytes.cbegin(), bytes.cend(), before))
         std::sort(bytes.begin(), bytes.end(), before);
-    std::size_t kept = 0;
-    for (std::size_t k = 0; k < bytes.size(); ++k) {
+    // Most dumps give each address once: the bytes stay as they are up to the first repeated one.
+    const auto sameAddress = [](const Byte &a, const Byte &b) { return a.address == b.address; };
+    const std::size_t repeated = std::size_t(
+            std::adjacent_find(bytes.cbegin(), bytes.cend(), sameAddress) - bytes.cbegin());
+    std::size_t kept = repeated;
+    for (std::size_t k = repeated; k < bytes.size(); ++k) {
         if (kept > 0 && bytes[kept - 1].address == bytes[k].address) {
             Byte &last = bytes[kept - 1];
             const quint64 earlier = last.earlier ? last.earlier : last.line;

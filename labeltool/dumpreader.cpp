@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QVarLengthArray>
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <limits>
 
@@ -18,15 +20,20 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
+// Each byte's value as a hexadecimal digit, -1 for none: one look-up per character of a dump.
+constexpr auto hexDigits = [] {
+    std::array<qint8, 256> digits {};
+    for (int c = 0; c < 256; ++c)
+        digits[std::size_t(c)] = c >= '0' && c <= '9' ? qint8(c - '0')
+                : c >= 'a' && c <= 'f'                ? qint8(c - 'a' + 10)
+                : c >= 'A' && c <= 'F'                ? qint8(c - 'A' + 10)
+                                                      : qint8(-1);
+    return digits;
+}();
+
 int hexDigit(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    return hexDigits[static_cast<unsigned char>(c)];
 }
 
 bool allHex(QByteArrayView text)
@@ -121,9 +128,23 @@ QByteArrayView skipBlanks(QByteArrayView text)
     return text;
 }
 
+// "J-Link>mem32 …", "pyocd> read32 …": a word, then '>'.
+bool isPromptWord(QByteArrayView line)
+{
+    qsizetype end = 0;
+    while (end < line.size()
+           && (std::isalnum(static_cast<unsigned char>(line.at(end))) || line.at(end) == '-'
+               || line.at(end) == '_'))
+        ++end;
+    return end > 0 && end < line.size() && line.at(end) == '>';
+}
+
 // Prompts, command echoes and the chatter around values: nothing to read, nothing to warn about.
 bool isChatter(QByteArrayView line)
 {
+    // Every one of them begins with one of these: a dump line mostly with a digit.
+    if (!QByteArrayView("#(>=/MC").contains(line.front()))
+        return isPromptWord(line);
     static const char *const starts[] = {
         "#",
         "(gdb)",
@@ -137,13 +158,7 @@ bool isChatter(QByteArrayView line)
         if (line.startsWith(start))
             return true;
     }
-    // "J-Link>mem32 …", "pyocd> read32 …": a word, then '>'.
-    qsizetype end = 0;
-    while (end < line.size()
-           && (std::isalnum(static_cast<unsigned char>(line.at(end))) || line.at(end) == '-'
-               || line.at(end) == '_'))
-        ++end;
-    return end > 0 && end < line.size() && line.at(end) == '>';
+    return isPromptWord(line);
 }
 
 class LineParser
@@ -408,22 +423,21 @@ DumpContents readDump(QByteArrayView text, const DumpOptions &options)
                 QStringLiteral("is larger than %1 MiB").arg(maxDumpSize / (qint64(1024) * 1024));
         return contents;
     }
-    // Binary bytes first: a binary file is no dump, whatever lines happen to read as one.
-    qint64 line = 1;
-    for (const char c : text) {
+    // Binary bytes first: a binary file is no dump, whatever lines happen to read as one. Its line
+    // is counted only once one is found.
+    const auto binary = std::find_if(text.cbegin(), text.cend(), [](char c) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte == '\n')
-            ++line;
-        else if ((byte < 0x20 && byte != '\t' && byte != '\r') || byte == 0x7f) {
-            contents.error = QStringLiteral("holds binary bytes (0x%1): no text dump")
-                                     .arg(byte, 2, 16, QLatin1Char('0'));
-            contents.line = line;
-            return contents;
-        }
+        return (byte < 0x20 && byte != '\t' && byte != '\r' && byte != '\n') || byte == 0x7f;
+    });
+    if (binary != text.cend()) {
+        contents.error = QStringLiteral("holds binary bytes (0x%1): no text dump")
+                                 .arg(static_cast<unsigned char>(*binary), 2, 16, QLatin1Char('0'));
+        contents.line = 1 + std::count(text.cbegin(), binary, '\n');
+        return contents;
     }
+    qint64 line = 0;
     LineParser parser(&contents, options);
     qsizetype start = 0;
-    line = 0;
     while (start < text.size()) {
         qsizetype end = text.indexOf('\n', start);
         if (end < 0)
