@@ -16,6 +16,10 @@
 
 namespace {
 
+// A cell wider than this widens no column and runs past its own: padding every row to one long
+// name would cost the rows times its length.
+constexpr int maxPaddedColumns = 80;
+
 // East Asian wide and fullwidth characters, which a terminal gives two columns.
 bool isWide(char32_t c)
 {
@@ -128,8 +132,11 @@ QString Rows::text() const
         QList<int> &width = widths.at(std::size_t(row.kind));
         if (width.size() < row.cells.size() - 1)
             width.resize(row.cells.size() - 1);
-        for (qsizetype k = 0; k + 1 < row.cells.size(); ++k)
-            width[k] = std::max(width.at(k), terminalColumns(row.cells.at(k)));
+        for (qsizetype k = 0; k + 1 < row.cells.size(); ++k) {
+            const int columns = terminalColumns(row.cells.at(k));
+            if (columns <= maxPaddedColumns)
+                width[k] = std::max(width.at(k), columns);
+        }
     }
     QString text = text_;
     for (const Row &row : rows) {
@@ -139,7 +146,7 @@ QString Rows::text() const
             const QString &cell = row.cells.at(k);
             line += cell;
             if (k + 1 < row.cells.size())
-                line += QString(width.at(k) - terminalColumns(cell) + 2, u' ');
+                line += QString(std::max(0, width.at(k) - terminalColumns(cell)) + 2, u' ');
         }
         // Empty last cells leave no blanks at the end.
         qsizetype end = line.size();

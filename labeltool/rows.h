@@ -16,8 +16,9 @@ int terminalColumns(QStringView text);
 
 // Rows of cells. Tab-separated, each row is its cells joined by tabs as they come, exactly as
 // scripts have always read them; aligned, each column is padded to the widest of its cells in all
-// the rows of the same kind (a row's last cell, never padded, does not count), and control
-// characters are escaped as show escapes them.
+// the rows of the same kind (a row's last cell, never padded, does not count, nor does a cell wider
+// than 80 columns, which runs past its column), and control characters are escaped as show
+// escapes them.
 class Rows
 {
 public:

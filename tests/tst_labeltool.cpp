@@ -160,6 +160,11 @@ const QByteArray oddSvd = R"(<device><name>J</name><peripherals>
 <field><name>e&#x301;</name><bitRange>[4:4]</bitRange></field>
 <field><name>X\&#x9b;2J</name><bitRange>[5:5]</bitRange></field>
 </fields></register>
+</registers></peripheral>
+<peripheral><name>L</name><baseAddress>0x50000000</baseAddress><registers>
+<register>
+<name>LONGXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX</name>
+<fields><field><name>F</name><bitRange>[0:0]</bitRange></field></fields></register>
 </registers></peripheral></peripherals></device>
 )";
 const QString oddName = QStringLiteral("J.Q\"B\tC\u0085\u2028é😀");
@@ -1515,12 +1520,15 @@ void tst_LabelTool::commands_data()
                           "Q.HALF         0x50000002  16 bits  partly in the dump: 1 of 2 bytes, "
                           "not decoded\n")
             << QString();
-    QTest::newRow("find, aligned: wide and combining characters, controls escaped")
+    // A name wider than 80 columns runs past its column, widening none.
+    const QByteArray longName = "0x50000000  L.LONG" + QByteArray(80, 'X');
+    QTest::newRow("find, aligned: wide and combining characters, controls escaped, a long name")
             << QStringList { "(aligned)", "find", "@odd.svd", "*" } << 0
-            << QByteArray("0x40000000  J.Q\"B\\tC\\x85\\u2028é😀            32 bits\n"
-                          "0x40000000  J.Q\"B\\tC\\x85\\u2028é😀.温度       [3:0]\n"
-                          "0x40000000  J.Q\"B\\tC\\x85\\u2028é😀.e\xcc\x81          [4]\n"
-                          "0x40000000  J.Q\"B\\tC\\x85\\u2028é😀.X\\\\\\x9B2J  [5]\n")
+            << "0x40000000  J.Q\"B\\tC\\x85\\u2028é😀            32 bits\n"
+               "0x40000000  J.Q\"B\\tC\\x85\\u2028é😀.温度       [3:0]\n"
+               "0x40000000  J.Q\"B\\tC\\x85\\u2028é😀.e\xcc\x81          [4]\n"
+               "0x40000000  J.Q\"B\\tC\\x85\\u2028é😀.X\\\\\\x9B2J  [5]\n"
+                    + longName + "  32 bits\n" + longName + ".F  [0]\n"
             << QString();
     QTest::newRow("reg: a Latin-1 SVD")
             << QStringList { "(bytes)", "reg", "@s\\0351.svd", "P.X", "1" } << 2 << QByteArray()
