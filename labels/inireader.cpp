@@ -1216,6 +1216,13 @@ QList<IniKeyLine> readIniLines(QByteArrayView text)
     return lines;
 }
 
+void forEachIniLine(QByteArrayView text, const IniLineVisitor &take)
+{
+    scanIni(text, [&](qint32, const QString &section, QByteArrayView key, QByteArrayView value) {
+        take(section, key, value);
+    });
+}
+
 QString unescapedIniKey(QByteArrayView key)
 {
     QString name;

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Names are compared exactly, as the settings class compares them on Linux and macOS. On Windows
 // it compares INI keys and sections without case; this reader does not, so there a file whose
 // names differ only in case reads as more sets or labels than the settings class would list.
@@ -62,6 +64,11 @@ struct IniKeyLine
 // Every key line of the text in file order: two texts whose key lines are the same read as the
 // same keys with the same values, which a write can check without decoding either.
 QList<IniKeyLine> readIniLines(QByteArrayView text);
+// The same lines handed over one at a time as they are read, none kept: a large text's check costs
+// no list of its lines.
+using IniLineVisitor =
+        std::function<void(const QString &section, QByteArrayView key, QByteArrayView value)>;
+void forEachIniLine(QByteArrayView text, const IniLineVisitor &take);
 
 // The key of a line as the settings class names it: its section, then the key unescaped.
 QString iniKeyName(const IniKeyLine &line);

@@ -241,22 +241,24 @@ bool writeNewLabelFile(const LabelFileText &file, const QString &group, const QL
 
     // Each key line where it was written: its key, '=', its value and the line break, in the
     // group's section. The settings class then reads exactly these keys with these values.
-    const QList<IniKeyLine> lines = readIniLines(text);
-    if (lines.size() != keys.size())
-        return false;
     const QString section = group + u'/';
     const char *at = text.constData() + headerSize;
-    for (qsizetype k = 0; k < lines.size(); ++k) {
-        const IniKeyLine &line = lines.at(k);
+    qsizetype k = 0;
+    bool exact = true;
+    forEachIniLine(text, [&](const QString &lineSection, QByteArrayView key, QByteArrayView value) {
+        if (!exact || k == keys.size()) {
+            exact = false;
+            return;
+        }
         const qsizetype keySize = keySizes[size_t(k)];
         const qsizetype digits = valueSize(keys.at(k).label);
-        if (line.key.data() != at || line.key.size() != keySize
-            || line.value.data() != at + keySize + 1 || line.value.size() != digits
-            || line.section != section)
-            return false;
+        exact = key.data() == at && key.size() == keySize && value.data() == at + keySize + 1
+                && value.size() == digits && lineSection == section;
         at += keySize + 1 + digits + lineBreak.size();
-    }
-    return showsAddedSets(text, group, sets) && writeGuarded(file, text);
+        ++k;
+    });
+    return exact && k == keys.size() && showsAddedSets(text, group, sets)
+            && writeGuarded(file, text);
 }
 
 } // namespace
