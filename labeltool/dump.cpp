@@ -10,6 +10,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -300,15 +301,82 @@ bool printWarnings(const DumpBytes &dump)
     return !text.isEmpty();
 }
 
+// Writes what rows hold once it makes a piece of a long output, so that the output costs no more
+// memory than a piece.
+void writePiece(Rows *rows)
+{
+    if (rows->pendingSize() >= qsizetype(1) << 20)
+        printOut(rows->takeText());
+}
+
+// Writes the rows that write adds, in pieces; aligned, after a first pass that measures the
+// columns.
+void writeRows(const Output &output, const std::function<void(Rows *rows)> &write)
+{
+    Rows measured = Rows::measuring();
+    if (output.aligned)
+        write(&measured);
+    Rows out = output.aligned ? Rows::alignedTo(measured) : Rows(false);
+    write(&out);
+    printOut(out.takeText());
+}
+
+// What differs in a register between two dumps: its fields, or where it is missing.
+void writeComparison(Rows *out, const SvdRegister &reg, const Covered &old, const Covered &now,
+                     const QString &first, const QString &second, bool json)
+{
+    if (old.coverage == Coverage::Full && now.coverage == Coverage::Full) {
+        if (old.value == now.value)
+            return;
+        if (json)
+            out->addLine(comparedRegisterJson(reg, old.value, now.value, false));
+        else
+            comparedRegister(reg, old.value, now.value, false, out);
+        return;
+    }
+    if (old.coverage == Coverage::None && now.coverage == Coverage::None)
+        return;
+    QStringList notes;
+    if (old.coverage == Coverage::None && now.coverage == Coverage::Full)
+        notes.append(QStringLiteral("only in %1").arg(second));
+    else if (now.coverage == Coverage::None && old.coverage == Coverage::Full)
+        notes.append(QStringLiteral("only in %1").arg(first));
+    else {
+        for (const auto &[covered, path] : { std::pair(&old, first), std::pair(&now, second) }) {
+            if (covered->coverage == Coverage::None)
+                notes.append(QStringLiteral("not in %1").arg(path));
+            else if (covered->coverage == Coverage::Partial)
+                notes.append(QStringLiteral("partly in %1: %2 of %3 bytes")
+                                     .arg(path)
+                                     .arg(covered->count)
+                                     .arg(byteCount(reg)));
+            else if (covered->coverage == Coverage::Unreadable)
+                notes.append(QStringLiteral("not readable in %1").arg(path));
+        }
+    }
+    const QString note = notes.join(QLatin1String("; "));
+    if (!json) {
+        addRegisterNote(out, reg, note);
+        return;
+    }
+    // A value given whole in one dump is said, with its uncovered bits.
+    const auto value = [&](const Covered &covered) {
+        return covered.coverage == Coverage::Full ? jsonHex(covered.value, reg.size) : jsonNull;
+    };
+    const auto uncovered = [&](const Covered &covered) {
+        return covered.coverage == Coverage::Full ? uncoveredJson(reg, covered.value) : jsonNull;
+    };
+    out->addLine(registerNoteJson(reg, jsonOldNew(value(old), value(now)),
+                                  jsonOldNew(uncovered(old), uncovered(now)), note));
+}
+
 int decodeDump(DumpBytes *dump, const RegisterIndex &index, bool bigEndian, bool changedOnly,
                const Output &output)
 {
-    struct Block
-    {
-        quint64 address;
-        Rows rows;
-    };
-    std::vector<Block> blocks;
+    // What is shown, found first (with the warnings, once): registers in address order, and the
+    // runs of bytes that no register takes (first and count only).
+    std::vector<std::pair<const SvdRegister *, Covered>> shown;
+    std::vector<Covered> runs;
     std::vector<bool> used(dump->bytes.size(), false);
     for (const SvdRegister *reg : index.addresses.inAddressOrder()) {
         const Covered covered = cover(*dump, *reg, bigEndian);
@@ -317,26 +385,11 @@ int decodeDump(DumpBytes *dump, const RegisterIndex &index, bool bigEndian, bool
         for (int k = 0; k < covered.count; ++k)
             used[covered.first + std::size_t(k)] = true;
         warnOverridden(dump, covered, reg->name);
-        Block block { reg->address, Rows(output.aligned) };
-        if (covered.coverage != Coverage::Full) {
-            if (changedOnly)
-                continue;
-            if (output.json)
-                block.rows.addLine(
-                        registerNoteJson(*reg, jsonNull, jsonNull, coverageNote(covered, *reg)));
-            else
-                addRegisterNote(&block.rows, *reg, coverageNote(covered, *reg));
-        } else if (!changedOnly || ((covered.value ^ reg->resetValue) & reg->resetMask)) {
-            if (output.json)
-                block.rows.addLine(decodedRegisterJson(*reg, covered.value, false, changedOnly));
-            else
-                decodedRegister(*reg, covered.value, false, changedOnly, &block.rows);
-        } else {
-            continue;
-        }
-        blocks.push_back(std::move(block));
+        if (covered.coverage != Coverage::Full
+                    ? !changedOnly
+                    : !changedOnly || ((covered.value ^ reg->resetValue) & reg->resetMask))
+            shown.emplace_back(reg, covered);
     }
-    // Runs of bytes that no register takes, each one row.
     for (std::size_t k = 0; k < dump->bytes.size();) {
         if (used[k]) {
             ++k;
@@ -350,108 +403,96 @@ int decodeDump(DumpBytes *dump, const RegisterIndex &index, bool bigEndian, bool
                 overridden = &dump->bytes[end];
             ++end;
         }
-        const quint64 address = dump->bytes[k].address;
         if (overridden) {
             Covered covered;
             covered.overridden = overridden;
             warnOverridden(dump, covered, hexDigits(overridden->address, 32));
         }
-        const QString bytes =
-                counted(qint64(end - k), QStringLiteral("byte"), QStringLiteral("bytes"));
         if (!changedOnly) {
-            Block block { address, Rows(output.aligned) };
-            if (output.json)
-                block.rows.addLine(
-                        JsonObject()
-                                .add(QLatin1String("register"), jsonNull)
-                                .add(QLatin1String("address"), jsonHex(address, 32))
-                                .add(QLatin1String("size"), QString::number(quint64(end - k) * 8))
-                                .add(QLatin1String("access"), jsonNull)
-                                .add(QLatin1String("reset"), jsonNull)
-                                .add(QLatin1String("resetMask"), jsonNull)
-                                .add(QLatin1String("value"), jsonNull)
-                                .add(QLatin1String("fields"), jsonArray({}))
-                                .add(QLatin1String("uncovered"), jsonNull)
-                                .add(QLatin1String("note"),
-                                     jsonString(QStringLiteral("no register: %1").arg(bytes)))
-                                .text()
-                        + u'\n');
-            else
-                block.rows.add(Rows::Heading,
-                               { QStringLiteral("(no register)"), hexDigits(address, 32), bytes });
-            blocks.push_back(std::move(block));
+            Covered run;
+            run.first = k;
+            run.count = int(end - k);
+            runs.push_back(run);
         }
         k = end;
     }
-    std::stable_sort(blocks.begin(), blocks.end(),
-                     [](const Block &a, const Block &b) { return a.address < b.address; });
-    Rows out(output.aligned);
-    for (const Block &block : blocks)
-        out.append(block.rows);
-    blocks.clear();
-    printOut(out.text());
+    used.clear();
+    const auto writeRegister = [&](Rows *rows, const SvdRegister &reg, const Covered &covered) {
+        if (covered.coverage != Coverage::Full) {
+            if (output.json)
+                rows->addLine(
+                        registerNoteJson(reg, jsonNull, jsonNull, coverageNote(covered, reg)));
+            else
+                addRegisterNote(rows, reg, coverageNote(covered, reg));
+        } else if (output.json) {
+            rows->addLine(decodedRegisterJson(reg, covered.value, false, changedOnly));
+        } else {
+            decodedRegister(reg, covered.value, false, changedOnly, rows);
+        }
+    };
+    const auto writeRun = [&](Rows *rows, const Covered &run) {
+        const quint64 address = dump->bytes[run.first].address;
+        const QString bytes = counted(run.count, QStringLiteral("byte"), QStringLiteral("bytes"));
+        if (!output.json) {
+            rows->add(Rows::Heading,
+                      { QStringLiteral("(no register)"), hexDigits(address, 32), bytes });
+            return;
+        }
+        rows->addLine(JsonObject()
+                              .add(QLatin1String("register"), jsonNull)
+                              .add(QLatin1String("address"), jsonHex(address, 32))
+                              .add(QLatin1String("size"), QString::number(qint64(run.count) * 8))
+                              .add(QLatin1String("access"), jsonNull)
+                              .add(QLatin1String("reset"), jsonNull)
+                              .add(QLatin1String("resetMask"), jsonNull)
+                              .add(QLatin1String("value"), jsonNull)
+                              .add(QLatin1String("fields"), jsonArray({}))
+                              .add(QLatin1String("uncovered"), jsonNull)
+                              .add(QLatin1String("note"),
+                                   jsonString(QStringLiteral("no register: %1").arg(bytes)))
+                              .text()
+                      + u'\n');
+    };
+    // Both in address order: merged.
+    writeRows(output, [&](Rows *rows) {
+        std::size_t r = 0;
+        std::size_t u = 0;
+        while (r < shown.size() || u < runs.size()) {
+            if (r == shown.size()
+                || (u < runs.size()
+                    && dump->bytes[runs[u].first].address < shown[r].first->address)) {
+                writeRun(rows, runs[u]);
+                ++u;
+            } else {
+                writeRegister(rows, *shown[r].first, shown[r].second);
+                ++r;
+            }
+            writePiece(rows);
+        }
+    });
     return printWarnings(*dump) ? ExitFindings : ExitClean;
 }
 
 int diffDumps(DumpBytes *before, DumpBytes *after, const RegisterIndex &index, bool bigEndian,
               const Output &output)
 {
-    Rows out(output.aligned);
     const QString first = shownPath(before->path);
     const QString second = shownPath(after->path);
-    for (const SvdRegister *reg : index.addresses.inAddressOrder()) {
-        const Covered old = cover(*before, *reg, bigEndian);
-        const Covered now = cover(*after, *reg, bigEndian);
-        warnOverridden(before, old, reg->name);
-        warnOverridden(after, now, reg->name);
-        if (old.coverage == Coverage::Full && now.coverage == Coverage::Full) {
-            if (old.value == now.value)
-                continue;
-            if (output.json)
-                out.addLine(comparedRegisterJson(*reg, old.value, now.value, false));
-            else
-                comparedRegister(*reg, old.value, now.value, false, &out);
-            continue;
-        }
-        if (old.coverage == Coverage::None && now.coverage == Coverage::None)
-            continue;
-        QStringList notes;
-        if (old.coverage == Coverage::None && now.coverage == Coverage::Full)
-            notes.append(QStringLiteral("only in %1").arg(second));
-        else if (now.coverage == Coverage::None && old.coverage == Coverage::Full)
-            notes.append(QStringLiteral("only in %1").arg(first));
-        else {
-            for (const auto &[covered, path] :
-                 { std::pair(&old, first), std::pair(&now, second) }) {
-                if (covered->coverage == Coverage::None)
-                    notes.append(QStringLiteral("not in %1").arg(path));
-                else if (covered->coverage == Coverage::Partial)
-                    notes.append(QStringLiteral("partly in %1: %2 of %3 bytes")
-                                         .arg(path)
-                                         .arg(covered->count)
-                                         .arg(byteCount(*reg)));
-                else if (covered->coverage == Coverage::Unreadable)
-                    notes.append(QStringLiteral("not readable in %1").arg(path));
+    // The warnings once, however many passes.
+    bool warned = false;
+    writeRows(output, [&](Rows *out) {
+        for (const SvdRegister *reg : index.addresses.inAddressOrder()) {
+            const Covered old = cover(*before, *reg, bigEndian);
+            const Covered now = cover(*after, *reg, bigEndian);
+            if (!warned) {
+                warnOverridden(before, old, reg->name);
+                warnOverridden(after, now, reg->name);
             }
+            writeComparison(out, *reg, old, now, first, second, output.json);
+            writePiece(out);
         }
-        const QString note = notes.join(QLatin1String("; "));
-        if (!output.json) {
-            addRegisterNote(&out, *reg, note);
-            continue;
-        }
-        // A value given whole in one dump is said, with its uncovered bits.
-        const auto value = [&](const Covered &covered) {
-            return covered.coverage == Coverage::Full ? jsonHex(covered.value, reg->size)
-                                                      : jsonNull;
-        };
-        const auto uncovered = [&](const Covered &covered) {
-            return covered.coverage == Coverage::Full ? uncoveredJson(*reg, covered.value)
-                                                      : jsonNull;
-        };
-        out.addLine(registerNoteJson(*reg, jsonOldNew(value(old), value(now)),
-                                     jsonOldNew(uncovered(old), uncovered(now)), note));
-    }
-    printOut(out.text());
+        warned = true;
+    });
     const bool warnedBefore = printWarnings(*before);
     const bool warnedAfter = printWarnings(*after);
     return warnedBefore || warnedAfter ? ExitFindings : ExitClean;

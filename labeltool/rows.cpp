@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -98,8 +99,21 @@ int terminalColumns(QStringView text)
     return columns;
 }
 
+Rows Rows::measuring()
+{
+    return Rows(Mode::Measured);
+}
+
+Rows Rows::alignedTo(const Rows &measured)
+{
+    Rows rows(Mode::Padded);
+    rows.widths = measured.widths;
+    return rows;
+}
+
 void Rows::add(Kind kind, const QStringList &cells)
 {
+    added = true;
     if (!aligned) {
         text_ += cells.join(u'\t');
         text_ += u'\n';
@@ -109,54 +123,63 @@ void Rows::add(Kind kind, const QStringList &cells)
     row.cells.reserve(cells.size());
     for (const QString &cell : cells)
         row.cells.append(shownCell(cell));
-    rows.append(std::move(row));
+    if (mode == Mode::Padded) {
+        text_ += line(row);
+        return;
+    }
+    measure(row);
+    if (mode == Mode::Kept)
+        rows.append(std::move(row));
 }
 
 void Rows::addLine(const QString &line)
 {
+    added = true;
     text_ += line;
 }
 
-void Rows::append(const Rows &other)
+void Rows::measure(const Row &row)
 {
-    text_ += other.text_;
-    rows += other.rows;
+    QList<int> &width = widths.at(std::size_t(row.kind));
+    if (width.size() < row.cells.size() - 1)
+        width.resize(row.cells.size() - 1);
+    for (qsizetype k = 0; k + 1 < row.cells.size(); ++k) {
+        const int columns = terminalColumns(row.cells.at(k));
+        if (columns <= maxPaddedColumns)
+            width[k] = std::max(width.at(k), columns);
+    }
+}
+
+QString Rows::line(const Row &row) const
+{
+    const QList<int> &width = widths.at(std::size_t(row.kind));
+    QString line;
+    for (qsizetype k = 0; k < row.cells.size(); ++k) {
+        const QString &cell = row.cells.at(k);
+        line += cell;
+        if (k + 1 < row.cells.size())
+            line += QString(std::max(0, width.value(k) - terminalColumns(cell)) + 2, u' ');
+    }
+    // Empty last cells leave no blanks at the end.
+    qsizetype end = line.size();
+    while (end > 0 && line.at(end - 1) == u' ')
+        --end;
+    line.truncate(end);
+    line += u'\n';
+    return line;
 }
 
 QString Rows::text() const
 {
-    if (!aligned)
-        return text_;
-    std::array<QList<int>, 2> widths;
-    for (const Row &row : rows) {
-        QList<int> &width = widths.at(std::size_t(row.kind));
-        if (width.size() < row.cells.size() - 1)
-            width.resize(row.cells.size() - 1);
-        for (qsizetype k = 0; k + 1 < row.cells.size(); ++k) {
-            const int columns = terminalColumns(row.cells.at(k));
-            if (columns <= maxPaddedColumns)
-                width[k] = std::max(width.at(k), columns);
-        }
-    }
     QString text = text_;
-    for (const Row &row : rows) {
-        const QList<int> &width = widths.at(std::size_t(row.kind));
-        QString line;
-        for (qsizetype k = 0; k < row.cells.size(); ++k) {
-            const QString &cell = row.cells.at(k);
-            line += cell;
-            if (k + 1 < row.cells.size())
-                line += QString(std::max(0, width.at(k) - terminalColumns(cell)) + 2, u' ');
-        }
-        // Empty last cells leave no blanks at the end.
-        qsizetype end = line.size();
-        while (end > 0 && line.at(end - 1) == u' ')
-            --end;
-        line.truncate(end);
-        text += line;
-        text += u'\n';
-    }
+    for (const Row &row : rows)
+        text += line(row);
     return text;
+}
+
+QString Rows::takeText()
+{
+    return std::exchange(text_, QString());
 }
 
 JsonObject &JsonObject::add(QLatin1String key, const QString &value)

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
+
 // Whether rows go out aligned: standard output is a terminal. MASKCALC_ALIGNED_OUTPUT set to 1 or
 // 0 decides instead, so that the tests can see both forms without a terminal.
 bool alignedOutput();
@@ -25,24 +27,39 @@ public:
     // Headings (a register's line, a note, a run of bytes of no register) and fields align apart.
     enum Kind { Heading, Field };
 
+    // Aligned rows are kept until text() knows the widths of every column.
     explicit Rows(bool aligned) : aligned(aligned) { }
+    // For a long output written as it comes (takeText()): aligned, a first Rows measures the
+    // columns (keeping no row), and a second, given it, pads each row as it is added.
+    static Rows measuring();
+    static Rows alignedTo(const Rows &measured);
 
     void add(Kind kind, const QStringList &cells);
     // A line as it is, newline included, for JSON Lines; never aligned.
     void addLine(const QString &line);
-    void append(const Rows &other);
-    bool isEmpty() const { return text_.isEmpty() && rows.isEmpty(); }
+    bool isEmpty() const { return text_.isEmpty() && rows.isEmpty() && !added; }
     QString text() const;
+    // The text so far, taken away; only of rows that are not kept.
+    QString takeText();
+    qsizetype pendingSize() const { return text_.size(); }
 
 private:
+    enum class Mode { Plain, Kept, Measured, Padded };
     struct Row
     {
         Kind kind;
         QStringList cells; // escaped
     };
+    explicit Rows(Mode mode) : aligned(mode != Mode::Plain), mode(mode) { }
+    void measure(const Row &row);
+    QString line(const Row &row) const;
+
     bool aligned;
-    QString text_; // tab-separated rows and JSON lines
-    QList<Row> rows; // aligned ones
+    Mode mode = aligned ? Mode::Kept : Mode::Plain;
+    bool added = false;
+    QString text_; // tab-separated rows, JSON lines, padded rows
+    QList<Row> rows; // aligned ones kept
+    std::array<QList<int>, 2> widths; // of each kind's columns
 };
 
 // A JSON object written as its members come, so that the keys keep the order that reads best

@@ -1520,6 +1520,25 @@ void tst_LabelTool::commands_data()
                           "Q.HALF         0x50000002  16 bits  partly in the dump: 1 of 2 bytes, "
                           "not decoded\n")
             << QString();
+    // Measured in a first pass, written in a second: the warning said once.
+    QTest::newRow("dump --diff, aligned: a register given twice, one partly, others in one dump")
+            << QStringList { "(aligned)",  "(in the scratch directory)",
+                             "dump",       "values.svd",
+                             "twice.txt",  "--diff",
+                             "openocd.txt" }
+            << 1
+            << QByteArray("P.CTRL        0x40000010  32 bits  read-write  reset 0x00000021 mask "
+                          "0x0000FFFF  0x00000021 → 0x000013B1: 4 fields differ\n"
+                          "[15:12]  PRESC2  0x0  0  DIV1  →  0x1  1   DIV2\n"
+                          "[9]      DONE    0x0  0        →  0x1  1\n"
+                          "[8]      FLAG    0x0  0        →  0x1  1\n"
+                          "[7:4]    PRESC   0x2  2  SLOW  →  0xB  11  SLOW\n"
+                          "P.ALT         0x40000014  32 bits  partly in twice.txt: 1 of 4 bytes\n"
+                          "P.CH[0].CFGA  0x40000108  32 bits  only in openocd.txt\n"
+                          "P.CH[0].CFGB  0x4000010C  32 bits  only in openocd.txt\n"
+                          "Q.HALF        0x50000002  16 bits  only in openocd.txt\n")
+            << "twice.txt:3: warning: P.CTRL given again (first on line 1): the later value "
+               "counts\n";
     // A name wider than 80 columns runs past its column, widening none.
     const QByteArray longName = "0x50000000  L.LONG" + QByteArray(80, 'X');
     QTest::newRow("find, aligned: wide and combining characters, controls escaped, a long name")
