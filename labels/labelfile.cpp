@@ -96,6 +96,10 @@ QList<AddedKey> sortedKeys(const QList<LabelSet> &sets)
         return keyBefore(sets.at(a).name, none, sets.at(b).name, none);
     });
     QList<AddedKey> keys;
+    qsizetype keyCount = 0;
+    for (const LabelSet &set : sets)
+        keyCount += set.labels.size();
+    keys.reserve(keyCount);
     QList<qsizetype> byLabel;
     for (const qsizetype set : std::as_const(bySetName)) {
         const QStringList &labels = sets.at(set).labels;
@@ -201,7 +205,8 @@ bool writeNewLabelFile(const LabelFileText &file, const QString &group, const QL
     for (const LabelSet &set : sets)
         escapedNames.append(iniEscapedKey(set.name));
     const qsizetype headerSize = 1 + iniEscapedKeySize(group) + 1 + lineBreak.size();
-    std::vector<qsizetype> keySizes;
+    // Each within the file's limit, so within 32 bits.
+    std::vector<quint32> keySizes;
     keySizes.reserve(size_t(keys.size()));
     qsizetype size = headerSize;
     const auto valueSize = [](qsizetype label) {
@@ -213,10 +218,10 @@ bool writeNewLabelFile(const LabelFileText &file, const QString &group, const QL
     for (const AddedKey &key : keys) {
         const qsizetype keySize = escapedNames.at(key.set).size() + 1
                 + iniEscapedKeySize(sets.at(key.set).labels.at(key.label));
-        keySizes.push_back(keySize);
         size += keySize + 1 + valueSize(key.label) + lineBreak.size();
         if (size > maxLabelFileSize)
             return false;
+        keySizes.push_back(quint32(keySize));
     }
     QByteArray text(size, Qt::Uninitialized);
     char *out = text.data();
