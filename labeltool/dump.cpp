@@ -10,7 +10,6 @@
 #include <QHash>
 
 #include <algorithm>
-#include <functional>
 #include <limits>
 #include <vector>
 
@@ -301,26 +300,6 @@ bool printWarnings(const DumpBytes &dump)
     return !text.isEmpty();
 }
 
-// Writes what rows hold once it makes a piece of a long output, so that the output costs no more
-// memory than a piece.
-void writePiece(Rows *rows)
-{
-    if (rows->pendingSize() >= qsizetype(1) << 20)
-        printOut(rows->takeText());
-}
-
-// Writes the rows that write adds, in pieces; aligned, after a first pass that measures the
-// columns.
-void writeRows(const Output &output, const std::function<void(Rows *rows)> &write)
-{
-    Rows measured = Rows::measuring();
-    if (output.aligned)
-        write(&measured);
-    Rows out = output.aligned ? Rows::alignedTo(measured) : Rows(false);
-    write(&out);
-    printOut(out.takeText());
-}
-
 // What differs in a register between two dumps: its fields, or where it is missing.
 void writeComparison(Rows *out, const SvdRegister &reg, const Covered &old, const Covered &now,
                      const QString &first, const QString &second, bool json)
@@ -454,7 +433,7 @@ int decodeDump(DumpBytes *dump, const RegisterIndex &index, bool bigEndian, bool
                       + u'\n');
     };
     // Both in address order: merged.
-    writeRows(output, [&](Rows *rows) {
+    writeRows(output.aligned, [&](Rows *rows) {
         std::size_t r = 0;
         std::size_t u = 0;
         while (r < shown.size() || u < runs.size()) {
@@ -480,7 +459,7 @@ int diffDumps(DumpBytes *before, DumpBytes *after, const RegisterIndex &index, b
     const QString second = shownPath(after->path);
     // The warnings once, however many passes.
     bool warned = false;
-    writeRows(output, [&](Rows *out) {
+    writeRows(output.aligned, [&](Rows *out) {
         for (const SvdRegister *reg : index.addresses.inAddressOrder()) {
             const Covered old = cover(*before, *reg, bigEndian);
             const Covered now = cover(*after, *reg, bigEndian);

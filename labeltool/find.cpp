@@ -84,47 +84,49 @@ int runFind(const QStringList &arguments)
     if (!loadSvdRegisters(path, xml, nullptr, nullptr, &registers))
         return ExitUnusable;
     const bool asJson = parser.isSet(json);
-    Rows out(!asJson && alignedOutput());
+    bool found = false;
     // As JSON, a register of its own (its fields empty) or with the one field that matched.
-    const auto add = [&](const SvdRegister &reg, const SvdField *field) {
+    const auto add = [&](Rows *out, const SvdRegister &reg, const SvdField *field) {
+        found = true;
         if (asJson) {
-            out.addLine(registerJson(reg)
-                                .add(QLatin1String("value"), jsonNull)
-                                .add(QLatin1String("fields"),
-                                     jsonArray(field ? QStringList { fieldJson(*field, jsonNull,
-                                                                               jsonNull) }
-                                                     : QStringList()))
-                                .add(QLatin1String("uncovered"), jsonNull)
-                                .text()
-                        + u'\n');
+            out->addLine(registerJson(reg)
+                                 .add(QLatin1String("value"), jsonNull)
+                                 .add(QLatin1String("fields"),
+                                      jsonArray(field ? QStringList { fieldJson(*field, jsonNull,
+                                                                                jsonNull) }
+                                                      : QStringList()))
+                                 .add(QLatin1String("uncovered"), jsonNull)
+                                 .text()
+                         + u'\n');
+        } else {
+            out->add(Rows::Heading,
+                     { hexDigits(reg.address, 32), field ? reg.name + u'.' + field->name : reg.name,
+                       field ? bitRange(field->lsb, field->width)
+                             : counted(reg.size, QStringLiteral("bit"), QStringLiteral("bits")) });
+        }
+        writePiece(out);
+    };
+    writeRows(!asJson && alignedOutput(), [&](Rows *out) {
+        if (byAddress) {
+            for (const SvdRegister *reg : SvdAddressIndex(registers).holding(address))
+                add(out, *reg, nullptr);
             return;
         }
-        out.add(Rows::Heading,
-                { hexDigits(reg.address, 32), field ? reg.name + u'.' + field->name : reg.name,
-                  field ? bitRange(field->lsb, field->width)
-                        : counted(reg.size, QStringLiteral("bit"), QStringLiteral("bits")) });
-    };
-    if (byAddress) {
-        for (const SvdRegister *reg : SvdAddressIndex(registers).holding(address))
-            add(*reg, nullptr);
-    }
-    for (const SvdRegister &reg : std::as_const(registers.registers)) {
-        if (byAddress) // looked up above, not matched against names
-            break;
-        if (matches(reg.name, reg.name.mid(reg.name.lastIndexOf(u'.') + 1), reg.description))
-            add(reg, nullptr);
-        for (const SvdField &field : reg.fields) {
-            if (matches(reg.name + u'.' + field.name, field.name, field.description))
-                add(reg, &field);
+        for (const SvdRegister &reg : std::as_const(registers.registers)) {
+            if (matches(reg.name, reg.name.mid(reg.name.lastIndexOf(u'.') + 1), reg.description))
+                add(out, reg, nullptr);
+            for (const SvdField &field : reg.fields) {
+                if (matches(reg.name + u'.' + field.name, field.name, field.description))
+                    add(out, reg, &field);
+            }
         }
-    }
-    if (out.isEmpty()) {
+    });
+    if (!found) {
         printErr(byAddress ? QStringLiteral("%1: no register at %2\n")
                                      .arg(shownPath(path), hexDigits(address, 32))
                            : QStringLiteral("%1: no register or field matches '%2'\n")
                                      .arg(shownPath(path), escapedField(pattern)));
         return ExitFindings;
     }
-    printOut(out.text());
     return ExitClean;
 }

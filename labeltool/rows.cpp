@@ -182,6 +182,22 @@ QString Rows::takeText()
     return std::exchange(text_, QString());
 }
 
+void writePiece(Rows *rows)
+{
+    if (rows->pendingSize() >= qsizetype(1) << 20)
+        printOut(rows->takeText());
+}
+
+void writeRows(bool aligned, const std::function<void(Rows *rows)> &write)
+{
+    Rows measured = Rows::measuring();
+    if (aligned)
+        write(&measured);
+    Rows out = aligned ? Rows::alignedTo(measured) : Rows(false);
+    write(&out);
+    printOut(out.takeText());
+}
+
 JsonObject &JsonObject::add(QLatin1String key, const QString &value)
 {
     if (body.size() > 1)

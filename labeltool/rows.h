@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 
 // Whether rows go out aligned: standard output is a terminal. MASKCALC_ALIGNED_OUTPUT set to 1 or
 // 0 decides instead, so that the tests can see both forms without a terminal.
@@ -61,6 +62,12 @@ private:
     QList<Row> rows; // aligned ones kept
     std::array<QList<int>, 2> widths; // of each kind's columns
 };
+
+// Writes the rows that write adds as they come, in pieces (writePiece), so that a long output costs
+// no more memory than a piece; aligned, write is called twice: first to measure the columns.
+void writeRows(bool aligned, const std::function<void(Rows *rows)> &write);
+// Within write, after each register: writes what rows hold once it makes a piece (a MiB).
+void writePiece(Rows *rows);
 
 // A JSON object written as its members come, so that the keys keep the order that reads best
 // (QJsonObject sorts them). Values are JSON text already: jsonString(), a number, null, an object.
