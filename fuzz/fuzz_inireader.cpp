@@ -70,6 +70,13 @@ void compareSets(const QString &path, const QByteArray &input)
     }
     if (decoded.names != names || decoded.labels != labels)
         fail("the window's reader decodes the sets differently");
+    const std::shared_ptr<const IniLabelSetIndex> index = indexIniLabelSets(input, group);
+    if (index->names != names)
+        fail("the index of the sets names them differently");
+    for (qsizetype k = 0; k < names.size(); ++k) {
+        if (index->labels(k) != labels.at(k))
+            fail("a set read again from the index decodes differently");
+    }
     for (qsizetype k = 0; k < read.size(); ++k) {
         if (labels.at(k) != decodeLabelSet(expected.at(k).keys, variants.at(k)))
             fail("a set decodes differently from the settings class's values");

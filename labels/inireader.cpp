@@ -844,23 +844,35 @@ public:
                 });
         if (!sections.byName.contains(prefix))
             return;
-        QString label;
         for (const Deferred &line : std::as_const(setSections)) {
             const QString &name = sections.names.at(line.section);
-            const qint32 set = setNames.find(name.sliced(prefix.size()).chopped(1));
-            if (set < 0 || setNames.at(set).isEmpty())
-                continue;
-            label.clear();
-            appendUnescapedKey(line.key, label);
-            if (!label.contains(u'/'))
-                addLabel(set, labels.fromText(label), line.value);
+            takeSectionLine(QStringView(name).sliced(prefix.size()).chopped(1), line.key,
+                            line.value);
         }
     }
 
-    // The sets in name order, each with its labels' entries in key order, the last of a key, and
-    // whether those have the same labels and bits as the set visited before.
-    template<typename Visit>
-    void finish(Visit &&visit)
+    // A line of the group's section ("set\\label=value") and a line of a set's own section
+    // ("[group\\set]", "label=value"), as read takes them: what the index of a file keeps of a set
+    // is read again through these. A set's own section counts only for a set the group's lines
+    // made.
+    void takeGroupLine(QByteArrayView key, QByteArrayView value) { takeLine(key, value); }
+    void takeSectionLine(QStringView setName, QByteArrayView key, QByteArrayView value)
+    {
+        const qint32 set = setNames.find(setName.toString());
+        if (set < 0 || setNames.at(set).isEmpty())
+            return;
+        if (lines) {
+            noteLine(set, key, value, true);
+            return;
+        }
+        sectionLabel.clear();
+        appendUnescapedKey(key, sectionLabel);
+        if (!sectionLabel.contains(u'/'))
+            addLabel(set, labels.fromText(sectionLabel), value);
+    }
+
+    // The sets with a name, in name order, as finish visits them.
+    QList<qint32> orderedSets() const
     {
         QList<qint32> order;
         order.reserve(setNames.size());
@@ -872,6 +884,25 @@ public:
         // The toolkit's writer gives the sets in order already.
         if (!std::is_sorted(order.cbegin(), order.cend(), byName))
             std::sort(order.begin(), order.end(), byName);
+        return order;
+    }
+
+    const QString &setName(qint32 set) const { return setNames.at(set); }
+
+    // Where each line that concerns a set lies in the text, instead of its labels: an index of
+    // the file, from which one set at a time is read again. text is what read is given.
+    void indexInto(QList<IniSetLine> *setLines, const char *text)
+    {
+        lines = setLines;
+        textBegin = text;
+    }
+
+    // The sets in name order, each with its labels' entries in key order, the last of a key, and
+    // whether those have the same labels and bits as the set visited before.
+    template<typename Visit>
+    void finish(Visit &&visit)
+    {
+        const QList<qint32> order = orderedSets();
 
         // The runs of each set together, in the order they were read: as they stand when each
         // set's lines follow each other.
@@ -983,6 +1014,10 @@ private:
                 previousRun.swap(currentRun);
                 currentRun.clear();
             }
+            if (lines) {
+                noteLine(lastSet, key, value, false);
+                return;
+            }
             if (deeper)
                 return;
             const QByteArrayView label = key.sliced(separator + 1);
@@ -1013,6 +1048,10 @@ private:
         if (slash < 0)
             return;
         const qint32 set = setNames.fromText(scratch.first(slash));
+        if (lines) {
+            noteLine(set, key, value, false);
+            return;
+        }
         const QStringView label = QStringView(scratch).sliced(slash + 1);
         if (!label.contains(u'/'))
             addLabel(set, labels.fromText(label.toString()), value);
@@ -1039,7 +1078,7 @@ private:
         const char *equals = nullptr;
         qint32 id = -1;
         const qsizetype at = currentRun.size();
-        if (at < previousRun.size()) {
+        if (!lines && at < previousRun.size()) {
             const RunLabel &before = previousRun.at(at);
             const auto size = size_t(before.bytes.size());
             if (before.quick && size_t(end - label) > size && label[size] == '='
@@ -1058,6 +1097,10 @@ private:
             ++lineEnd;
         if (lineEnd < end && *lineEnd != '\n')
             return -1;
+        if (lines) {
+            notePlainLine(lastSet, start, lineEnd);
+            return lineEnd - text;
+        }
         const QByteArrayView bytes(label, equals - label);
         if (id < 0)
             id = labels.fromBytes(bytes);
@@ -1150,6 +1193,35 @@ private:
     QList<RunLabel> currentRun;
     QList<RunLabel> previousRun;
     QString scratch;
+    QString sectionLabel;
+    // While indexing: where the lines go, and the text they are in.
+    QList<IniSetLine> *lines = nullptr;
+    const char *textBegin = nullptr;
+
+    void noteLine(qint32 set, QByteArrayView key, QByteArrayView value, bool section)
+    {
+        const auto offset = [this](QByteArrayView bytes) {
+            return bytes.isEmpty() ? 0 : qint32(bytes.data() - textBegin);
+        };
+        lines->append({ set, section ? IniSetLine::SectionLine : IniSetLine::GroupLine, offset(key),
+                        qint32(key.size()), offset(value), qint32(value.size()) });
+    }
+
+    // A line the quick path took, from its first byte to its end: it extends the lines noted
+    // just before when they are of the same set and end where it begins.
+    void notePlainLine(qint32 set, const char *begin, const char *end)
+    {
+        const auto first = qint32(begin - textBegin);
+        if (!lines->isEmpty()) {
+            IniSetLine &last = lines->last();
+            if (last.kind == IniSetLine::PlainLines && last.set == set
+                && last.key + last.keyLength + 1 == first) {
+                last.keyLength = qint32(end - textBegin) - last.key;
+                return;
+            }
+        }
+        lines->append({ set, IniSetLine::PlainLines, first, qint32(end - begin), 0, 0 });
+    }
 };
 
 } // namespace
@@ -1313,4 +1385,87 @@ LabelSets readIniLabelSets(QByteArray &&text, const QString &group)
     reader.forgetText();
     text = QByteArray();
     return decodeLabelSets(reader);
+}
+
+std::shared_ptr<const IniLabelSetIndex> indexIniLabelSets(const QByteArray &text,
+                                                          const QString &group)
+{
+    auto index = std::make_shared<IniLabelSetIndex>();
+    index->text = text;
+    index->group = group;
+    if (text.size() > std::numeric_limits<qint32>::max())
+        return index;
+    QList<IniSetLine> lines;
+    LabelSetReader reader(group, false);
+    reader.indexInto(&lines, index->text.constData());
+    reader.read(index->text);
+    // Each set's lines together, in the order they were taken; lines of a set without a name (no
+    // set) are dropped.
+    const QList<qint32> order = reader.orderedSets();
+    QList<qint32> place(reader.setCount(), -1);
+    index->names.reserve(order.size());
+    for (qint32 k = 0; k < qint32(order.size()); ++k) {
+        place[order.at(k)] = k;
+        index->names.append(reader.setName(order.at(k)));
+    }
+    index->starts.fill(0, order.size() + 1);
+    // Written by the toolkit, the sets' lines come in the sets' order already.
+    const bool grouped = std::is_sorted(lines.cbegin(), lines.cend(),
+                                        [&](const IniSetLine &a, const IniSetLine &b) {
+                                            return place.at(a.set) < place.at(b.set);
+                                        })
+            && std::none_of(lines.cbegin(), lines.cend(),
+                            [&](const IniSetLine &line) { return place.at(line.set) < 0; });
+    for (const IniSetLine &line : std::as_const(lines)) {
+        if (place.at(line.set) >= 0)
+            ++index->starts[place.at(line.set) + 1];
+    }
+    for (qsizetype k = 1; k < index->starts.size(); ++k)
+        index->starts[k] += index->starts.at(k - 1);
+    if (grouped) {
+        lines.squeeze();
+        index->lines = std::move(lines);
+        return index;
+    }
+    index->lines.resize(index->starts.constLast());
+    QList<qint32> next(index->starts.cbegin(), index->starts.cend() - 1);
+    for (const IniSetLine &line : std::as_const(lines)) {
+        if (const qint32 k = place.at(line.set); k >= 0)
+            index->lines[next[k]++] = line;
+    }
+    return index;
+}
+
+QStringList IniLabelSetIndex::labels(qsizetype k) const
+{
+    LabelSetReader reader(group, false);
+    const QByteArrayView bytes(text);
+    for (qint32 i = starts.at(k); i < starts.at(k + 1); ++i) {
+        const IniSetLine &line = lines.at(i);
+        const QByteArrayView key = bytes.sliced(line.key, line.keyLength);
+        const QByteArrayView value = bytes.sliced(line.value, line.valueLength);
+        switch (line.kind) {
+        case IniSetLine::GroupLine:
+            reader.takeGroupLine(key, value);
+            break;
+        case IniSetLine::SectionLine:
+            reader.takeSectionLine(names.at(k), key, value);
+            break;
+        case IniSetLine::PlainLines:
+            // "key=value" lines, each as the quick path took it: a key holds no '=', and a
+            // value no line break.
+            for (QByteArrayView rest = key; !rest.isEmpty();) {
+                qsizetype end = rest.indexOf('\n');
+                if (end < 0)
+                    end = rest.size();
+                const QByteArrayView plain = rest.first(end);
+                const qsizetype equals = plain.indexOf('=');
+                reader.takeGroupLine(plain.first(equals), plain.sliced(equals + 1));
+                rest = rest.sliced(qMin(end + 1, rest.size()));
+            }
+            break;
+        }
+    }
+    const LabelSets sets = decodeLabelSets(reader);
+    return sets.labels.value(0);
 }

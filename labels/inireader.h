@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 // Names are compared exactly, as the settings class compares them on Linux and macOS. On Windows
 // it compares INI keys and sections without case; this reader does not, so there a file whose
@@ -97,3 +98,36 @@ LabelSets readIniLabelSets(QByteArrayView text, const QString &group);
 // The same, releasing text as soon as its lines are read: a large file's text and its decoded
 // sets are not in memory together.
 LabelSets readIniLabelSets(QByteArray &&text, const QString &group);
+
+// Where lines of a set lie in the text of an index (IniLabelSetIndex): one key line of the group's
+// section or of the set's own section (its key's and value's bytes), or lines of the group's
+// section one after the other, each "key=value" with nothing for the scan to undo in either.
+struct IniSetLine
+{
+    enum Kind : qint32 { GroupLine, SectionLine, PlainLines };
+    qint32 set;
+    Kind kind;
+    qint32 key; // PlainLines: the first line's first byte
+    qint32 keyLength; // PlainLines: up to the last line's end
+    qint32 value;
+    qint32 valueLength;
+};
+
+// The sets of group as readIniLabelSets reads them, with only their names read: each set's
+// labels are read from the text again, its lines alone, when they are asked for. Reading the
+// names of a file of thousands of sets costs little more than a pass over its lines.
+struct IniLabelSetIndex
+{
+    QByteArray text;
+    QString group;
+    QStringList names; // as readIniLabelSets gives them
+    QList<IniSetLine> lines; // by set, each set's lines in the order the reader takes them
+    QList<qint32> starts; // the lines of names[k] are lines[starts[k]] up to lines[starts[k + 1]]
+
+    // The labels of names[k] as readIniLabelSets decodes them.
+    QStringList labels(qsizetype k) const;
+};
+
+// text is kept in the index; a text of more than 2 GiB holds no set.
+std::shared_ptr<const IniLabelSetIndex> indexIniLabelSets(const QByteArray &text,
+                                                          const QString &group);

@@ -360,6 +360,42 @@ LabelSets readLabelSetsFromFile(const QString &path, const QString &group, bool 
     return readWithinLimits(std::move(bytes), group, overLimits);
 }
 
+LabelSetIndex indexLabelSetsFromFile(const QString &path, const QString &group, bool *overLimits)
+{
+    if (overLimits)
+        *overLimits = false;
+    LabelFileText file;
+    QByteArray bytes;
+    LabelSetIndex sets;
+    if (readGuarded(path, &file, &bytes) != GuardedRead::Read || !isWithinLabelFileLimits(bytes))
+        return sets;
+    sets.index = indexIniLabelSets(bytes, group);
+    if (!isWithinLabelSetLimits(sets.index->names)) {
+        if (overLimits)
+            *overLimits = true;
+        sets.index.reset();
+        return sets;
+    }
+    sets.names = sets.index->names;
+    return sets;
+}
+
+QStringList LabelSetIndex::labels(qsizetype k) const
+{
+    return index->labels(k);
+}
+
+void IndexedLabelLists::append(const LabelSetIndex &sets, qsizetype k)
+{
+    entries.append({ {}, sets.index, k });
+}
+
+QStringList IndexedLabelLists::at(qsizetype k) const
+{
+    const Entry &entry = entries.at(k);
+    return entry.index ? entry.index->labels(entry.set) : entry.labels;
+}
+
 LabelSets readLabelSetsFromText(const LabelFileText &file, const QString &group, bool *overLimits)
 {
     if (file.state != LabelFileState::Text && file.state != LabelFileState::Binary) {

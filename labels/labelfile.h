@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 struct LabelSets
 {
@@ -46,6 +47,48 @@ QString labelFileBesideExecutable(const QString &applicationName = QString());
 // sets' number or names.
 LabelSets readLabelSetsFromFile(const QString &path, const QString &group,
                                 bool *overLimits = nullptr);
+
+struct IniLabelSetIndex;
+
+// The sets of a label file as readLabelSetsFromFile reads them, each set's labels read only when
+// they are asked for: a file of thousands of sets costs little more than their names.
+class LabelSetIndex
+{
+public:
+    QStringList names;
+    // The labels of names[k], as readLabelSetsFromFile gives them.
+    QStringList labels(qsizetype k) const;
+
+private:
+    friend LabelSetIndex indexLabelSetsFromFile(const QString &, const QString &, bool *);
+    friend class IndexedLabelLists;
+    std::shared_ptr<const IniLabelSetIndex> index;
+};
+
+// readLabelSetsFromFile's sets, indexed.
+LabelSetIndex indexLabelSetsFromFile(const QString &path, const QString &group,
+                                     bool *overLimits = nullptr);
+
+// Label lists in order, each given whole or as a set of an index, whose labels are read each
+// time the list is asked for.
+class IndexedLabelLists
+{
+public:
+    void append(const QStringList &labels) { entries.append({ labels, {}, 0 }); }
+    void append(const LabelSetIndex &sets, qsizetype k);
+    QStringList at(qsizetype k) const;
+    qsizetype size() const { return entries.size(); }
+    bool isEmpty() const { return entries.isEmpty(); }
+
+private:
+    struct Entry
+    {
+        QStringList labels;
+        std::shared_ptr<const IniLabelSetIndex> index; // or none: labels
+        qsizetype set;
+    };
+    QList<Entry> entries;
+};
 
 // A named label list, as a set is added to a file.
 struct LabelSet

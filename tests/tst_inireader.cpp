@@ -60,6 +60,13 @@ LabelSets tst_IniReader::viaSettings(const QString &path)
 void tst_IniReader::compareWithSettings(const QByteArray &text, const QString &setsPath,
                                         const QString &keysPath)
 {
+    // The window reads each set again from an index of the file, one at a time, when shown.
+    const LabelSets decoded = readIniLabelSets(text, group);
+    const std::shared_ptr<const IniLabelSetIndex> index = indexIniLabelSets(text, group);
+    QCOMPARE(index->names, decoded.names);
+    for (qsizetype k = 0; k < decoded.names.size(); ++k)
+        QCOMPARE(index->labels(k), decoded.labels.at(k));
+
     QSettings settings(setsPath, QSettings::IniFormat);
     QList<QList<QVariant>> variants;
     const QList<IniLabelSet> expected = settingsLabelSetKeys(settings, group, &variants);
@@ -395,6 +402,10 @@ void tst_IniReader::generatedFiles()
         const LabelSets expected = viaSettings(path);
         const LabelSets read = readLabelSetsFromFile(path, group);
         QVERIFY2(read.names == expected.names && read.labels == expected.labels, text.constData());
+        const LabelSetIndex indexed = indexLabelSetsFromFile(path, group);
+        QCOMPARE(indexed.names, expected.names);
+        for (qsizetype k = 0; k < indexed.names.size(); ++k)
+            QCOMPARE(indexed.labels(k), expected.labels.at(k));
         compareWithSettings(text, writeFile(text), writeFile(text));
         if (QTest::currentTestFailed())
             QFAIL(text.constData());

@@ -33,11 +33,11 @@ const QString bitLabelsGroup = QvMaskCalcWindow::tr("bitlabels");
 
 void QvMaskCalcWindow::LoadBitLabels()
 {
-    const LabelSets sets = readLabelSetsFromFile(labelFilePath(), bitLabelsGroup);
+    const LabelSetIndex sets = indexLabelSetsFromFile(labelFilePath(), bitLabelsGroup);
     // The first entry added to the empty combo box becomes current at once and its slot reads
     // labelSets, so each list goes in before its entry.
     for (qsizetype k = 0; k < sets.names.size(); ++k) {
-        labelSets.append(sets.labels.at(k));
+        labelSets.append(sets, k);
         ui->cbLabels->addItem(shownCaption(sets.names.at(k)));
     }
     if (!labelSets.isEmpty())

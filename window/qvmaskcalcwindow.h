@@ -2,6 +2,8 @@
 // The calculator's one window: 32 bit check boxes kept in step with the mask number field.
 #pragma once
 
+#include "labelfile.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QString>
@@ -41,8 +43,10 @@ private:
     void SetBitLabels(const QStringList &labels);
 
     Ui_QvMaskCalcWindow *ui;
-    // Entry k is the label list of entry k of cbLabels; label i names bit i.
-    QList<QStringList> labelSets;
+    // Entry k is the label list of entry k of cbLabels; label i names bit i. A set of the file
+    // is read again from the file's text each time it is shown, so that a file of thousands of
+    // sets costs at start little more than their names.
+    IndexedLabelLists labelSets;
 };
 
 // Built once before main; the bit check boxes are the check boxes whose object name matches it.
