@@ -7,8 +7,8 @@
 # Needs root. Any failure, including an unreachable mirror, ends the script with a non-zero exit;
 # the last lines are the CTest summary of the run inside.
 # Environment: DEBIAN13_MIRROR, the Debian mirror (default http://deb.debian.org/debian);
-# MASKCALC_FUZZ_SECONDS, how long each fuzzer runs inside (default 30: the Debian 12 run of CI
-# gives them 60 each already).
+# MASKCALC_FUZZ_SECONDS, how long each fuzzer runs inside (default 20: the Debian 12 run of CI
+# gives them 40 each already).
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 cache="$src/build/debian13"
@@ -89,5 +89,5 @@ chroot "$rootfs" dpkg --configure -a
 echo "Running scripts/test.sh on Debian 13"
 chroot "$rootfs" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM="${TERM:-dumb}" \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    ${CI:+CI="$CI"} MASKCALC_FUZZ_SECONDS="${MASKCALC_FUZZ_SECONDS:-30}" \
+    ${CI:+CI="$CI"} MASKCALC_FUZZ_SECONDS="${MASKCALC_FUZZ_SECONDS:-20}" \
     bash "$inner/scripts/test.sh"
