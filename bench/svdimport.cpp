@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Reading a register description as label sets, against a bare pass of the XML reader over the
 // same bytes: the RP2040 description and one four times its size, measured in turns in one run.
-#include "svdimport.h"
+#include "svdlabels.h"
 #include "svdcopies.h"
 
 #include <QByteArray>

@@ -8,7 +8,8 @@
 #include "inisplice.h"
 #include "labelfile.h"
 #include "qvmaskcalcwindow.h"
-#include "svdimport.h"
+#include "svdlabels.h"
+#include "svdmodel.h"
 
 #include <QByteArray>
 #include <QFile>

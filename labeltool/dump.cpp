@@ -38,15 +38,10 @@ static_assert(sizeof(Byte) == 16, "a byte of the dump takes 16 bytes");
 struct RegisterIndex
 {
     SvdAddressIndex addresses;
-    QHash<QString, const SvdRegister *> byName; // case-folded; the first of a name
+    SvdNameIndex names;
 
-    explicit RegisterIndex(const SvdRegisters &registers) : addresses(registers)
+    explicit RegisterIndex(const SvdRegisters &registers) : addresses(registers), names(registers)
     {
-        for (const SvdRegister &reg : registers.registers) {
-            const QString folded = reg.name.toCaseFolded();
-            if (!byName.contains(folded))
-                byName.insert(folded, &reg);
-        }
     }
     // The first register in the file at address.
     const SvdRegister *at(quint64 address) const
@@ -110,7 +105,7 @@ DumpBytes loadDump(const QString &path, const DumpOptions &options, const Regist
         const SvdRegister *reg = nullptr;
         if (value.name >= 0) {
             const QString &name = contents.names.at(value.name);
-            reg = index.byName.value(name.toCaseFolded());
+            reg = index.names.first(name);
             if (!reg) {
                 warn(&dump,
                      at(value.line) + QStringLiteral("warning: no register \"%1\"").arg(name));

@@ -71,10 +71,6 @@ int runFind(const QStringList &arguments)
     const bool descriptions = parser.isSet(text);
     if (byAddress && descriptions)
         return usageError(command, QStringLiteral("--text is for names, not for an address"));
-    const auto matches = [&](const QString &full, const QString &own, const QString &description) {
-        return whole.match(full).hasMatch() || whole.match(own).hasMatch()
-                || (descriptions && anywhere.match(description).hasMatch());
-    };
 
     QByteArray xml;
     QString error;
@@ -112,14 +108,9 @@ int runFind(const QStringList &arguments)
                 add(out, *reg, nullptr);
             return;
         }
-        for (const SvdRegister &reg : std::as_const(registers.registers)) {
-            if (matches(reg.name, reg.name.mid(reg.name.lastIndexOf(u'.') + 1), reg.description))
-                add(out, reg, nullptr);
-            for (const SvdField &field : reg.fields) {
-                if (matches(reg.name + u'.' + field.name, field.name, field.description))
-                    add(out, reg, &field);
-            }
-        }
+        for (const SvdPatternMatch &match :
+             svdRegistersMatching(registers, whole, descriptions ? &anywhere : nullptr))
+            add(out, *match.reg, match.field);
     });
     if (!found) {
         printErr(byAddress ? QStringLiteral("%1: no register at %2\n")

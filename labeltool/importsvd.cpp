@@ -2,7 +2,7 @@
 // import-svd: label sets from a register description, printed, written to a new file or added.
 #include "devices.h"
 #include "labeltool.h"
-#include "svdimport.h"
+#include "svdlabels.h"
 #include "svdregisters.h"
 
 #include <QCommandLineParser>

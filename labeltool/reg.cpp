@@ -555,20 +555,17 @@ int runReg(const QStringList &arguments)
     SvdRegisters registers;
     if (!loadSvdRegisters(path, xml, byAddress ? nullptr : holdsRegister, &folded, &registers))
         return ExitUnusable;
-    const SvdRegister *reg = nullptr;
+    const QList<const SvdRegister *> found = byAddress ? SvdAddressIndex(registers).at(address)
+                                                       : SvdNameIndex(registers).all(registerName);
+    const SvdRegister *reg = found.isEmpty() ? nullptr : found.constFirst();
     QStringList alike;
-    for (const SvdRegister &candidate : std::as_const(registers.registers)) {
-        const bool fits = byAddress
-                ? candidate.address == address
-                : candidate.name.compare(registerName, Qt::CaseInsensitive) == 0;
-        if (fits && !reg)
-            reg = &candidate;
-        else if (fits)
-            // By name, another register may be anywhere: where it is tells the two apart.
-            alike.append(byAddress ? candidate.name
-                                   : QStringLiteral("%1 at %2 (line %3)")
-                                             .arg(candidate.name, hexDigits(candidate.address, 32))
-                                             .arg(candidate.line));
+    for (qsizetype k = 1; k < found.size(); ++k) {
+        const SvdRegister &candidate = *found.at(k);
+        // By name, another register may be anywhere: where it is tells the two apart.
+        alike.append(byAddress ? candidate.name
+                               : QStringLiteral("%1 at %2 (line %3)")
+                                         .arg(candidate.name, hexDigits(candidate.address, 32))
+                                         .arg(candidate.line));
     }
     if (!reg) {
         if (byAddress)

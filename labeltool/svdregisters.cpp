@@ -69,45 +69,6 @@ bool loadSvdRegisters(const QString &path, const QByteArray &xml, SvdPeripheralF
     return true;
 }
 
-SvdAddressIndex::SvdAddressIndex(const SvdRegisters &registers)
-{
-    byAddress.reserve(std::size_t(registers.registers.size()));
-    for (const SvdRegister &reg : registers.registers)
-        byAddress.push_back(&reg);
-    std::stable_sort(
-            byAddress.begin(), byAddress.end(),
-            [](const SvdRegister *a, const SvdRegister *b) { return a->address < b->address; });
-}
-
-QList<const SvdRegister *> SvdAddressIndex::at(quint64 address) const
-{
-    const auto first = std::lower_bound(
-            byAddress.cbegin(), byAddress.cend(), address,
-            [](const SvdRegister *reg, quint64 wanted) { return reg->address < wanted; });
-    QList<const SvdRegister *> found;
-    for (auto it = first; it != byAddress.cend() && (*it)->address == address; ++it)
-        found.append(*it);
-    return found;
-}
-
-QList<const SvdRegister *> SvdAddressIndex::holding(quint64 address) const
-{
-    // A register takes at most 8 bytes in: only those from 7 bytes below can reach address.
-    const quint64 lowest = address >= 7 ? address - 7 : 0;
-    const auto first = std::lower_bound(
-            byAddress.cbegin(), byAddress.cend(), lowest,
-            [](const SvdRegister *reg, quint64 wanted) { return reg->address < wanted; });
-    QList<const SvdRegister *> found;
-    for (auto it = first; it != byAddress.cend() && (*it)->address <= address; ++it) {
-        const quint64 bytes = quint64(std::max(1, ((*it)->size + 7) / 8));
-        if (address - (*it)->address < bytes)
-            found.append(*it);
-    }
-    // The registers are held in one list, in file order: their places there give that order back.
-    std::sort(found.begin(), found.end(), std::less<const SvdRegister *>());
-    return found;
-}
-
 QStringList nearestNames(const QStringList &names, const QString &wanted)
 {
     const QString key = wanted.toCaseFolded().left(maxComparedLength);

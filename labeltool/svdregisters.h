@@ -4,7 +4,9 @@
 #pragma once
 
 #include "rows.h"
-#include "svdimport.h"
+#include "svdlookup.h"
+#include "svdmodel.h"
+#include "svdnumber.h"
 
 #include <QList>
 #include <QString>
@@ -18,24 +20,6 @@ bool readSvdFile(const QString &path, QByteArray *bytes, QString *error);
 // readSvdRegisters); false after printing where it is malformed, as import-svd says it.
 bool loadSvdRegisters(const QString &path, const QByteArray &xml, SvdPeripheralFilter wanted,
                       const void *context, SvdRegisters *registers);
-
-// The registers of a description by address, sorted once: what find ADDRESS and dump look
-// addresses up in. It points into the registers given, which must outlive it unchanged.
-class SvdAddressIndex
-{
-public:
-    explicit SvdAddressIndex(const SvdRegisters &registers);
-    // Every register in address order; those at one address in file order.
-    const std::vector<const SvdRegister *> &inAddressOrder() const { return byAddress; }
-    // The registers at this very address, aliases and alternate registers alike, in file order.
-    QList<const SvdRegister *> at(quint64 address) const;
-    // The registers whose bytes take address in (one byte at least, whatever the size), in file
-    // order.
-    QList<const SvdRegister *> holding(quint64 address) const;
-
-private:
-    std::vector<const SvdRegister *> byAddress;
-};
 
 // Up to five of names nearest to wanted, without case: the fewest edits first, then those that
 // share its beginning or hold it.

@@ -11,7 +11,7 @@ db="$build/compile_commands.json"
 tidy=${CLANG_TIDY:-clang-tidy}
 
 mapfile -t files < <(sed -n 's/^ *"file": *"\(.*\)",\{0,1\}$/\1/p' "$db" \
-    | grep -E "^$src/(app|window|labels|labeltool|tests|fuzz|bench)/[^/]+\.cpp$" | sort -u)
+    | grep -E "^$src/(app|window|labels|svd|labeltool|tests|fuzz|bench)/[^/]+\.cpp$" | sort -u)
 # An empty list would pass without checking anything.
 [ ${#files[@]} -gt 0 ] || { echo "No project sources found in $db" >&2; exit 1; }
 echo "clang-tidy over ${#files[@]} files"

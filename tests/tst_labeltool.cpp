@@ -4,7 +4,7 @@
 #include "labelfile.h"
 #include "labelwindow.h"
 #include "settingsreference.h"
-#include "svdimport.h"
+#include "svdlabels.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -2,7 +2,8 @@
 // Register descriptions read as label sets: the mapping rules, the real devices and broken input.
 #include "labelfile.h"
 #include "qvmaskcalcwindow.h"
-#include "svdimport.h"
+#include "svdlabels.h"
+#include "svdmodel.h"
 
 #include <QTemporaryDir>
 #include <QXmlStreamReader>

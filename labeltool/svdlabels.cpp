@@ -1,0 +1,206 @@
+// SPDX-License-Identifier: MIT
+// import-svd's mapping of a register description to label sets: one set per register instance
+// that the resolution reaches, a label per bit.
+#include "svdlabels.h"
+
+#include "svdresolve.h"
+
+#include <QSet>
+
+#include <array>
+
+using namespace svd;
+
+namespace {
+
+// The text case-folded. Names are ASCII nearly always, and for ASCII folding is lowering, which the
+// toolkit's folding for all of Unicode takes many times as long for.
+QString caseFolded(const QString &text)
+{
+    if (!std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+        return text.toCaseFolded();
+    QString folded = text;
+    for (QChar &c : folded) {
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(char16_t(c.unicode() + 0x20));
+    }
+    return folded;
+}
+
+// The label of a bit that no field names, made once and shared by every set that has one.
+const QString &unlabelledBit(int bit)
+{
+    static const std::array<QString, 32> labels = [] {
+        std::array<QString, 32> made;
+        for (std::size_t k = 0; k < made.size(); ++k)
+            made.at(k) = QStringLiteral("(bit %1)").arg(k);
+        return made;
+    }();
+    return labels.at(std::size_t(bit));
+}
+
+// Makes a label set of each register instance, its set names unique without case.
+class LabelMapper : public RegisterConsumer
+{
+public:
+    explicit LabelMapper(SvdImport &import) : import(import) { }
+    void registerInstance(Resolver &resolver, const QString &setName, const Node &reg,
+                          const Scope &scope) override;
+
+private:
+    SvdImport &import;
+    QSet<QString> setNames; // case-folded
+};
+
+void LabelMapper::registerInstance(Resolver &resolver, const QString &setName, const Node &reg,
+                                   const Scope &scope)
+{
+    Q_UNUSED(scope);
+    ++import.registers;
+    // Compared without case, as the settings class compares names on Windows and macOS: a file
+    // written here must read alike there.
+    const QString setKey = caseFolded(setName);
+    if (setNames.contains(setKey)) {
+        resolver.note(setName,
+                      QStringLiteral("a set of this name came from an earlier register; skipped"),
+                      reg);
+        return;
+    }
+    std::array<QString, 32> labels;
+    QSet<QString> used;
+    const std::vector<Node> &fields = resolver.childrenOf(reg);
+    for (const Node &field : fields) {
+        Resolver::FieldInstances instances;
+        if (isReserved(field) || !resolver.fieldInstances(field, setName, 32, &instances))
+            continue;
+        const Node &position = *instances.position;
+        const Indices &indices = instances.indices;
+        const qint64 step = instances.step;
+        const qint64 count = instances.count;
+        if (!resolver.spend(count * (svdInstanceCost + field.name.size() + indices.longest()),
+                            field))
+            return;
+        for (qint64 k = 0; k < count; ++k) {
+            const qint64 lsb = position.lsb + k * step;
+            // The rest of an array that steps upwards lies from bit 32 up too.
+            if (lsb >= 32 && step > 0 && indices.count - k > 1) {
+                resolver.note(
+                        setName,
+                        QStringLiteral("field %1: instances %2 … %3 lie from bit 32 up; dropped")
+                                .arg(quoted(field.name), indices.at(k),
+                                     indices.at(indices.count - 1)),
+                        field);
+                break;
+            }
+            QString name = field.name;
+            if (indices.array)
+                name.replace(QLatin1String("%s"), indices.at(k));
+            if (const QString bad = nameProblem(name); !bad.isEmpty()) {
+                resolver.note(setName, QStringLiteral("field: %1; left out").arg(bad), field);
+                continue;
+            }
+            if (name.startsWith(QLatin1String("(bit "))) {
+                resolver.note(
+                        setName,
+                        QStringLiteral("field %1 is named like the label of a bit without a field; "
+                                       "left out")
+                                .arg(quoted(name)),
+                        field);
+                continue;
+            }
+            if (lsb + position.width > 32) {
+                const qint64 from = qMax<qint64>(lsb, 32);
+                const qint64 last = lsb + position.width - 1;
+                const QString bits = from == last
+                        ? QStringLiteral("bit %1").arg(from)
+                        : QStringLiteral("bits %1–%2").arg(from).arg(last);
+                resolver.note(setName,
+                              QStringLiteral("field %1: %2 dropped (labels go up to bit 31)")
+                                      .arg(quoted(name), bits),
+                              field);
+            }
+            QStringList taken;
+            QStringList repeated;
+            const qint64 top = qMin<qint64>(lsb + position.width, 32);
+            for (qint64 bit = lsb; bit < top; ++bit) {
+                QString &slot = labels.at(std::size_t(bit));
+                if (!slot.isEmpty()) {
+                    taken.append(QString::number(bit));
+                    continue;
+                }
+                QString label = position.width == 1
+                        ? name
+                        : name + u'[' + QString::number(bit - lsb) + u']';
+                QString folded = caseFolded(label);
+                if (used.contains(folded)) {
+                    repeated.append(label);
+                    continue;
+                }
+                // The file writes the set's name with every label.
+                if (!resolver.spend(svdInstanceCost + label.size() + setName.size(), field))
+                    return;
+                used.insert(std::move(folded));
+                slot = std::move(label);
+            }
+            if (!taken.isEmpty())
+                resolver.note(
+                        setName,
+                        QStringLiteral("field %1 overlaps an earlier field on bit %2, which keeps "
+                                       "its label")
+                                .arg(quoted(name), taken.join(QLatin1String(", "))),
+                        field);
+            if (!repeated.isEmpty())
+                resolver.note(setName,
+                              QStringLiteral("label %1 repeats one already in the set; dropped")
+                                      .arg(repeated.join(QLatin1String(", "))),
+                              field);
+        }
+    }
+    int count = 32;
+    while (count > 0 && labels.at(std::size_t(count - 1)).isEmpty())
+        --count;
+    if (count == 0) {
+        resolver.note(setName,
+                      fields.empty() ? QStringLiteral("no fields; skipped")
+                                     : QStringLiteral("no field bit below 32 left; skipped"),
+                      reg);
+        return;
+    }
+    LabelSet set;
+    set.name = setName;
+    set.labels.reserve(count);
+    for (int bit = 0; bit < count; ++bit) {
+        const QString &label = labels.at(std::size_t(bit));
+        set.labels.append(label.isEmpty() ? unlabelledBit(bit) : label);
+    }
+    setNames.insert(setKey);
+    import.sets.append(std::move(set));
+}
+
+} // namespace
+
+SvdImport importSvd(const QByteArray &bytes)
+{
+    SvdImport import;
+    bool known = true;
+    const QByteArray xml = asUtf8(bytes, &known);
+    Diagnostics diagnostics;
+    const std::vector<Node> peripherals =
+            readTree(xml, false, nullptr, nullptr, diagnostics).peripherals;
+    // A description the reader refuses keeps what it noted before; one the resolution stops
+    // keeps nothing.
+    const bool read = diagnostics.error.isEmpty();
+    if (read) {
+        LabelMapper mapper(import);
+        Resolver(peripherals, diagnostics, false).run(mapper);
+    }
+    import.skipped = std::move(diagnostics.notes);
+    import.error = diagnostics.error;
+    import.line = diagnostics.line;
+    import.column = diagnostics.column;
+    if (read && !import.error.isEmpty()) {
+        import.sets.clear();
+        import.skipped.clear();
+    }
+    return import;
+}
