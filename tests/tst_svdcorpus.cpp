@@ -3,7 +3,9 @@
 // found at its address, its reset value composed back from its fields, and a dump of it decoded
 // as reg decodes its value.
 #include "labeltool.h"
-#include "svdregisters.h"
+#include "svdlookup.h" // the address index that find ADDRESS and dump look addresses up in
+#include "svdmodel.h"
+#include "svdregisters.h" // what reg prints and composes
 
 #include <QDir>
 #include <QHash>
