@@ -7,6 +7,7 @@
 
 #include <QSet>
 
+#include <algorithm>
 #include <array>
 
 using namespace svd;
@@ -19,12 +20,33 @@ QString caseFolded(const QString &text)
 {
     if (!std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; }))
         return text.toCaseFolded();
+    // A name without capitals is its own folding: shared, not copied.
+    const auto capital = std::find_if(text.cbegin(), text.cend(),
+                                      [](QChar c) { return c >= u'A' && c <= u'Z'; });
+    if (capital == text.cend())
+        return text;
     QString folded = text;
-    for (QChar &c : folded) {
-        if (c >= u'A' && c <= u'Z')
-            c = QChar(char16_t(c.unicode() + 0x20));
+    for (auto c = folded.begin() + (capital - text.cbegin()); c != folded.end(); ++c) {
+        if (*c >= u'A' && *c <= u'Z')
+            *c = QChar(char16_t(c->unicode() + 0x20));
     }
     return folded;
+}
+
+// "NAME[index]", made in one allocation of its exact size: the sets keep every label.
+QString indexedLabel(const QString &name, qint64 index)
+{
+    if (index < 0 || index >= 100)
+        return name + u'[' + QString::number(index) + u']';
+    QString label;
+    label.reserve(name.size() + (index >= 10 ? 4 : 3));
+    label += name;
+    label += u'[';
+    if (index >= 10)
+        label += QChar(char16_t(u'0' + index / 10));
+    label += QChar(char16_t(u'0' + index % 10));
+    label += u']';
+    return label;
 }
 
 // The label of a bit that no field names, made once and shared by every set that has one.
@@ -67,7 +89,9 @@ void LabelMapper::registerInstance(Resolver &resolver, const QString &setName, c
         return;
     }
     std::array<QString, 32> labels;
-    QSet<QString> used;
+    // The labels taken, case-folded: at most one a bit, so looked through in turn.
+    std::array<QString, 32> used;
+    std::size_t usedCount = 0;
     const std::vector<Node> &fields = resolver.childrenOf(reg);
     for (const Node &field : fields) {
         Resolver::FieldInstances instances;
@@ -128,18 +152,17 @@ void LabelMapper::registerInstance(Resolver &resolver, const QString &setName, c
                     taken.append(QString::number(bit));
                     continue;
                 }
-                QString label = position.width == 1
-                        ? name
-                        : name + u'[' + QString::number(bit - lsb) + u']';
+                QString label = position.width == 1 ? name : indexedLabel(name, bit - lsb);
                 QString folded = caseFolded(label);
-                if (used.contains(folded)) {
+                const auto usedEnd = used.cbegin() + std::ptrdiff_t(usedCount);
+                if (std::find(used.cbegin(), usedEnd, folded) != usedEnd) {
                     repeated.append(label);
                     continue;
                 }
                 // The file writes the set's name with every label.
                 if (!resolver.spend(svdInstanceCost + label.size() + setName.size(), field))
                     return;
-                used.insert(std::move(folded));
+                used.at(usedCount++) = std::move(folded);
                 slot = std::move(label);
             }
             if (!taken.isEmpty())

@@ -245,6 +245,14 @@ void tst_SvdImport::mapping_data()
                              + "|L[0]" }
             << QStringList { "\"O\" overlaps an earlier field on bit 2", "label W[0], W[1] repeats",
                              "bits 32–33 dropped", "label e repeats" };
+    QTest::newRow("indices past 9; a repeat in capitals of a label in lower case")
+            << device(peripheral("P",
+                                 reg("R",
+                                     field("x", "<bitOffset>0</bitOffset><bitWidth>12</bitWidth>")
+                                             + field("e", "<bitOffset>12</bitOffset>")
+                                             + field("E", "<bitOffset>13</bitOffset>"))))
+            << QStringList { "P.R=x[0]|x[1]|x[2]|x[3]|x[4]|x[5]|x[6]|x[7]|x[8]|x[9]|x[10]|x[11]|e" }
+            << QStringList { "label E repeats" };
     QTest::newRow("derivedFrom: registers, fields, bit positions, dotted paths")
             << device(peripheral("U0",
                                  reg("CTL", field("RX", "<lsb>0</lsb><msb>0</msb>"))
