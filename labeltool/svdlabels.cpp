@@ -14,11 +14,16 @@ using namespace svd;
 
 namespace {
 
+bool isAscii(const QString &text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
 // The text case-folded. Names are ASCII nearly always, and for ASCII folding is lowering, which the
 // toolkit's folding for all of Unicode takes many times as long for.
 QString caseFolded(const QString &text)
 {
-    if (!std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+    if (!isAscii(text))
         return text.toCaseFolded();
     // A name without capitals is its own folding: shared, not copied.
     const auto capital = std::find_if(text.cbegin(), text.cend(),
@@ -33,20 +38,41 @@ QString caseFolded(const QString &text)
     return folded;
 }
 
-// "NAME[index]", made in one allocation of its exact size: the sets keep every label.
-QString indexedLabel(const QString &name, qint64 index)
+// A hash of the text case-folded, made without a folded copy where the text is ASCII: the labels
+// of a set are compared without case, and a copy of each label cost more than the rest of the
+// mapping.
+uint foldedHash(const QString &text)
 {
-    if (index < 0 || index >= 100)
-        return name + u'[' + QString::number(index) + u']';
-    QString label;
-    label.reserve(name.size() + (index >= 10 ? 4 : 3));
-    label += name;
-    label += u'[';
-    if (index >= 10)
-        label += QChar(char16_t(u'0' + index / 10));
-    label += QChar(char16_t(u'0' + index % 10));
-    label += u']';
-    return label;
+    uint hash = 2166136261U;
+    const auto add = [&hash](char16_t unit) { hash = (hash ^ unit) * 16777619U; };
+    if (isAscii(text)) {
+        for (const QChar c : text)
+            add(c >= u'A' && c <= u'Z' ? char16_t(c.unicode() + 0x20) : c.unicode());
+    } else {
+        for (const QChar c : text.toCaseFolded())
+            add(c.unicode());
+    }
+    return hash;
+}
+
+// Whether two texts are alike without case, as their case-folded forms compare.
+bool sameFolded(const QString &a, const QString &b)
+{
+    if (isAscii(a) && isAscii(b))
+        return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
+    return caseFolded(a) == caseFolded(b);
+}
+
+// "[n]" of the labels of a wider field's bits, made once.
+const QString &bitSuffix(qint64 bit)
+{
+    static const std::array<QString, 32> suffixes = [] {
+        std::array<QString, 32> made;
+        for (std::size_t k = 0; k < made.size(); ++k)
+            made.at(k) = QStringLiteral("[%1]").arg(k);
+        return made;
+    }();
+    return suffixes.at(std::size_t(bit));
 }
 
 // The label of a bit that no field names, made once and shared by every set that has one.
@@ -89,9 +115,18 @@ void LabelMapper::registerInstance(Resolver &resolver, const QString &setName, c
         return;
     }
     std::array<QString, 32> labels;
-    // The labels taken, case-folded: at most one a bit, so looked through in turn.
-    std::array<QString, 32> used;
-    std::size_t usedCount = 0;
+    // The labels placed, by the hash of their folded text: at most 32, so looked through in turn.
+    std::array<uint, 32> usedHashes {};
+    std::array<int, 32> usedBits {};
+    std::size_t used = 0;
+    const auto isUsed = [&](const QString &label, uint hash) {
+        for (std::size_t k = 0; k < used; ++k) {
+            if (usedHashes.at(k) == hash
+                && sameFolded(labels.at(std::size_t(usedBits.at(k))), label))
+                return true;
+        }
+        return false;
+    };
     const std::vector<Node> &fields = resolver.childrenOf(reg);
     for (const Node &field : fields) {
         Resolver::FieldInstances instances;
@@ -152,17 +187,27 @@ void LabelMapper::registerInstance(Resolver &resolver, const QString &setName, c
                     taken.append(QString::number(bit));
                     continue;
                 }
-                QString label = position.width == 1 ? name : indexedLabel(name, bit - lsb);
-                QString folded = caseFolded(label);
-                const auto usedEnd = used.cbegin() + std::ptrdiff_t(usedCount);
-                if (std::find(used.cbegin(), usedEnd, folded) != usedEnd) {
+                QString label;
+                if (position.width == 1) {
+                    label = name;
+                } else {
+                    // One allocation, where appending takes two.
+                    const QString &suffix = bitSuffix(bit - lsb);
+                    label = QString(name.size() + suffix.size(), Qt::Uninitialized);
+                    std::copy(suffix.cbegin(), suffix.cend(),
+                              std::copy(name.cbegin(), name.cend(), label.begin()));
+                }
+                const uint hash = foldedHash(label);
+                if (isUsed(label, hash)) {
                     repeated.append(label);
                     continue;
                 }
                 // The file writes the set's name with every label.
                 if (!resolver.spend(svdInstanceCost + label.size() + setName.size(), field))
                     return;
-                used.at(usedCount++) = std::move(folded);
+                usedHashes.at(used) = hash;
+                usedBits.at(used) = int(bit);
+                ++used;
                 slot = std::move(label);
             }
             if (!taken.isEmpty())

@@ -253,6 +253,23 @@ void tst_SvdImport::mapping_data()
                                              + field("E", "<bitOffset>13</bitOffset>"))))
             << QStringList { "P.R=x[0]|x[1]|x[2]|x[3]|x[4]|x[5]|x[6]|x[7]|x[8]|x[9]|x[10]|x[11]|e" }
             << QStringList { "label E repeats" };
+    // Kelvin sign and capital E acute fold to k and e acute, as the settings class compares.
+    QTest::newRow("repeated labels without case beyond ASCII, and a wider field's names")
+            << device(peripheral("P",
+                                 reg("R",
+                                     field("k", "<bitOffset>0</bitOffset>")
+                                             + field("\xE2\x84\xAA", "<bitOffset>1</bitOffset>")
+                                             + field("\xC3\xA9", "<bitOffset>2</bitOffset>")
+                                             + field("\xC3\x89", "<bitOffset>3</bitOffset>")
+                                             + field("V",
+                                                     "<bitOffset>4</bitOffset><bitWidth>2"
+                                                     "</bitWidth>")
+                                             + field("v[1]", "<bitOffset>6</bitOffset>")
+                                             + field("v[2]", "<bitOffset>7</bitOffset>"))))
+            << QStringList { QString::fromUtf8(
+                       "P.R=k|(bit 1)|\xC3\xA9|(bit 3)|V[0]|V[1]|(bit 6)|v[2]") }
+            << QStringList { QString::fromUtf8("label \xE2\x84\xAA repeats"),
+                             QString::fromUtf8("label \xC3\x89 repeats"), "label v[1] repeats" };
     QTest::newRow("derivedFrom: registers, fields, bit positions, dotted paths")
             << device(peripheral("U0",
                                  reg("CTL", field("RX", "<lsb>0</lsb><msb>0</msb>"))
