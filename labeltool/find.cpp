@@ -108,8 +108,11 @@ int runFind(const QStringList &arguments)
                 add(out, *reg, nullptr);
             return;
         }
-        for (const SvdPatternMatch &match :
-             svdRegistersMatching(registers, whole, descriptions ? &anywhere : nullptr))
+        // A plain word is looked for as it is, without a pattern's cost on every name.
+        const QList<SvdPatternMatch> matches = wildcard
+                ? svdRegistersMatching(registers, whole, descriptions ? &anywhere : nullptr)
+                : svdRegistersHolding(registers, pattern, descriptions);
+        for (const SvdPatternMatch &match : matches)
             add(out, *match.reg, match.field);
     });
     if (!found) {

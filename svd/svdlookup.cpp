@@ -62,14 +62,17 @@ QList<const SvdRegister *> SvdNameIndex::all(const QString &name) const
     return byName.value(name.toCaseFolded());
 }
 
-QList<SvdPatternMatch> svdRegistersMatching(const SvdRegisters &registers,
-                                            const QRegularExpression &whole,
-                                            const QRegularExpression *anywhere)
+namespace {
+
+bool isAscii(const QString &text)
 {
-    const auto matches = [&](const QString &full, const QString &own, const QString &description) {
-        return whole.match(full).hasMatch() || whole.match(own).hasMatch()
-                || (anywhere && anywhere->match(description).hasMatch());
-    };
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+// The registers, then each one's fields, that matches takes.
+template<typename Matches>
+QList<SvdPatternMatch> registersMatching(const SvdRegisters &registers, Matches matches)
+{
     QList<SvdPatternMatch> found;
     for (const SvdRegister &reg : registers.registers) {
         if (matches(reg.name, reg.name.mid(reg.name.lastIndexOf(u'.') + 1), reg.description))
@@ -80,4 +83,35 @@ QList<SvdPatternMatch> svdRegistersMatching(const SvdRegisters &registers,
         }
     }
     return found;
+}
+
+} // namespace
+
+QList<SvdPatternMatch> svdRegistersMatching(const SvdRegisters &registers,
+                                            const QRegularExpression &whole,
+                                            const QRegularExpression *anywhere)
+{
+    return registersMatching(
+            registers, [&](const QString &full, const QString &own, const QString &description) {
+                return whole.match(full).hasMatch() || whole.match(own).hasMatch()
+                        || (anywhere && anywhere->match(description).hasMatch());
+            });
+}
+
+QList<SvdPatternMatch> svdRegistersHolding(const SvdRegisters &registers, const QString &word,
+                                           bool descriptions)
+{
+    // Between ASCII texts a search without case is the pattern's; beyond ASCII the pattern's
+    // Unicode rules decide.
+    const QRegularExpression pattern(QRegularExpression::escape(word),
+                                     QRegularExpression::CaseInsensitiveOption);
+    const bool asciiWord = isAscii(word);
+    const auto holds = [&](const QString &text) {
+        return asciiWord && isAscii(text) ? text.contains(word, Qt::CaseInsensitive)
+                                          : pattern.match(text).hasMatch();
+    };
+    return registersMatching(
+            registers, [&](const QString &full, const QString &own, const QString &description) {
+                return holds(full) || holds(own) || (descriptions && holds(description));
+            });
 }

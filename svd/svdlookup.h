@@ -58,3 +58,7 @@ struct SvdPatternMatch
 QList<SvdPatternMatch> svdRegistersMatching(const SvdRegisters &registers,
                                             const QRegularExpression &whole,
                                             const QRegularExpression *anywhere = nullptr);
+// The same for a plain word: the registers and fields whose full or own name (or description,
+// when asked) holds it, without case.
+QList<SvdPatternMatch> svdRegistersHolding(const SvdRegisters &registers, const QString &word,
+                                           bool descriptions);

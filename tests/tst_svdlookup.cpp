@@ -68,7 +68,7 @@ private slots:
 
 void tst_SvdLookup::lookUp_data()
 {
-    QTest::addColumn<QString>("by"); // name, at, holding, pattern or text
+    QTest::addColumn<QString>("by"); // name, at, holding, pattern, text, word or word text
     QTest::addColumn<QString>("query");
     QTest::addColumn<QStringList>("found");
 
@@ -103,6 +103,15 @@ void tst_SvdLookup::lookUp_data()
                                                   << "clock" << QStringList { "B.CTRL@100" };
     QTest::newRow("descriptions not asked") << "pattern"
                                             << "^clock$" << QStringList();
+    QTest::newRow("a plain word inside names, without case")
+            << "word"
+            << "tR" << QStringList { "B.CTRL@100", "B.CTRL.EN@100", "A.CTRL@100", "b.Ctrl@400" };
+    QTest::newRow("a plain word across the dot of a field's full name")
+            << "word"
+            << "L.e" << QStringList { "B.CTRL.EN@100" };
+    QTest::newRow("a plain word in descriptions when asked")
+            << "word text"
+            << "LOCK C" << QStringList { "B.CTRL@100" };
 }
 
 void tst_SvdLookup::lookUp()
@@ -125,6 +134,11 @@ void tst_SvdLookup::lookUp()
         got = flat(SvdAddressIndex(registers).at(address));
     } else if (by == QLatin1String("holding")) {
         got = flat(SvdAddressIndex(registers).holding(address));
+    } else if (by.startsWith(QLatin1String("word"))) {
+        for (const SvdPatternMatch &match :
+             svdRegistersHolding(registers, query, by.endsWith(QLatin1String("text"))))
+            got.append((match.field ? match.reg->name + u'.' + match.field->name : match.reg->name)
+                       + u'@' + QString::number(match.reg->address, 16));
     } else {
         const QRegularExpression pattern(query, QRegularExpression::CaseInsensitiveOption);
         const bool text = by == QLatin1String("text");
