@@ -130,15 +130,15 @@ void LabelMapper::registerInstance(Resolver &resolver, const QString &setName, c
     const std::vector<Node> &fields = resolver.childrenOf(reg);
     for (const Node &field : fields) {
         Resolver::FieldInstances instances;
-        if (isReserved(field) || !resolver.fieldInstances(field, setName, 32, &instances))
+        if (!resolver.fieldInstances(field, setName, 32, &instances)) {
+            if (resolver.stopped())
+                return;
             continue;
+        }
         const Node &position = *instances.position;
         const Indices &indices = instances.indices;
         const qint64 step = instances.step;
         const qint64 count = instances.count;
-        if (!resolver.spend(count * (svdInstanceCost + field.name.size() + indices.longest()),
-                            field))
-            return;
         for (qint64 k = 0; k < count; ++k) {
             const qint64 lsb = position.lsb + k * step;
             // The rest of an array that steps upwards lies from bit 32 up too.

@@ -105,15 +105,15 @@ void ModelBuilder::registerInstance(Resolver &resolver, const QString &name, con
 
     for (const Node &field : resolver.childrenOf(reg)) {
         Resolver::FieldInstances instances;
-        if (isReserved(field) || !resolver.fieldInstances(field, name, out.size, &instances))
+        if (!resolver.fieldInstances(field, name, out.size, &instances)) {
+            if (resolver.stopped())
+                return;
             continue;
+        }
         const Node &position = *instances.position;
         const Indices &indices = instances.indices;
         const qint64 step = instances.step;
         const qint64 count = instances.count;
-        if (!resolver.spend(count * (svdInstanceCost + field.name.size() + indices.longest()),
-                            field))
-            return;
         SvdField common;
         common.description =
                 resolver.derivedText(field, [](const Detail &d) { return d.description; });

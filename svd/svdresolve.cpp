@@ -118,6 +118,8 @@ void Resolver::note(const QString &subject, const QString &why, qint64 line)
 bool Resolver::fieldInstances(const Node &field, const QString &owner, int bits,
                               FieldInstances *out)
 {
+    if (isReserved(field))
+        return false;
     const Node &position = positionOf(field);
     QString problem = field.problem.isEmpty() ? position.problem : field.problem;
     if (problem.isEmpty() && position.lsb < 0)
@@ -146,7 +148,8 @@ bool Resolver::fieldInstances(const Node &field, const QString &owner, int bits,
              field);
         out->count = 1;
     }
-    return true;
+    return spend(out->count * (svdInstanceCost + field.name.size() + out->indices.longest()),
+                 field);
 }
 
 bool Resolver::spend(qint64 cost, const Node &at)

@@ -88,7 +88,8 @@ public:
         qint64 step = 0;
         qint64 count = 0;
     };
-    // False when the field is left out of the register owner (said).
+    // False when the field is left out of the register owner (reserved, or said), or when its
+    // instances pass the expansion budget (then stopped()).
     bool fieldInstances(const Node &field, const QString &owner, int bits, FieldInstances *out);
     // The children of node, or those of what it derives from when it has none.
     const std::vector<Node> &childrenOf(const Node &node);
