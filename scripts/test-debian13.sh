@@ -6,15 +6,24 @@
 # folder to start afresh); the sources are copied into it anew each time, without build/.
 # Needs root. Any failure, including an unreachable mirror, ends the script with a non-zero exit;
 # the last lines are the CTest summary of the run inside.
+# With --prepare it only makes the root file system and installs the packages inside, without
+# building: CI runs that beside the Debian 12 run, so that the later run finds them there.
 # Environment: DEBIAN13_MIRROR, the Debian mirror (default http://deb.debian.org/debian);
 # MASKCALC_FUZZ_SECONDS, how long each fuzzer runs inside (default 20: the Debian 12 run of CI
-# gives them 40 each already).
+# gives them 40 each already); MASKCALC_CLANG_TIDY, whether clang-tidy runs inside (default OFF:
+# the Debian 12 run has it).
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 cache="$src/build/debian13"
 rootfs="$cache/rootfs"
 mirror=${DEBIAN13_MIRROR:-http://deb.debian.org/debian}
 inner=/src/K732-118
+prepare=
+case "${1:-}" in
+    --prepare) prepare=1 ;;
+    "") ;;
+    *) echo "usage: scripts/test-debian13.sh [--prepare]" >&2; exit 2 ;;
+esac
 
 fail() {
     echo "test-debian13: $*" >&2
@@ -86,8 +95,17 @@ mount -t tmpfs -o mode=1777 shm "$rootfs/dev/shm"
 # file system; this finishes them.
 chroot "$rootfs" dpkg --configure -a
 
+if [ -n "$prepare" ]; then
+    echo "Installing the packages of scripts/test.sh on Debian 13"
+    chroot "$rootfs" /usr/bin/env -i HOME=/root LANG=C.UTF-8 \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+        bash "$inner/scripts/setup.sh" --tests
+    exit 0
+fi
+
 echo "Running scripts/test.sh on Debian 13"
 chroot "$rootfs" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM="${TERM:-dumb}" \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     ${CI:+CI="$CI"} MASKCALC_FUZZ_SECONDS="${MASKCALC_FUZZ_SECONDS:-20}" \
+    MASKCALC_CLANG_TIDY="${MASKCALC_CLANG_TIDY:-OFF}" \
     bash "$inner/scripts/test.sh"
