@@ -834,6 +834,8 @@ public:
                                             .contains(u'/');
                         lastSet = -1;
                     }
+                    if (eachLine)
+                        (*eachLine)(name, key, value);
                     if (inGroup)
                         takeLine(key, value);
                     else if (inSetSection)
@@ -870,6 +872,10 @@ public:
         if (!sectionLabel.contains(u'/'))
             addLabel(set, labels.fromText(sectionLabel), value);
     }
+
+    // Every key line of the text goes to visit as well, as forEachIniLine hands it over, the
+    // lines the quick path takes included: one pass serves a check of the lines and of the sets.
+    void visitLines(const IniLineVisitor *visit) { eachLine = visit; }
 
     // The sets with a name, in name order, as finish visits them.
     QList<qint32> orderedSets() const
@@ -1097,6 +1103,9 @@ private:
             ++lineEnd;
         if (lineEnd < end && *lineEnd != '\n')
             return -1;
+        if (eachLine)
+            (*eachLine)(prefix, QByteArrayView(start, equals - start),
+                        QByteArrayView(value, lineEnd - value));
         if (lines) {
             notePlainLine(lastSet, start, lineEnd);
             return lineEnd - text;
@@ -1194,6 +1203,7 @@ private:
     QList<RunLabel> previousRun;
     QString scratch;
     QString sectionLabel;
+    const IniLineVisitor *eachLine = nullptr;
     // While indexing: where the lines go, and the text they are in.
     QList<IniSetLine> *lines = nullptr;
     const char *textBegin = nullptr;
@@ -1374,6 +1384,15 @@ LabelSets decodeLabelSets(LabelSetReader &reader)
 LabelSets readIniLabelSets(QByteArrayView text, const QString &group)
 {
     LabelSetReader reader(group, false);
+    reader.read(text);
+    return decodeLabelSets(reader);
+}
+
+LabelSets readIniLabelSets(QByteArrayView text, const QString &group,
+                           const IniLineVisitor &eachLine)
+{
+    LabelSetReader reader(group, false);
+    reader.visitLines(&eachLine);
     reader.read(text);
     return decodeLabelSets(reader);
 }

@@ -95,6 +95,10 @@ QList<IniLabelSet> readIniLabelSetKeys(QByteArrayView text, const QString &group
 // The same sets decoded as the window shows them (decodeLabelSet), in one pass that keeps no
 // value and shares the strings of repeated labels: the window's reader.
 LabelSets readIniLabelSets(QByteArrayView text, const QString &group);
+// The same, handing over every key line of the text on the way as forEachIniLine does: the sets
+// and the lines in one pass.
+LabelSets readIniLabelSets(QByteArrayView text, const QString &group,
+                           const IniLineVisitor &eachLine);
 // The same, releasing text as soon as its lines are read: a large file's text and its decoded
 // sets are not in memory together.
 LabelSets readIniLabelSets(QByteArray &&text, const QString &group);

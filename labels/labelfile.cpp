@@ -157,9 +157,8 @@ bool readsAsBeforePlus(const QList<IniKeyLine> &after, const QList<IniKeyLine> &
 // Whether the window's reader shows each added set of text exactly as it was given. Key lines are
 // not enough: a section [group\Set] left in the file adds its keys to a set of that name, and
 // the window would show them in place of the added labels.
-bool showsAddedSets(QByteArrayView text, const QString &group, const QList<LabelSet> &sets)
+bool showsSets(const LabelSets &read, const QList<LabelSet> &sets)
 {
-    const LabelSets read = readIniLabelSets(text, group);
     QHash<QString, qsizetype> index;
     index.reserve(read.names.size());
     for (qsizetype k = 0; k < read.names.size(); ++k)
@@ -168,6 +167,11 @@ bool showsAddedSets(QByteArrayView text, const QString &group, const QList<Label
         const auto found = index.constFind(set.name);
         return found != index.cend() && read.labels.at(*found) == set.labels;
     });
+}
+
+bool showsAddedSets(QByteArrayView text, const QString &group, const QList<LabelSet> &sets)
+{
+    return showsSets(readIniLabelSets(text, group), sets);
 }
 
 // A Missing or Empty file given exactly the bytes the toolkit's writer would give it: the group's
@@ -250,20 +254,22 @@ bool writeNewLabelFile(const LabelFileText &file, const QString &group, const QL
     const char *at = text.constData() + headerSize;
     qsizetype k = 0;
     bool exact = true;
-    forEachIniLine(text, [&](const QString &lineSection, QByteArrayView key, QByteArrayView value) {
-        if (!exact || k == keys.size()) {
-            exact = false;
-            return;
-        }
-        const qsizetype keySize = keySizes[size_t(k)];
-        const qsizetype digits = valueSize(keys.at(k).label);
-        exact = key.data() == at && key.size() == keySize && value.data() == at + keySize + 1
-                && value.size() == digits && lineSection == section;
-        at += keySize + 1 + digits + lineBreak.size();
-        ++k;
-    });
-    return exact && k == keys.size() && showsAddedSets(text, group, sets)
-            && writeGuarded(file, text);
+    // The window's reader hands over the lines as it reads the sets: both checks in one pass.
+    const LabelSets read = readIniLabelSets(
+            text, group, [&](const QString &lineSection, QByteArrayView key, QByteArrayView value) {
+                if (!exact || k == keys.size()) {
+                    exact = false;
+                    return;
+                }
+                const qsizetype keySize = keySizes[size_t(k)];
+                const qsizetype digits = valueSize(keys.at(k).label);
+                exact = key.data() == at && key.size() == keySize
+                        && value.data() == at + keySize + 1 && value.size() == digits
+                        && lineSection == section;
+                at += keySize + 1 + digits + lineBreak.size();
+                ++k;
+            });
+    return exact && k == keys.size() && showsSets(read, sets) && writeGuarded(file, text);
 }
 
 } // namespace

@@ -62,6 +62,23 @@ void tst_IniReader::compareWithSettings(const QByteArray &text, const QString &s
 {
     // The window reads each set again from an index of the file, one at a time, when shown.
     const LabelSets decoded = readIniLabelSets(text, group);
+    // Read with its lines handed over, the text gives the same sets and every key line, where
+    // it lies, in the order the line reader gives them: a write checks both in this one pass.
+    const QList<IniKeyLine> lines = readIniLines(text);
+    qsizetype line = 0;
+    const LabelSets withLines = readIniLabelSets(
+            text, group, [&](const QString &section, QByteArrayView key, QByteArrayView value) {
+                QVERIFY(line < lines.size());
+                QCOMPARE(section, lines.at(line).section);
+                QCOMPARE(key.data(), lines.at(line).key.data());
+                QCOMPARE(key.size(), lines.at(line).key.size());
+                QCOMPARE(value.data(), lines.at(line).value.data());
+                QCOMPARE(value.size(), lines.at(line).value.size());
+                ++line;
+            });
+    QCOMPARE(line, lines.size());
+    QCOMPARE(withLines.names, decoded.names);
+    QCOMPARE(withLines.labels, decoded.labels);
     const std::shared_ptr<const IniLabelSetIndex> index = indexIniLabelSets(text, group);
     QCOMPARE(index->names, decoded.names);
     for (qsizetype k = 0; k < decoded.names.size(); ++k)
