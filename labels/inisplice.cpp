@@ -2,6 +2,8 @@
 // Adding keys to INI text without rewriting anything that is already there.
 #include "inisplice.h"
 
+#include <array>
+
 namespace {
 
 constexpr char hexDigits[] = "0123456789ABCDEF";
@@ -14,11 +16,23 @@ constexpr Qt::CaseSensitivity sectionCase = Qt::CaseInsensitive;
 constexpr Qt::CaseSensitivity sectionCase = Qt::CaseSensitive;
 #endif
 
+// The bytes each unit below 0x100 takes in a key as the toolkit's writer escapes it: 1 for the
+// characters it puts there as they are and for '/' (written '\\'), 3 for "%XX". Looked up, as
+// every character of every key is.
+constexpr std::array<uchar, 256> escapedSizes = [] {
+    std::array<uchar, 256> sizes {};
+    for (int c = 0; c < 256; ++c) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')
+                || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.';
+        sizes[std::size_t(c)] = plain || c == '/' ? 1 : 3;
+    }
+    return sizes;
+}();
+
 // The characters the toolkit's writer puts into a key as they are.
 bool isPlainKeyCharacter(char16_t c)
 {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
-            || c == u'_' || c == u'-' || c == u'.';
+    return c < 0x100 && escapedSizes[c] == 1 && c != u'/';
 }
 
 bool isBlank(char c)
@@ -87,10 +101,9 @@ QByteArray lineBreakOf(const QByteArray &text, const QList<Line> &lines)
 qsizetype iniEscapedKeySize(QStringView key)
 {
     qsizetype size = 0;
-    for (const QChar qc : key) {
-        const char16_t c = qc.unicode();
-        size += c == u'/' || isPlainKeyCharacter(c) ? 1 : c <= 0xff ? 3 : 6;
-    }
+    const char16_t *const end = key.utf16() + key.size();
+    for (const char16_t *c = key.utf16(); c != end; ++c)
+        size += *c < 0x100 ? escapedSizes[*c] : 6;
     return size;
 }
 

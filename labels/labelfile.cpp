@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <QtAlgorithms>
 
 #include <algorithm>
 #include <cstring>
@@ -30,8 +31,8 @@ namespace {
 // A key of the added sets: the set's place in the list, and the label's in the set.
 struct AddedKey
 {
-    qsizetype set;
-    qsizetype label;
+    qint32 set; // within maxLabelSets
+    qint32 label; // within maxLabelFileLines
 };
 
 // The order of a and b as the toolkit compares strings: negative, 0 or positive. Keys mostly differ
@@ -43,6 +44,20 @@ int compareKeys(QStringView a, QStringView b)
     const char16_t *x = a.utf16();
     const char16_t *y = b.utf16();
     qsizetype i = 0;
+    // Keys of a set share its name, and labels their field's: four units at a time up to the
+    // first that differs.
+    for (; i + 4 <= common; i += 4) {
+        quint64 wordX = 0;
+        quint64 wordY = 0;
+        std::memcpy(&wordX, x + i, sizeof wordX);
+        std::memcpy(&wordY, y + i, sizeof wordY);
+        if (wordX != wordY) {
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+            i += qCountTrailingZeroBits(wordX ^ wordY) / 16;
+#endif
+            break;
+        }
+    }
     while (i < common && x[i] == y[i])
         ++i;
     if (i == common)
@@ -76,8 +91,80 @@ bool keyBefore(const QString &name, const QString &label, const QString &otherNa
     return QString(name + u'/' + label) < QString(otherName + u'/' + otherLabel);
 }
 
+// The label lists of the sets, each once however many sets share it (a register's instances
+// do): the order of its labels, whether that is strictly ascending, and each label escaped.
+class LabelLists
+{
+public:
+    explicit LabelLists(const QList<LabelSet> &sets)
+    {
+        listOf.reserve(sets.size());
+        QHash<const QString *, qint32> byData;
+        for (const LabelSet &set : sets) {
+            const QStringList &labels = set.labels;
+            // A list shares its data only with an equal one: an empty list has nothing to share.
+            const QString *data = labels.isEmpty() ? nullptr : labels.constData();
+            const auto found = byData.constFind(data);
+            if (found != byData.cend()) {
+                listOf.append(*found);
+                continue;
+            }
+            const auto id = qint32(lists.size());
+            byData.insert(data, id);
+            listOf.append(id);
+            List list;
+            list.first = starts.size();
+            list.order.resize(labels.size());
+            std::iota(list.order.begin(), list.order.end(), 0);
+            const auto labelBefore = [&labels](qint32 a, qint32 b) {
+                return unitsBefore(labels.at(a), labels.at(b));
+            };
+            if (!std::is_sorted(list.order.cbegin(), list.order.cend(), labelBefore))
+                std::sort(list.order.begin(), list.order.end(), labelBefore);
+            list.strict = std::adjacent_find(
+                                  list.order.cbegin(), list.order.cend(),
+                                  [&labelBefore](qint32 a, qint32 b) { return !labelBefore(a, b); })
+                    == list.order.cend();
+            for (const QString &label : labels) {
+                starts.append(escaped.size());
+                escaped.resize(escaped.size() + iniEscapedKeySize(label));
+                writeIniEscapedKey(escaped.data() + starts.constLast(), label);
+            }
+            starts.append(escaped.size());
+            lists.append(std::move(list));
+        }
+    }
+
+    // The labels of sets[set] in order, strict: whether each comes strictly after the one before.
+    const QList<qint32> &order(qsizetype set, bool *strict) const
+    {
+        const List &list = lists.at(listOf.at(set));
+        *strict = list.strict;
+        return list.order;
+    }
+
+    // The label of the key escaped.
+    QByteArrayView escapedLabel(const AddedKey &key) const
+    {
+        const qsizetype at = lists.at(listOf.at(key.set)).first + key.label;
+        return QByteArrayView(escaped).sliced(starts.at(at), starts.at(at + 1) - starts.at(at));
+    }
+
+private:
+    struct List
+    {
+        QList<qint32> order;
+        bool strict = true;
+        qsizetype first = 0; // in starts
+    };
+    QList<List> lists;
+    QList<qint32> listOf; // by set
+    QByteArray escaped;
+    QList<qsizetype> starts; // each list's labels in escaped, and where its last one ends
+};
+
 // The added keys in the order of the toolkit's writer, or an empty list when one is there twice.
-QList<AddedKey> sortedKeys(const QList<LabelSet> &sets)
+QList<AddedKey> sortedKeys(const QList<LabelSet> &sets, const LabelLists &lists)
 {
     const auto before = [&sets](const AddedKey &a, const AddedKey &b) {
         const LabelSet &setA = sets.at(a.set);
@@ -89,10 +176,10 @@ QList<AddedKey> sortedKeys(const QList<LabelSet> &sets)
     // The sets by name and the labels of each in order give the order of the keys, unless set
     // names repeat or hold a '/': then the keys of different sets mix, and a sort of them all
     // finds that.
-    QList<qsizetype> bySetName(sets.size());
+    QList<qint32> bySetName(sets.size());
     std::iota(bySetName.begin(), bySetName.end(), 0);
     const QString none;
-    std::sort(bySetName.begin(), bySetName.end(), [&sets, &none](qsizetype a, qsizetype b) {
+    std::sort(bySetName.begin(), bySetName.end(), [&sets, &none](qint32 a, qint32 b) {
         return keyBefore(sets.at(a).name, none, sets.at(b).name, none);
     });
     QList<AddedKey> keys;
@@ -100,25 +187,24 @@ QList<AddedKey> sortedKeys(const QList<LabelSet> &sets)
     for (const LabelSet &set : sets)
         keyCount += set.labels.size();
     keys.reserve(keyCount);
-    QList<qsizetype> byLabel;
-    for (const qsizetype set : std::as_const(bySetName)) {
-        const QStringList &labels = sets.at(set).labels;
-        byLabel.resize(labels.size());
-        std::iota(byLabel.begin(), byLabel.end(), 0);
-        const auto labelBefore = [&labels](qsizetype a, qsizetype b) {
-            return unitsBefore(labels.at(a), labels.at(b));
-        };
-        if (!std::is_sorted(byLabel.cbegin(), byLabel.cend(), labelBefore))
-            std::sort(byLabel.begin(), byLabel.end(), labelBefore);
-        for (const qsizetype label : std::as_const(byLabel))
+    // Strictly ascending, every key once, in all but the rarest case: within a set as its list
+    // was found, and where one set's keys meet the next's.
+    bool ascending = true;
+    for (const qint32 set : std::as_const(bySetName)) {
+        bool strict = true;
+        const QList<qint32> &order = lists.order(set, &strict);
+        if (order.isEmpty())
+            continue;
+        ascending = ascending && strict
+                && (keys.isEmpty() || before(keys.constLast(), { set, order.constFirst() }));
+        for (const qint32 label : order)
             keys.append({ set, label });
     }
-    // Strictly ascending, every key once, in all but the rarest case.
+    if (ascending)
+        return keys;
     const auto notBefore = [&before](const AddedKey &a, const AddedKey &b) {
         return !before(a, b);
     };
-    if (std::adjacent_find(keys.cbegin(), keys.cend(), notBefore) == keys.cend())
-        return keys;
     std::sort(keys.begin(), keys.end(), before);
     if (std::adjacent_find(keys.cbegin(), keys.cend(), notBefore) != keys.cend())
         return {};
@@ -198,34 +284,32 @@ bool writeNewLabelFile(const LabelFileText &file, const QString &group, const QL
     if (!isWithinLabelSetLimits(names))
         return false;
     // Only the added keys can be there twice.
-    const QList<AddedKey> keys = sortedKeys(sets);
+    const LabelLists lists(sets);
+    const QList<AddedKey> keys = sortedKeys(sets, lists);
     if (keys.size() != keyCount)
         return false;
 
-    // Each set's name escaped once; each key's escaped size, and so the text's, known before it is
-    // written. A label's value is its place in the set, in decimal.
+    // Each set's name escaped once, and each label list's labels; each key's escaped size, and so
+    // the text's, known before it is written. A label's value is its place in the set, in decimal.
     QList<QByteArray> escapedNames;
     escapedNames.reserve(sets.size());
     for (const LabelSet &set : sets)
         escapedNames.append(iniEscapedKey(set.name));
     const qsizetype headerSize = 1 + iniEscapedKeySize(group) + 1 + lineBreak.size();
-    // Each within the file's limit, so within 32 bits.
-    std::vector<quint32> keySizes;
-    keySizes.reserve(size_t(keys.size()));
-    qsizetype size = headerSize;
     const auto valueSize = [](qsizetype label) {
         qsizetype digits = 1;
         for (; label >= 10; label /= 10)
             ++digits;
         return digits;
     };
+    const auto keySize = [&](const AddedKey &key) {
+        return escapedNames.at(key.set).size() + 1 + lists.escapedLabel(key).size();
+    };
+    qsizetype size = headerSize;
     for (const AddedKey &key : keys) {
-        const qsizetype keySize = escapedNames.at(key.set).size() + 1
-                + iniEscapedKeySize(sets.at(key.set).labels.at(key.label));
-        size += keySize + 1 + valueSize(key.label) + lineBreak.size();
+        size += keySize(key) + 1 + valueSize(key.label) + lineBreak.size();
         if (size > maxLabelFileSize)
             return false;
-        keySizes.push_back(quint32(keySize));
     }
     QByteArray text(size, Qt::Uninitialized);
     char *out = text.data();
@@ -237,7 +321,8 @@ bool writeNewLabelFile(const LabelFileText &file, const QString &group, const QL
         const QByteArray &name = escapedNames.at(key.set);
         out = std::copy(name.cbegin(), name.cend(), out);
         *out++ = '\\';
-        out = writeIniEscapedKey(out, sets.at(key.set).labels.at(key.label));
+        const QByteArrayView label = lists.escapedLabel(key);
+        out = std::copy(label.begin(), label.end(), out);
         *out++ = '=';
         const qsizetype digits = valueSize(key.label);
         for (qsizetype k = digits, value = key.label; k > 0; --k, value /= 10)
@@ -254,6 +339,9 @@ bool writeNewLabelFile(const LabelFileText &file, const QString &group, const QL
     const char *at = text.constData() + headerSize;
     qsizetype k = 0;
     bool exact = true;
+    // The section names the reader hands over live as long as it reads, each string unchanged:
+    // one whose text was found right is known by where its text lies.
+    const QChar *rightSection = nullptr;
     // The window's reader hands over the lines as it reads the sets: both checks in one pass.
     const LabelSets read = readIniLabelSets(
             text, group, [&](const QString &lineSection, QByteArrayView key, QByteArrayView value) {
@@ -261,12 +349,14 @@ bool writeNewLabelFile(const LabelFileText &file, const QString &group, const QL
                     exact = false;
                     return;
                 }
-                const qsizetype keySize = keySizes[size_t(k)];
-                const qsizetype digits = valueSize(keys.at(k).label);
-                exact = key.data() == at && key.size() == keySize
-                        && value.data() == at + keySize + 1 && value.size() == digits
-                        && lineSection == section;
-                at += keySize + 1 + digits + lineBreak.size();
+                const AddedKey &added = keys.at(k);
+                const qsizetype expectedKey = keySize(added);
+                const qsizetype digits = valueSize(added.label);
+                exact = key.data() == at && key.size() == expectedKey
+                        && value.data() == at + expectedKey + 1 && value.size() == digits
+                        && (lineSection.constData() == rightSection || lineSection == section);
+                rightSection = lineSection.constData();
+                at += expectedKey + 1 + digits + lineBreak.size();
                 ++k;
             });
     return exact && k == keys.size() && showsSets(read, sets) && writeGuarded(file, text);
