@@ -218,6 +218,18 @@ void tst_LabelFile::firstStartBytes_data()
         { "UART", { "q" } },
         { "UART0_X", { "r" } }
     };
+    // A list shared by several sets is ordered and escaped once for all of them; an equal list
+    // of its own, and one that differs in a label, next to them.
+    const QStringList shared { "PIN1", "PIN10", "PIN0", "x[2]", "x[10]", "a b",
+                               "%",    "PIN2",  "a",    "b",    "c",     "d" };
+    QStringList apart = shared;
+    apart[5] = QStringLiteral("e");
+    QTest::newRow("sets sharing one label list")
+            << QList<LabelSet> { { "GPIO1.OUT", shared },
+                                 { "GPIO0.OUT", shared },
+                                 { "GPIO0.IN", QStringList(shared) },
+                                 { "GPIO0.DIR", apart },
+                                 { "GPIO2.OUT", shared } };
 }
 
 void tst_LabelFile::firstStartBytes()

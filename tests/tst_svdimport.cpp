@@ -331,6 +331,25 @@ void tst_SvdImport::mapping_data()
                                  "<fields>"
                                + field("C", "<bitOffset>0</bitOffset>") + "</fields></register>"))
             << QStringList { "P.R=A", "P.R_G=(bit 0)|B", "P.S_g=C" } << QStringList {};
+    // Registers of the same labels share one list: labels that differ in one unit inside, of
+    // the same size, first, middle and last unit, stay apart, more than a few of them too.
+    QByteArray alike;
+    QStringList alikeSets;
+    for (const char unit : QByteArray("ABCDEFGHIJKL")) {
+        const QByteArray name = QByteArray("V") + unit + "cdW";
+        alike += reg("R" + QByteArray(1, unit),
+                     field("Z", "<bitOffset>0</bitOffset>")
+                             + field(name, "<bitOffset>1</bitOffset><bitWidth>2</bitWidth>"));
+        alikeSets.append(QStringLiteral("P.R%1=Z|%2[0]|%2[1]")
+                                 .arg(QChar::fromLatin1(unit))
+                                 .arg(QString::fromLatin1(name)));
+    }
+    alike += reg("S",
+                 field("Z", "<bitOffset>0</bitOffset>")
+                         + field("VAcdW", "<bitOffset>1</bitOffset><bitWidth>2</bitWidth>"));
+    alikeSets.append(QStringLiteral("P.S=Z|VAcdW[0]|VAcdW[1]"));
+    QTest::newRow("labels alike but for one unit inside")
+            << device(peripheral("P", alike)) << alikeSets << QStringList {};
 }
 
 void tst_SvdImport::mapping()
