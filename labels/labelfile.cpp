@@ -176,12 +176,17 @@ QList<AddedKey> sortedKeys(const QList<LabelSet> &sets, const LabelLists &lists)
     // The sets by name and the labels of each in order give the order of the keys, unless set
     // names repeat or hold a '/': then the keys of different sets mix, and a sort of them all
     // finds that.
+    // Each name with the '/' that follows it in its keys: their order is the order keyBefore
+    // gives the names, found without its cases.
+    QStringList slashed;
+    slashed.reserve(sets.size());
+    for (const LabelSet &set : sets)
+        slashed.append(set.name + u'/');
     QList<qint32> bySetName(sets.size());
     std::iota(bySetName.begin(), bySetName.end(), 0);
-    const QString none;
-    std::sort(bySetName.begin(), bySetName.end(), [&sets, &none](qint32 a, qint32 b) {
-        return keyBefore(sets.at(a).name, none, sets.at(b).name, none);
-    });
+    std::sort(bySetName.begin(), bySetName.end(),
+              [&slashed](qint32 a, qint32 b) { return unitsBefore(slashed.at(a), slashed.at(b)); });
+    slashed.clear();
     QList<AddedKey> keys;
     qsizetype keyCount = 0;
     for (const LabelSet &set : sets)
@@ -279,7 +284,6 @@ bool writeNewLabelFile(const LabelFileText &file, const QString &group, const QL
         names.append(set.name);
     }
     // A file the program would not read again would hide every set added to it later.
-    names.sort();
     names.removeDuplicates();
     if (!isWithinLabelSetLimits(names))
         return false;

@@ -177,6 +177,8 @@ int runImportSvd(const QStringList &arguments)
     if (!readSvdFile(svdPath, &xml, &error))
         return fileError(svdPath, error);
     const SvdImport svd = importSvd(xml);
+    // Not needed again: the write's peak holds the new text and the sets, not the description.
+    xml = QByteArray();
     if (!svd.error.isEmpty()) {
         printErr(QStringLiteral("%1:%2:%3: error: %4\n")
                          .arg(shownPath(svdPath))

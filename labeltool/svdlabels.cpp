@@ -5,6 +5,7 @@
 
 #include "svdresolve.h"
 
+#include <QHash>
 #include <QMultiHash>
 #include <QSet>
 
@@ -97,7 +98,18 @@ public:
                           const Scope &scope) override;
 
 private:
+    // The labels of a field's bits, made once for each name: the instances of a register, and
+    // registers alike, repeat their fields' names.
+    struct FieldLabels
+    {
+        uint nameHash = 0; // foldedHash of the name, the label of a one-bit field
+        std::array<QString, 32> labels; // NAME[k], made when first needed
+        std::array<uint, 32> hashes {}; // their foldedHash
+    };
+    FieldLabels &fieldLabels(const QString &name);
+
     SvdImport &import;
+    QHash<QString, FieldLabels> labelsByName;
     QSet<QString> setNames; // case-folded
     // Every label list made, once, by a hash of a few units of each label: the instances of a
     // register, and registers alike in derived peripherals, share one list (nrf5340_application:
@@ -121,6 +133,16 @@ uint listHash(const QStringList &labels)
         }
     }
     return hash;
+}
+
+LabelMapper::FieldLabels &LabelMapper::fieldLabels(const QString &name)
+{
+    const auto found = labelsByName.find(name);
+    if (found != labelsByName.end())
+        return *found;
+    FieldLabels &made = labelsByName[name];
+    made.nameHash = foldedHash(name);
+    return made;
 }
 
 void LabelMapper::registerInstance(Resolver &resolver, const QString &setName, const Node &reg,
@@ -204,6 +226,7 @@ void LabelMapper::registerInstance(Resolver &resolver, const QString &setName, c
             QStringList taken;
             QStringList repeated;
             const qint64 top = qMin<qint64>(lsb + position.width, 32);
+            FieldLabels &made = fieldLabels(name);
             for (qint64 bit = lsb; bit < top; ++bit) {
                 QString &slot = labels.at(std::size_t(bit));
                 if (!slot.isEmpty()) {
@@ -211,16 +234,23 @@ void LabelMapper::registerInstance(Resolver &resolver, const QString &setName, c
                     continue;
                 }
                 QString label;
+                uint hash = made.nameHash;
                 if (position.width == 1) {
                     label = name;
                 } else {
-                    // One allocation, where appending takes two.
-                    const QString &suffix = bitSuffix(bit - lsb);
-                    label = QString(name.size() + suffix.size(), Qt::Uninitialized);
-                    std::copy(suffix.cbegin(), suffix.cend(),
-                              std::copy(name.cbegin(), name.cend(), label.begin()));
+                    const auto k = std::size_t(bit - lsb);
+                    QString &wide = made.labels.at(k);
+                    if (wide.isEmpty()) {
+                        // One allocation, where appending takes two.
+                        const QString &suffix = bitSuffix(qint64(k));
+                        wide = QString(name.size() + suffix.size(), Qt::Uninitialized);
+                        std::copy(suffix.cbegin(), suffix.cend(),
+                                  std::copy(name.cbegin(), name.cend(), wide.begin()));
+                        made.hashes.at(k) = foldedHash(wide);
+                    }
+                    label = wide;
+                    hash = made.hashes.at(k);
                 }
-                const uint hash = foldedHash(label);
                 if (isUsed(label, hash)) {
                     repeated.append(label);
                     continue;
