@@ -150,13 +150,10 @@ bool resolvedPath(const QByteArray &path, QByteArray *resolved)
     return true;
 }
 
-// The buffer is sized once, from the size the open file reports: appended block by block, it grew
-// in steps to more than twice a large file's size, moving it each time. The byte to spare finds
-// the end of a file of that size without growing the buffer; a file that grows meanwhile is still
-// read to its end, within limit.
-bool readAll(int fd, qint64 expected, qint64 limit, QByteArray *bytes)
+} // namespace
+
+void adviseHugePages(QByteArray *bytes)
 {
-    *bytes = QByteArray(qsizetype(std::clamp<qint64>(expected, 0, limit) + 1), Qt::Uninitialized);
 #ifdef MADV_HUGEPAGE
     // A large file's buffer in pages of 2 MiB where the system offers them: read into pages of
     // 4 KiB, each is a fault of its own, and the faults of a 10 MB file cost more than reading it.
@@ -165,7 +162,21 @@ bool readAll(int fd, qint64 expected, qint64 limit, QByteArray *bytes)
     const qsizetype pages = (bytes->size() - skipped) / hugePage;
     if (skipped < bytes->size() && pages > 0)
         ::madvise(bytes->data() + skipped, size_t(pages * hugePage), MADV_HUGEPAGE);
+#else
+    Q_UNUSED(bytes);
 #endif
+}
+
+namespace {
+
+// The buffer is sized once, from the size the open file reports: appended block by block, it grew
+// in steps to more than twice a large file's size, moving it each time. The byte to spare finds
+// the end of a file of that size without growing the buffer; a file that grows meanwhile is still
+// read to its end, within limit.
+bool readAll(int fd, qint64 expected, qint64 limit, QByteArray *bytes)
+{
+    *bytes = QByteArray(qsizetype(std::clamp<qint64>(expected, 0, limit) + 1), Qt::Uninitialized);
+    adviseHugePages(bytes);
     qsizetype got = 0;
     while (true) {
         if (got == bytes->size()) {

@@ -17,6 +17,10 @@ enum class GuardedRead {
 // file->target and the identity fields; leaves file->state and file->bytes alone.
 GuardedRead readGuarded(const QString &path, LabelFileText *file, QByteArray *bytes);
 
+// Asks for the pages of a large buffer just made to be 2 MiB each where the system offers that:
+// filled 4 KiB at a time, each page is a fault of its own. Does nothing elsewhere.
+void adviseHugePages(QByteArray *bytes);
+
 // Creates file.target with bytes when file is Missing and the target is still missing; replaces
 // it when file is Empty or Text, the target is still the file that was read and its metadata
 // can be carried over. On any failure the old file stays as it was and nothing is left beside it.

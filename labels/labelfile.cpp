@@ -316,6 +316,7 @@ bool writeNewLabelFile(const LabelFileText &file, const QString &group, const QL
             return false;
     }
     QByteArray text(size, Qt::Uninitialized);
+    adviseHugePages(&text);
     char *out = text.data();
     *out++ = '[';
     out = writeIniEscapedKey(out, group);

@@ -164,7 +164,11 @@ void LabelMapper::registerInstance(Resolver &resolver, const QString &setName, c
     std::array<uint, 32> usedHashes {};
     std::array<int, 32> usedBits {};
     std::size_t used = 0;
+    // A bit for each hash's low six bits: a label whose bit is clear is no repeat, as most are not.
+    quint64 usedMask = 0;
     const auto isUsed = [&](const QString &label, uint hash) {
+        if ((usedMask & (quint64(1) << (hash & 63U))) == 0)
+            return false;
         for (std::size_t k = 0; k < used; ++k) {
             if (usedHashes.at(k) == hash
                 && sameFolded(labels.at(std::size_t(usedBits.at(k))), label))
@@ -259,6 +263,7 @@ void LabelMapper::registerInstance(Resolver &resolver, const QString &setName, c
                 if (!resolver.spend(svdInstanceCost + label.size() + setName.size(), field))
                     return;
                 usedHashes.at(used) = hash;
+                usedMask |= quint64(1) << (hash & 63U);
                 usedBits.at(used) = int(bit);
                 ++used;
                 slot = std::move(label);

@@ -129,8 +129,11 @@ bool Resolver::fieldInstances(const Node &field, const QString &owner, int bits,
              field);
         return false;
     }
-    if (!indicesOf(field, owner + u'.' + field.name, &out->indices))
+    // The field's name with its owner's is made only for a note.
+    if (const QString why = indicesProblem(field, &out->indices); !why.isEmpty()) {
+        note(owner + u'.' + field.name, why + QStringLiteral("; left out"), field);
         return false;
+    }
     out->position = &position;
     out->step = field.dimIncrement >= 0 ? field.dimIncrement : position.width;
     out->count = out->indices.count;
@@ -329,6 +332,16 @@ const Node &Resolver::positionOf(const Node &field)
 // they cannot be used (said).
 bool Resolver::indicesOf(const Node &node, const QString &subject, Indices *indices)
 {
+    const QString problem = indicesProblem(node, indices);
+    if (!problem.isEmpty()) {
+        note(subject, problem + QStringLiteral("; left out"), node);
+        return false;
+    }
+    return true;
+}
+
+QString Resolver::indicesProblem(const Node &node, Indices *indices)
+{
     const Node *from = &node;
     if (node.name.contains(QLatin1String("%s"))) {
         for (int k = 0; k < maxDerivation && from->dim < 0 && from->dimIndex.isEmpty(); ++k) {
@@ -340,12 +353,7 @@ bool Resolver::indicesOf(const Node &node, const QString &subject, Indices *indi
         if (from->dim < 0 && from->dimIndex.isEmpty())
             from = &node;
     }
-    const QString problem = readIndices(*from, indices);
-    if (!problem.isEmpty()) {
-        note(subject, problem + QStringLiteral("; left out"), node);
-        return false;
-    }
-    return true;
+    return readIndices(*from, indices);
 }
 
 void Resolver::expand(const std::vector<Node> &nodes, const QString &prefix, int depth,

@@ -138,6 +138,8 @@ private:
     const Node *findPath(const Node *from, const QList<QStringView> &path, Kind kind);
     const Node &positionOf(const Node &field);
     bool indicesOf(const Node &node, const QString &subject, Indices *indices);
+    // The same without the note: what is wrong with the node's indices, or nothing.
+    QString indicesProblem(const Node &node, Indices *indices);
     void expand(const std::vector<Node> &nodes, const QString &prefix, int depth,
                 const Scope &scope);
     Properties propertiesOf(const Node &node);
