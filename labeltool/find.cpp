@@ -77,7 +77,8 @@ int runFind(const QStringList &arguments)
     if (!readSvdFile(path, &xml, &error))
         return fileError(path, error);
     SvdRegisters registers;
-    if (!loadSvdRegisters(path, xml, nullptr, nullptr, &registers))
+    if (!loadSvdRegisters(path, xml, nullptr, nullptr, &registers,
+                          descriptions ? SvdDescriptions::Read : SvdDescriptions::Skip))
         return ExitUnusable;
     const bool asJson = parser.isSet(json);
     bool found = false;

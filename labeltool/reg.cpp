@@ -36,38 +36,11 @@ bool holdsRegister(const QString &peripheral, const void *context)
 }
 
 // The entry of the field's container that names value; nullptr when there is none, or no
-// container (enumeratedName tells the two apart).
+// container (field.enumeration() tells the two apart).
 const SvdEnumeratedValue *namingEntry(const SvdField &field, quint64 value, bool write)
 {
     const SvdEnumeration *enumeration = field.enumeration(write);
     return enumeration ? enumeration->match(value) : nullptr;
-}
-
-QString enumeratedName(const SvdField &field, quint64 value, bool write)
-{
-    if (!field.enumeration(write))
-        return {};
-    const SvdEnumeratedValue *entry = namingEntry(field, value, write);
-    return entry ? entry->name : QStringLiteral("(unnamed)");
-}
-
-// Hexadecimal, decimal, enumerated name: the columns a field's value takes.
-QStringList valueColumns(const SvdField &field, quint64 registerValue, bool write)
-{
-    const quint64 value = field.valueIn(registerValue);
-    return { hexDigits(value, field.width), QString::number(value),
-             enumeratedName(field, value, write) };
-}
-
-QStringList headerCells(const SvdRegister &reg, const QString &last)
-{
-    return { reg.name,
-             hexDigits(reg.address, 32),
-             counted(reg.size, QStringLiteral("bit"), QStringLiteral("bits")),
-             accessText(reg.access, reg.modifiedWriteValues, reg.readAction),
-             QStringLiteral("reset %1 mask %2")
-                     .arg(hexDigits(reg.resetValue, reg.size), hexDigits(reg.resetMask, reg.size)),
-             last };
 }
 
 // A field's value and its enumerated name in JSON; the name null where the field names none.
@@ -86,32 +59,6 @@ QString uncoveredJson(const SvdRegister &reg, const QList<SvdField> &fields, qui
         covered |= field.mask();
     const quint64 stray = value & ~covered & reg.valueMask();
     return stray ? jsonHex(stray, reg.size) : jsonNull;
-}
-
-// The runs of bits that no field covers and that hold a bit of bits, least significant first:
-// lsb and width.
-QList<QPair<int, int>> uncoveredRuns(const SvdRegister &reg, const QList<SvdField> &fields,
-                                     quint64 bits)
-{
-    quint64 covered = 0;
-    for (const SvdField &field : fields)
-        covered |= field.mask();
-    QList<QPair<int, int>> runs;
-    for (int bit = 0; bit < reg.size;) {
-        if ((covered >> bit) & 1) {
-            ++bit;
-            continue;
-        }
-        int end = bit;
-        while (end < reg.size && !((covered >> end) & 1))
-            ++end;
-        const quint64 run = (end - bit >= 64 ? ~quint64(0) : (quint64(1) << (end - bit)) - 1)
-                << bit;
-        if (bits & run)
-            runs.append({ bit, end - bit });
-        bit = end;
-    }
-    return runs;
 }
 
 // The warning for set bits that no field covers (nothing when there are none); whether it was
@@ -138,76 +85,170 @@ bool warnUncovered(const QString &path, const SvdRegister &reg, const QList<SvdF
     return true;
 }
 
+// The hexadecimal, decimal and enumerated name cells of a field's value.
+void writeValueCells(Rows *rows, const SvdField &field, quint64 registerValue, bool write)
+{
+    const quint64 value = field.valueIn(registerValue);
+    rows->hexCell(value, field.width);
+    rows->numberCell(value);
+    if (const SvdEnumeration *enumeration = field.enumeration(write)) {
+        const SvdEnumeratedValue *entry = enumeration->match(value);
+        if (entry)
+            rows->cell(entry->name);
+        else
+            rows->cell(QLatin1String("(unnamed)"));
+    } else {
+        rows->cell(QLatin1String());
+    }
+}
+
+void writeAccessCell(Rows *rows, const QString &access, const QString &modifiedWriteValues,
+                     const QString &readAction)
+{
+    if (modifiedWriteValues.isEmpty() && readAction.isEmpty())
+        rows->cell(access);
+    else
+        rows->cell(accessText(access, modifiedWriteValues, readAction));
+}
+
+// A register's header row up to its last cell, which the caller gives and ends: name, address,
+// size, access, reset value and mask.
+void writeHeader(Rows *rows, const SvdRegister &reg)
+{
+    rows->beginRow(Rows::Heading);
+    rows->cell(reg.name);
+    rows->hexCell(reg.address, 32);
+    char text[2 * 66 + 16];
+    qsizetype size = writeDecimal(text, quint64(reg.size));
+    const QLatin1String unit(reg.size == 1 ? " bit" : " bits");
+    std::copy(unit.begin(), unit.end(), text + size);
+    rows->cell(QLatin1String(text, size + unit.size()));
+    writeAccessCell(rows, reg.access, reg.modifiedWriteValues, reg.readAction);
+    const QLatin1String reset("reset ");
+    const QLatin1String mask(" mask ");
+    size = std::copy(reset.begin(), reset.end(), text) - text;
+    size += writeHex(text + size, reg.resetValue, reg.size);
+    size = std::copy(mask.begin(), mask.end(), text + size) - text;
+    size += writeHex(text + size, reg.resetMask, reg.size);
+    rows->cell(QLatin1String(text, size));
+}
+
+quint64 coveredBits(const FieldOrder &fields)
+{
+    quint64 covered = 0;
+    for (const SvdField *field : fields)
+        covered |= field->mask();
+    return covered;
+}
+
+// Each run of bits that no field covers and that holds a bit of bits, least significant first,
+// as a field of its lsb and width.
+template<typename Write>
+void forEachUncoveredRun(const SvdRegister &reg, quint64 covered, quint64 bits, Write write)
+{
+    for (int bit = 0; bit < reg.size;) {
+        if ((covered >> bit) & 1) {
+            ++bit;
+            continue;
+        }
+        int end = bit;
+        while (end < reg.size && !((covered >> end) & 1))
+            ++end;
+        const quint64 run = (end - bit >= 64 ? ~quint64(0) : (quint64(1) << (end - bit)) - 1)
+                << bit;
+        if (bits & run) {
+            SvdField field;
+            field.lsb = bit;
+            field.width = end - bit;
+            write(field);
+        }
+        bit = end;
+    }
+}
+
 } // namespace
 
 void decodedRegister(const SvdRegister &reg, quint64 value, bool write, bool changedOnly,
                      Rows *rows)
 {
-    const QList<SvdField> fields = fieldsOf(reg);
+    SvdField whole;
+    FieldOrder fields;
+    orderFields(reg, &whole, &fields);
     const quint64 differs = (value ^ reg.resetValue) & reg.resetMask;
-    QStringList changed;
-    for (const SvdField &field : fields) {
-        if (differs & field.mask())
-            changed.append(field.name);
+    writeHeader(rows, reg);
+    rows->beginCell();
+    bool same = true;
+    for (const SvdField *field : fields) {
+        if (differs & field->mask()) {
+            rows->append(same ? QLatin1String("differs from reset: ") : QLatin1String(", "));
+            rows->append(field->name);
+            same = false;
+        }
     }
-    rows->add(Rows::Heading,
-              headerCells(reg,
-                          changed.isEmpty() ? QStringLiteral("as at reset")
-                                            : QStringLiteral("differs from reset: %1")
-                                                      .arg(changed.join(QLatin1String(", ")))));
-    for (const SvdField &field : fields) {
-        if (!changedOnly || (differs & field.mask()))
-            rows->add(Rows::Field,
-                      QStringList { bitRange(field.lsb, field.width), field.name }
-                              + valueColumns(field, value, write)
-                              + QStringList { accessText(field.access, field.modifiedWriteValues,
-                                                         field.readAction) });
+    if (same)
+        rows->append(QLatin1String("as at reset"));
+    rows->endRow();
+    for (const SvdField *field : fields) {
+        if (changedOnly && !(differs & field->mask()))
+            continue;
+        rows->beginRow(Rows::Field);
+        rows->bitRangeCell(field->lsb, field->width);
+        rows->cell(field->name);
+        writeValueCells(rows, *field, value, write);
+        writeAccessCell(rows, field->access, field->modifiedWriteValues, field->readAction);
+        rows->endRow();
     }
-    for (const auto &[lsb, width] : uncoveredRuns(reg, fields, changedOnly ? differs : value)) {
-        SvdField run;
-        run.lsb = lsb;
-        run.width = width;
-        rows->add(Rows::Field,
-                  QStringList { bitRange(lsb, width), QStringLiteral("(no field)") }
-                          + valueColumns(run, value, write) + QStringList { QString() });
-    }
+    const quint64 covered = coveredBits(fields);
+    forEachUncoveredRun(reg, covered, changedOnly ? differs : value, [&](const SvdField &run) {
+        rows->beginRow(Rows::Field);
+        rows->bitRangeCell(run.lsb, run.width);
+        rows->cell(QLatin1String("(no field)"));
+        writeValueCells(rows, run, value, write);
+        rows->cell(QLatin1String());
+        rows->endRow();
+    });
 }
 
 QString decodedRegister(const SvdRegister &reg, quint64 value, bool write, bool changedOnly)
 {
     Rows rows(false);
     decodedRegister(reg, value, write, changedOnly, &rows);
-    return rows.text();
+    return QString::fromUtf8(rows.text());
 }
 
 void comparedRegister(const SvdRegister &reg, quint64 before, quint64 after, bool write, Rows *rows)
 {
-    const QList<SvdField> fields = fieldsOf(reg);
-    QList<QStringList> cells;
-    for (const SvdField &field : fields) {
-        if ((before ^ after) & field.mask())
-            cells.append(QStringList { bitRange(field.lsb, field.width), field.name }
-                         + valueColumns(field, before, write) + QStringList { QStringLiteral("→") }
-                         + valueColumns(field, after, write));
+    SvdField whole;
+    FieldOrder fields;
+    orderFields(reg, &whole, &fields);
+    const quint64 changed = before ^ after;
+    const auto count = std::count_if(fields.cbegin(), fields.cend(), [&](const SvdField *field) {
+        return (changed & field->mask()) != 0;
+    });
+    writeHeader(rows, reg);
+    rows->beginCell();
+    rows->appendHex(before, reg.size);
+    rows->append(u" → ");
+    rows->appendHex(after, reg.size);
+    rows->append(count == 1 ? QStringLiteral(": 1 field differs")
+                            : QStringLiteral(": %1 fields differ").arg(count));
+    rows->endRow();
+    const auto writeRow = [&](const SvdField &field, const QString &name) {
+        rows->beginRow(Rows::Field);
+        rows->bitRangeCell(field.lsb, field.width);
+        rows->cell(name);
+        writeValueCells(rows, field, before, write);
+        rows->cell(u"→");
+        writeValueCells(rows, field, after, write);
+        rows->endRow();
+    };
+    for (const SvdField *field : fields) {
+        if (changed & field->mask())
+            writeRow(*field, field->name);
     }
-    const qsizetype count = cells.size();
-    for (const auto &[lsb, width] : uncoveredRuns(reg, fields, before ^ after)) {
-        SvdField run;
-        run.lsb = lsb;
-        run.width = width;
-        cells.append(QStringList { bitRange(lsb, width), QStringLiteral("(no field)") }
-                     + valueColumns(run, before, write) + QStringList { QStringLiteral("→") }
-                     + valueColumns(run, after, write));
-    }
-    rows->add(
-            Rows::Heading,
-            headerCells(reg,
-                        QStringLiteral("%1 → %2: %3")
-                                .arg(hexDigits(before, reg.size), hexDigits(after, reg.size),
-                                     count == 1 ? QStringLiteral("1 field differs")
-                                                : QStringLiteral("%1 fields differ").arg(count))));
-    for (const QStringList &row : std::as_const(cells))
-        rows->add(Rows::Field, row);
+    const QString noField = QStringLiteral("(no field)");
+    forEachUncoveredRun(reg, coveredBits(fields), changed,
+                        [&](const SvdField &run) { writeRow(run, noField); });
 }
 
 QString jsonHex(quint64 value, int bits)
@@ -553,7 +594,8 @@ int runReg(const QStringList &arguments)
     if (!readSvdFile(path, &xml, &error))
         return fileError(path, error);
     SvdRegisters registers;
-    if (!loadSvdRegisters(path, xml, byAddress ? nullptr : holdsRegister, &folded, &registers))
+    if (!loadSvdRegisters(path, xml, byAddress ? nullptr : holdsRegister, &folded, &registers,
+                          SvdDescriptions::Skip))
         return ExitUnusable;
     const QList<const SvdRegister *> found = byAddress ? SvdAddressIndex(registers).at(address)
                                                        : SvdNameIndex(registers).all(registerName);
@@ -571,7 +613,7 @@ int runReg(const QStringList &arguments)
         if (byAddress)
             return fileError(path, QStringLiteral("no register at %1").arg(hexDigits(address, 32)));
         // The names of every peripheral's registers, to say which come near.
-        if (!loadSvdRegisters(path, xml, nullptr, nullptr, &registers))
+        if (!loadSvdRegisters(path, xml, nullptr, nullptr, &registers, SvdDescriptions::Skip))
             return ExitUnusable;
         QStringList names;
         for (const SvdRegister &candidate : std::as_const(registers.registers))

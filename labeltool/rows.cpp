@@ -66,6 +66,55 @@ QString shownCell(const QString &cell)
 
 } // namespace
 
+void appendUtf8(std::string *bytes, QStringView text)
+{
+    // Names are ASCII nearly always: copied as they are, without a converted copy.
+    const qsizetype size = text.size();
+    const char16_t *const units = text.utf16();
+    qsizetype k = 0;
+    while (k < size && units[k] < 0x80)
+        ++k;
+    if (k < size) {
+        const QByteArray utf8 = text.toUtf8();
+        bytes->append(utf8.constData(), std::size_t(utf8.size()));
+        return;
+    }
+    const std::size_t at = bytes->size();
+    bytes->resize(at + std::size_t(size));
+    char *out = bytes->data() + at;
+    for (k = 0; k < size; ++k)
+        out[k] = char(units[k]);
+}
+
+qsizetype writeHex(char *out, quint64 value, int bits)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    int count = 1;
+    while (count < 16 && (value >> (4 * count)) != 0)
+        ++count;
+    count = std::min(64, std::max(count, (bits + 3) / 4));
+    out[0] = '0';
+    out[1] = 'x';
+    for (int k = 0; k < count; ++k) {
+        const int shift = 4 * (count - 1 - k);
+        out[2 + k] = shift < 64 ? digits[(value >> shift) & 0xF] : '0';
+    }
+    return 2 + count;
+}
+
+qsizetype writeDecimal(char *out, quint64 value)
+{
+    char reversed[20];
+    int count = 0;
+    do {
+        reversed[count++] = char('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (int k = 0; k < count; ++k)
+        out[k] = reversed[count - 1 - k];
+    return count;
+}
+
 bool alignedOutput()
 {
     const QByteArray forced = qgetenv("MASKCALC_ALIGNED_OUTPUT");
@@ -115,8 +164,8 @@ void Rows::add(Kind kind, const QStringList &cells)
 {
     added = true;
     if (!aligned) {
-        text_ += cells.join(u'\t');
-        text_ += u'\n';
+        appendUtf8(&text_, cells.join(u'\t'));
+        text_ += '\n';
         return;
     }
     Row row { kind, {} };
@@ -124,7 +173,7 @@ void Rows::add(Kind kind, const QStringList &cells)
     for (const QString &cell : cells)
         row.cells.append(shownCell(cell));
     if (mode == Mode::Padded) {
-        text_ += line(row);
+        appendUtf8(&text_, line(row));
         return;
     }
     measure(row);
@@ -132,10 +181,100 @@ void Rows::add(Kind kind, const QStringList &cells)
         rows.append(std::move(row));
 }
 
+void Rows::beginRow(Kind kind)
+{
+    rowStarted = false;
+    rowKind = kind;
+    rowCells.clear();
+}
+
+void Rows::beginCell()
+{
+    if (aligned)
+        rowCells.append(QString());
+    else if (std::exchange(rowStarted, true))
+        text_ += '\t';
+}
+
+void Rows::append(QStringView text)
+{
+    if (aligned)
+        rowCells.last() += text;
+    else
+        appendUtf8(&text_, text);
+}
+
+void Rows::append(QLatin1String text)
+{
+    if (aligned)
+        rowCells.last() += text;
+    else if (std::all_of(text.begin(), text.end(), [](char c) { return uchar(c) < 0x80; }))
+        text_.append(text.data(), std::size_t(text.size()));
+    else
+        appendUtf8(&text_, QString(text));
+}
+
+void Rows::appendHex(quint64 value, int bits)
+{
+    char digits[2 + 64];
+    append(QLatin1String(digits, writeHex(digits, value, bits)));
+}
+
+void Rows::cell(QStringView text)
+{
+    beginCell();
+    append(text);
+}
+
+void Rows::cell(QLatin1String text)
+{
+    beginCell();
+    append(text);
+}
+
+void Rows::hexCell(quint64 value, int bits)
+{
+    beginCell();
+    appendHex(value, bits);
+}
+
+void Rows::numberCell(quint64 value)
+{
+    char digits[20];
+    beginCell();
+    append(QLatin1String(digits, writeDecimal(digits, value)));
+}
+
+void Rows::bitRangeCell(int lsb, int width)
+{
+    // "[" two numbers of up to 20 digits, ":" and "]".
+    char range[2 * 20 + 3];
+    qsizetype size = 0;
+    range[size++] = '[';
+    if (width != 1) {
+        size += writeDecimal(range + size, quint64(qint64(lsb) + width - 1));
+        range[size++] = ':';
+    }
+    size += writeDecimal(range + size, quint64(lsb));
+    range[size++] = ']';
+    cell(QLatin1String(range, size));
+}
+
+void Rows::endRow()
+{
+    if (aligned) {
+        add(rowKind, rowCells);
+        rowCells.clear();
+        return;
+    }
+    added = true;
+    text_ += '\n';
+}
+
 void Rows::addLine(const QString &line)
 {
     added = true;
-    text_ += line;
+    appendUtf8(&text_, line);
 }
 
 void Rows::measure(const Row &row)
@@ -169,17 +308,19 @@ QString Rows::line(const Row &row) const
     return line;
 }
 
-QString Rows::text() const
+QByteArray Rows::text() const
 {
-    QString text = text_;
+    QByteArray text(text_.data(), qsizetype(text_.size()));
     for (const Row &row : rows)
-        text += line(row);
+        text += line(row).toUtf8();
     return text;
 }
 
-QString Rows::takeText()
+QByteArray Rows::takeText()
 {
-    return std::exchange(text_, QString());
+    QByteArray text(text_.data(), qsizetype(text_.size()));
+    text_.clear();
+    return text;
 }
 
 void writePiece(Rows *rows)

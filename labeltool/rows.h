@@ -3,12 +3,14 @@
 // aligned columns on a terminal, or one JSON object a line.
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <array>
 #include <functional>
+#include <string>
 
 // Whether rows go out aligned: standard output is a terminal. MASKCALC_ALIGNED_OUTPUT set to 1 or
 // 0 decides instead, so that the tests can see both forms without a terminal.
@@ -36,13 +38,31 @@ public:
     static Rows alignedTo(const Rows &measured);
 
     void add(Kind kind, const QStringList &cells);
+    // The same row given cell by cell, for the rows written by the thousand (a dump's every
+    // register and field): tab-separated, each cell goes straight into the text as UTF-8, with no
+    // list and no string of its own; aligned, the cells are gathered and added as add() adds them.
+    void beginRow(Kind kind);
+    void cell(QStringView text);
+    void cell(QLatin1String text);
+    // A cell of several parts: begun, then appended to.
+    void beginCell();
+    void append(QStringView text);
+    void append(QLatin1String text);
+    void appendHex(quint64 value, int bits);
+    // As hexDigits() writes it: "0x" and at least as many upper-case digits as bits take.
+    void hexCell(quint64 value, int bits);
+    void numberCell(quint64 value);
+    // "[n]" or "[msb:lsb]".
+    void bitRangeCell(int lsb, int width);
+    void endRow();
     // A line as it is, newline included, for JSON Lines; never aligned.
     void addLine(const QString &line);
-    bool isEmpty() const { return text_.isEmpty() && rows.isEmpty() && !added; }
-    QString text() const;
+    bool isEmpty() const { return text_.empty() && rows.isEmpty() && !added; }
+    // The rows as UTF-8 text.
+    QByteArray text() const;
     // The text so far, taken away; only of rows that are not kept.
-    QString takeText();
-    qsizetype pendingSize() const { return text_.size(); }
+    QByteArray takeText();
+    qsizetype pendingSize() const { return qsizetype(text_.size()); }
 
 private:
     enum class Mode { Plain, Kept, Measured, Padded };
@@ -58,10 +78,22 @@ private:
     bool aligned;
     Mode mode = aligned ? Mode::Kept : Mode::Plain;
     bool added = false;
-    QString text_; // tab-separated rows, JSON lines, padded rows
+    std::string text_; // tab-separated rows, JSON lines, padded rows, in UTF-8
+    // The row being given cell by cell: whether a cell came yet, and (aligned) its kind and cells.
+    bool rowStarted = false;
+    Kind rowKind = Heading;
+    QStringList rowCells;
     QList<Row> rows; // aligned ones kept
     std::array<QList<int>, 2> widths; // of each kind's columns
 };
+
+// Appends text as UTF-8.
+void appendUtf8(std::string *bytes, QStringView text);
+// Writes "0x" and the value's hexadecimal digits, upper case, at least as many as bits take (at
+// most 64 digits: out holds 66 characters); returns how many characters it wrote.
+qsizetype writeHex(char *out, quint64 value, int bits);
+// Writes the value's decimal digits (out holds 20); returns how many.
+qsizetype writeDecimal(char *out, quint64 value);
 
 // Writes the rows that write adds as they come, in pieces (writePiece), so that a long output costs
 // no more memory than a piece; aligned, write is called twice: first to measure the columns.

@@ -57,9 +57,9 @@ bool readSvdFile(const QString &path, QByteArray *bytes, QString *error)
 }
 
 bool loadSvdRegisters(const QString &path, const QByteArray &xml, SvdPeripheralFilter wanted,
-                      const void *context, SvdRegisters *registers)
+                      const void *context, SvdRegisters *registers, SvdDescriptions descriptions)
 {
-    *registers = readSvdRegisters(xml, wanted, context);
+    *registers = readSvdRegisters(xml, wanted, context, descriptions);
     if (!registers->error.isEmpty()) {
         printErr(QStringLiteral("%1:%2:%3: error: %4\n")
                          .arg(shownPath(path), QString::number(registers->line),
@@ -180,24 +180,52 @@ QString accessText(const QString &access, const QString &modifiedWriteValues,
     return text;
 }
 
+namespace {
+
+// The register as the one field of a register without fields.
+SvdField wholeRegister(const SvdRegister &reg)
+{
+    SvdField whole;
+    whole.name = reg.name.mid(reg.name.lastIndexOf(u'.') + 1);
+    whole.description = reg.description;
+    whole.lsb = 0;
+    whole.width = reg.size;
+    whole.access = reg.access;
+    whole.modifiedWriteValues = reg.modifiedWriteValues;
+    whole.readAction = reg.readAction;
+    whole.line = reg.line;
+    return whole;
+}
+
+// Most significant first: by the bit above the field, then by its lsb.
+bool higherField(const SvdField &a, const SvdField &b)
+{
+    return a.lsb + a.width > b.lsb + b.width
+            || (a.lsb + a.width == b.lsb + b.width && a.lsb > b.lsb);
+}
+
+} // namespace
+
 QList<SvdField> fieldsOf(const SvdRegister &reg)
 {
     QList<SvdField> fields = reg.fields;
-    if (fields.isEmpty()) {
-        SvdField whole;
-        whole.name = reg.name.mid(reg.name.lastIndexOf(u'.') + 1);
-        whole.description = reg.description;
-        whole.lsb = 0;
-        whole.width = reg.size;
-        whole.access = reg.access;
-        whole.modifiedWriteValues = reg.modifiedWriteValues;
-        whole.readAction = reg.readAction;
-        whole.line = reg.line;
-        fields.append(whole);
-    }
-    std::stable_sort(fields.begin(), fields.end(), [](const SvdField &a, const SvdField &b) {
-        return a.lsb + a.width > b.lsb + b.width
-                || (a.lsb + a.width == b.lsb + b.width && a.lsb > b.lsb);
-    });
+    if (fields.isEmpty())
+        fields.append(wholeRegister(reg));
+    std::stable_sort(fields.begin(), fields.end(), higherField);
     return fields;
+}
+
+void orderFields(const SvdRegister &reg, SvdField *whole, FieldOrder *order)
+{
+    order->clear();
+    if (reg.fields.isEmpty()) {
+        *whole = wholeRegister(reg);
+        order->append(whole);
+        return;
+    }
+    order->reserve(reg.fields.size());
+    for (const SvdField &field : reg.fields)
+        order->append(&field);
+    std::stable_sort(order->begin(), order->end(),
+                     [](const SvdField *a, const SvdField *b) { return higherField(*a, *b); });
 }

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVarLengthArray>
 
 #include <vector>
 
@@ -19,7 +20,8 @@ bool readSvdFile(const QString &path, QByteArray *bytes, QString *error);
 // The registers of xml, read from path (only the peripherals that wanted takes, see
 // readSvdRegisters); false after printing where it is malformed, as import-svd says it.
 bool loadSvdRegisters(const QString &path, const QByteArray &xml, SvdPeripheralFilter wanted,
-                      const void *context, SvdRegisters *registers);
+                      const void *context, SvdRegisters *registers,
+                      SvdDescriptions descriptions = SvdDescriptions::Read);
 
 // Up to five of names nearest to wanted, without case: the fewest edits first, then those that
 // share its beginning or hold it.
@@ -39,6 +41,11 @@ QString accessText(const QString &access, const QString &modifiedWriteValues,
 // The register's fields, most significant first; a register without fields as one field of its
 // own name.
 QList<SvdField> fieldsOf(const SvdRegister &reg);
+
+// The same order without a copy of the fields: pointers into reg's fields, or to whole, made the
+// register's one field when it has none.
+using FieldOrder = QVarLengthArray<const SvdField *, 32>;
+void orderFields(const SvdRegister &reg, SvdField *whole, FieldOrder *order);
 
 // As reg prints a register's value: its header line (name, address, size, access, reset, and the
 // fields that differ from reset), then a row per field, most significant first, and a "(no field)"

@@ -48,7 +48,9 @@ namespace {
 class ModelBuilder : public RegisterConsumer
 {
 public:
-    explicit ModelBuilder(SvdRegisters *model) : model(model) { }
+    ModelBuilder(SvdRegisters *model, bool descriptions) : model(model), descriptions(descriptions)
+    {
+    }
     void registerInstance(Resolver &resolver, const QString &name, const Node &reg,
                           const Scope &scope) override;
     void peripheralStart(const QString &name, const Node &peripheral, const Scope &scope) override
@@ -67,6 +69,7 @@ public:
 
 private:
     SvdRegisters *model;
+    bool descriptions;
 };
 
 void ModelBuilder::registerInstance(Resolver &resolver, const QString &name, const Node &reg,
@@ -98,7 +101,8 @@ void ModelBuilder::registerInstance(Resolver &resolver, const QString &name, con
             resolver.modelNumber(properties.resetMask, QStringLiteral("resetMask"), name, reg)
                     .value_or(out.valueMask())
             & out.valueMask();
-    out.description = resolver.derivedText(reg, [](const Detail &d) { return d.description; });
+    if (descriptions)
+        out.description = resolver.derivedText(reg, [](const Detail &d) { return d.description; });
     out.modifiedWriteValues =
             resolver.derivedText(reg, [](const Detail &d) { return d.modifiedWriteValues; });
     out.readAction = resolver.derivedText(reg, [](const Detail &d) { return d.readAction; });
@@ -115,8 +119,9 @@ void ModelBuilder::registerInstance(Resolver &resolver, const QString &name, con
         const qint64 step = instances.step;
         const qint64 count = instances.count;
         SvdField common;
-        common.description =
-                resolver.derivedText(field, [](const Detail &d) { return d.description; });
+        if (descriptions)
+            common.description =
+                    resolver.derivedText(field, [](const Detail &d) { return d.description; });
         common.access =
                 resolver.derivedText(field, [](const Detail &d) { return d.properties.access; });
         if (common.access.isEmpty())
@@ -129,8 +134,16 @@ void ModelBuilder::registerInstance(Resolver &resolver, const QString &name, con
                 resolver.derivedText(field, [](const Detail &d) { return d.readAction; });
         if (common.readAction.isEmpty())
             common.readAction = out.readAction;
-        common.enumerations =
-                resolver.enumerationsOf(field, name + u'.' + field.name, int(position.width));
+        // A field without containers, its own or derived, has none to resolve: no name made
+        // for the notes of a resolution.
+        if (!field.derivedFrom.isEmpty() || (field.detail && !field.detail->enumerations.empty())) {
+            QString subject;
+            subject.reserve(name.size() + 1 + field.name.size());
+            subject += name;
+            subject += u'.';
+            subject += field.name;
+            common.enumerations = resolver.enumerationsOf(field, subject, int(position.width));
+        }
         common.width = int(position.width);
         common.line = field.line;
         for (qint64 k = 0; k < count; ++k) {
@@ -203,8 +216,9 @@ void collectNeeded(const Node &node, QSet<QString> *needed)
 } // namespace
 
 SvdRegisters readSvdRegisters(const QByteArray &bytes, SvdPeripheralFilter wanted,
-                              const void *context)
+                              const void *context, SvdDescriptions descriptions)
 {
+    const bool described = descriptions == SvdDescriptions::Read;
     SvdRegisters registers;
     Diagnostics diagnostics;
     bool known = true;
@@ -213,7 +227,7 @@ SvdRegisters readSvdRegisters(const QByteArray &bytes, SvdPeripheralFilter wante
     Properties device;
     bool alone = known;
     {
-        Tree tree = readTree(xml, true, wanted, context, diagnostics);
+        Tree tree = readTree(xml, true, wanted, context, diagnostics, described);
         peripherals = std::move(tree.peripherals);
         device = tree.device;
         // Entities declared in the DTD would be missing from a part read alone.
@@ -260,7 +274,7 @@ SvdRegisters readSvdRegisters(const QByteArray &bytes, SvdPeripheralFilter wante
                 Node &peripheral = peripherals.at(k);
                 if (!peripheral.registersSkipped)
                     continue;
-                if (!alone || !readSkippedRegisters(xml, offsets, peripheral)) {
+                if (!alone || !readSkippedRegisters(xml, offsets, peripheral, described)) {
                     whole = true;
                     break;
                 }
@@ -271,11 +285,11 @@ SvdRegisters readSvdRegisters(const QByteArray &bytes, SvdPeripheralFilter wante
         }
         if (whole) {
             diagnostics = Diagnostics();
-            peripherals = readTree(xml, true, nullptr, nullptr, diagnostics).peripherals;
+            peripherals = readTree(xml, true, nullptr, nullptr, diagnostics, described).peripherals;
         }
     }
     if (diagnostics.error.isEmpty()) {
-        ModelBuilder builder(&registers);
+        ModelBuilder builder(&registers, described);
         Resolver(peripherals, diagnostics, true).run(builder, device);
     }
     if (!diagnostics.error.isEmpty()) {

@@ -11,7 +11,7 @@
 struct SvdEnumeratedValue
 {
     QString name;
-    QString description;
+    QString description; // left empty: shown nowhere
     quint64 value = 0;
     quint64 care = 0; // the bits the value names; a don't-care bit ('x' in "#1x0") is clear
     bool isDefault = false; // names every value no other entry of its container names
@@ -29,7 +29,7 @@ struct SvdEnumeration
 struct SvdField
 {
     QString name; // as import-svd names it (array instances with their index)
-    QString description;
+    QString description; // empty when read without descriptions
     int lsb = 0;
     int width = 1; // lsb + width ≤ 64
     QString access; // the field's own, derived or the register's
@@ -48,7 +48,7 @@ struct SvdField
 struct SvdRegister
 {
     QString name; // PERIPHERAL.REGISTER, PERIPHERAL.CLUSTER.REGISTER, as import-svd names sets
-    QString description;
+    QString description; // empty when read without descriptions
     quint64 address = 0;
     int size = 32; // 1 … 64 bits
     QString access = QStringLiteral("read-write");
@@ -87,9 +87,14 @@ struct SvdRegisters
 // from is read in full too, whatever the function says.
 using SvdPeripheralFilter = bool (*)(const QString &name, const void *context);
 
+// Whether the registers' and fields' descriptions are read: only a search of them needs them, and
+// they are most of a description's text.
+enum class SvdDescriptions { Read, Skip };
+
 // Reads the registers of a description. Names, arrays, derivedFrom and the limits are those of
 // import-svd; size, access, resetValue and resetMask pass from the device down through peripheral
 // and clusters to each register, derivedFrom giving each element what it lacks. A register
 // without a size is 32 bits; without an access, read-write.
 SvdRegisters readSvdRegisters(const QByteArray &xml, SvdPeripheralFilter wanted = nullptr,
-                              const void *context = nullptr);
+                              const void *context = nullptr,
+                              SvdDescriptions descriptions = SvdDescriptions::Read);

@@ -85,6 +85,8 @@ public:
     // of the whole file; false when it cannot be read alone.
     bool readRegistersAlone(Node &peripheral, qint64 firstLine, Diagnostics &diagnostics);
     const Properties &deviceProperties() const { return device; }
+    // Whether the descriptions of registers and fields are kept (only find --text reads them).
+    void keepDescriptions(bool keep) { descriptions = keep; }
 
 private:
     bool readDetail(Node &node, QStringView tag);
@@ -113,6 +115,7 @@ private:
     QXmlStreamReader xml;
     const QByteArray &bytes;
     bool detailed = false;
+    bool descriptions = true;
     PeripheralFilter wanted = nullptr;
     const void *context = nullptr;
     Properties device;
@@ -346,6 +349,8 @@ bool TreeReader::readDetail(Node &node, QStringView tag)
     Detail &detail = *node.detail;
     const bool isField = node.kind == Kind::Field;
     if (tag == QLatin1String("description")) {
+        if (!descriptions)
+            return false;
         detail.description = text().simplified();
     } else if (tag
                == QLatin1String(node.kind == Kind::Peripheral ? "baseAddress" : "addressOffset")) {
@@ -389,10 +394,9 @@ void TreeReader::readEnumeration(Node &node)
             value.line = line();
             while (nextChild()) {
                 const QStringView inner = xml.name();
+                // An entry's description is shown nowhere: passed by.
                 if (inner == QLatin1String("name"))
                     value.name = text().trimmed();
-                else if (inner == QLatin1String("description"))
-                    value.description = text().simplified();
                 else if (inner == QLatin1String("value"))
                     value.value = text().trimmed();
                 else if (inner == QLatin1String("isDefault"))
@@ -536,11 +540,12 @@ void setParents(std::vector<Node> &nodes, const Node *parent)
 }
 
 Tree readTree(const QByteArray &xml, bool detailed, PeripheralFilter wanted, const void *context,
-              Diagnostics &diagnostics)
+              Diagnostics &diagnostics, bool descriptions)
 {
     Tree tree;
     if (detailed) {
         TreeReader reader(xml, wanted, context);
+        reader.keepDescriptions(descriptions);
         tree.peripherals = reader.read(diagnostics);
         tree.device = reader.deviceProperties();
         tree.sawDtd = reader.sawDtd();
@@ -588,7 +593,8 @@ void Utf8Offsets::step(qint64 *at, qint64 *counted) const
     *at += length;
 }
 
-bool readSkippedRegisters(const QByteArray &xml, Utf8Offsets &offsets, Node &peripheral)
+bool readSkippedRegisters(const QByteArray &xml, Utf8Offsets &offsets, Node &peripheral,
+                          bool descriptions)
 {
     const qint64 from = offsets.byteAt(peripheral.registersFrom);
     const qint64 to = offsets.byteAt(peripheral.registersTo);
@@ -599,6 +605,7 @@ bool readSkippedRegisters(const QByteArray &xml, Utf8Offsets &offsets, Node &per
     const QByteArray alone = "<registers>" + xml.mid(from, to - from);
     Diagnostics diagnostics;
     TreeReader reader(alone, nullptr, nullptr);
+    reader.keepDescriptions(descriptions);
     Node read;
     read.kind = Kind::Peripheral;
     if (!reader.readRegistersAlone(read, peripheral.registersLine, diagnostics))

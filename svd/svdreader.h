@@ -22,7 +22,7 @@ enum class Kind { Peripheral, Cluster, Register, Field };
 struct EnumeratedValueNode
 {
     QString name;
-    QString description;
+    QString description; // not read: shown nowhere
     QString value;
     bool isDefault = false;
     qint64 line = 0;
@@ -112,9 +112,10 @@ struct Tree
 
 // Reads the elements of a description (asUtf8's bytes) in one pass; an error in diagnostics
 // otherwise. With detail, what the register values need too, for the peripherals that wanted
-// takes (every one without it): the others' registers are passed by, their place kept.
+// takes (every one without it): the others' registers are passed by, their place kept. Without
+// descriptions, the detail leaves out the registers' and fields' descriptions.
 Tree readTree(const QByteArray &xml, bool detailed, PeripheralFilter wanted, const void *context,
-              Diagnostics &diagnostics);
+              Diagnostics &diagnostics, bool descriptions = true);
 
 // The document as UTF-8, with its declaration saying so, whatever it was written in: offsets into
 // the text the reader reads are then offsets into these bytes. An encoding that cannot be decoded
@@ -145,7 +146,8 @@ private:
 // Reads the registers of a peripheral that readTree passed by, from their own bytes: no second
 // pass over the whole file. False when those bytes cannot be told or read alone (a namespace
 // prefix declared outside them …).
-bool readSkippedRegisters(const QByteArray &xml, Utf8Offsets &offsets, Node &peripheral);
+bool readSkippedRegisters(const QByteArray &xml, Utf8Offsets &offsets, Node &peripheral,
+                          bool descriptions = true);
 
 QString quoted(const QString &text);
 // A number of the description, within maxNumber (see parseSvdNumber).

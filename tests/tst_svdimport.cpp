@@ -495,6 +495,18 @@ void tst_SvdImport::wantedPeripherals_data()
                                     .replace("<?xml version=\"1.0\"?>\n", ""))
             << "A" << qsizetype(1)
             << "A.R|0|32|read-write|0|ffffffff|||F|0|2|read-write|||read-write|ON=1/";
+    QTest::newRow("descriptions holding markup, entities and what reads as elements")
+            << device(peripheral("A",
+                                 reg("R",
+                                     "<field><name>G</name><description>a <b>bold</b> &lt;name&gt;"
+                                     "<![CDATA[<name>X</name></field>]]></description>"
+                                     "<bitOffset>3</bitOffset><enumeratedValues><enumeratedValue>"
+                                     "<name>ON</name><description><name>NO</name></description>"
+                                     "<value>1</value></enumeratedValue></enumeratedValues>"
+                                     "</field>"))
+                              .replace("<fields>", "<description>R<br/>\n</description><fields>"))
+            << "A" << qsizetype(1)
+            << "R|0|32|read-write|0|ffffffff|||G|3|1|read-write|||read-write|ON=1/";
     QTest::newRow("enumerated values by a name relative to the register")
             << device(peripheral("A",
                                  reg("R",
@@ -530,8 +542,27 @@ void tst_SvdImport::wantedPeripherals()
         if (reg.name.startsWith(peripheral + u'.'))
             wanted.append(flatRegister(reg));
     }
+    // Without the descriptions, which only a search of them needs, nothing else changes.
+    QStringList described;
+    QStringList bare;
+    for (const SvdDescriptions descriptions : { SvdDescriptions::Read, SvdDescriptions::Skip }) {
+        for (const SvdRegister &reg :
+             readSvdRegisters(xml, isPeripheral, &peripheral, descriptions).registers) {
+            if (!reg.name.startsWith(peripheral + u'.'))
+                continue;
+            QStringList &read = descriptions == SvdDescriptions::Read ? described : bare;
+            read.append(flatRegister(reg));
+            if (descriptions == SvdDescriptions::Skip) {
+                QVERIFY(reg.description.isEmpty());
+                for (const SvdField &field : reg.fields)
+                    QVERIFY(field.description.isEmpty());
+            }
+        }
+    }
     QCOMPARE(whole.size(), registers);
     QCOMPARE(wanted, whole);
+    QCOMPARE(described, whole);
+    QCOMPARE(bare, whole);
     QVERIFY2(whole.join(u'\n').contains(mentioned), qPrintable(whole.join(u'\n')));
 }
 
