@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -31,17 +32,32 @@ struct Byte
     quint64 earlier : 27; // of an earlier value at the same address, overridden; 0: none
     quint64 value : 8;
     quint64 readable : 1;
+
+    Byte() : line(0), earlier(0), value(0), readable(0) { }
+    Byte(quint64 address, quint64 line, quint64 value, bool readable)
+        : address(address), line(line), earlier(0), value(value), readable(readable ? 1 : 0)
+    {
+    }
 };
 static_assert(sizeof(Byte) == 16, "a byte of the dump takes 16 bytes");
 
 // The description's registers, looked up by address and by name.
 struct RegisterIndex
 {
+    const SvdRegisters &registers;
     SvdAddressIndex addresses;
-    SvdNameIndex names;
 
-    explicit RegisterIndex(const SvdRegisters &registers) : addresses(registers), names(registers)
+    explicit RegisterIndex(const SvdRegisters &registers)
+        : registers(registers), addresses(registers)
     {
+    }
+    // The first register of the name in the file; the names are indexed when a dump first names
+    // one, which most dumps never do.
+    const SvdRegister *named(const QString &name) const
+    {
+        if (!names)
+            names = std::make_unique<SvdNameIndex>(registers);
+        return names->first(name);
     }
     // The first register in the file at address.
     const SvdRegister *at(quint64 address) const
@@ -49,6 +65,9 @@ struct RegisterIndex
         const QList<const SvdRegister *> found = addresses.at(address);
         return found.isEmpty() ? nullptr : found.constFirst();
     }
+
+private:
+    mutable std::unique_ptr<SvdNameIndex> names;
 };
 
 int byteCount(const SvdRegister &reg)
@@ -105,7 +124,7 @@ DumpBytes loadDump(const QString &path, const DumpOptions &options, const Regist
         const SvdRegister *reg = nullptr;
         if (value.name >= 0) {
             const QString &name = contents.names.at(value.name);
-            reg = index.names.first(name);
+            reg = index.named(name);
             if (!reg) {
                 warn(&dump,
                      at(value.line) + QStringLiteral("warning: no register \"%1\"").arg(name));
@@ -149,18 +168,17 @@ DumpBytes loadDump(const QString &path, const DumpOptions &options, const Regist
         return dump;
     }
     std::vector<Byte> &bytes = dump.bytes;
-    bytes.reserve(total);
+    bytes.resize(total);
+    Byte *out = bytes.data();
     for (const DumpValue &value : std::as_const(contents.values)) {
         const int count = value.bytes;
+        // Only the address and the byte's value change from one byte of a value to the next.
+        Byte byte(value.address, quint64(value.line), 0, value.readable);
         for (int k = 0; k < count; ++k) {
             const int shift = 8 * (bigEndian ? count - 1 - k : k);
-            Byte byte;
             byte.address = value.address + quint64(k);
-            byte.line = quint64(value.line);
-            byte.earlier = 0;
             byte.value = (value.value >> shift) & 0xFF;
-            byte.readable = value.readable ? 1 : 0;
-            bytes.push_back(byte);
+            *out++ = byte;
         }
     }
     contents = DumpContents();
@@ -351,13 +369,13 @@ int decodeDump(DumpBytes *dump, const RegisterIndex &index, bool bigEndian, bool
     // runs of bytes that no register takes (first and count only).
     std::vector<std::pair<const SvdRegister *, Covered>> shown;
     std::vector<Covered> runs;
-    std::vector<bool> used(dump->bytes.size(), false);
+    std::vector<char> used(dump->bytes.size(), 0);
     for (const SvdRegister *reg : index.addresses.inAddressOrder()) {
         const Covered covered = cover(*dump, *reg, bigEndian);
         if (covered.coverage == Coverage::None)
             continue;
         for (int k = 0; k < covered.count; ++k)
-            used[covered.first + std::size_t(k)] = true;
+            used[covered.first + std::size_t(k)] = 1;
         warnOverridden(dump, covered, reg->name);
         if (covered.coverage != Coverage::Full
                     ? !changedOnly
@@ -566,7 +584,7 @@ int runDump(const QStringList &arguments)
     if (!readSvdFile(path, &xml, &error))
         return fileError(path, error);
     SvdRegisters registers;
-    if (!loadSvdRegisters(path, xml, nullptr, nullptr, &registers))
+    if (!loadSvdRegisters(path, xml, nullptr, nullptr, &registers, SvdDescriptions::Skip))
         return ExitUnusable;
     xml.clear();
     const RegisterIndex index(registers);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -128,13 +129,21 @@ QByteArrayView skipBlanks(QByteArrayView text)
     return text;
 }
 
+// An ASCII letter or digit: a dump is read alike in every locale.
+bool isAlphanumeric(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
 // "J-Link>mem32 …", "pyocd> read32 …": a word, then '>'.
 bool isPromptWord(QByteArrayView line)
 {
+    // Most lines hold no '>' at all.
+    if (!std::memchr(line.data(), '>', std::size_t(line.size())))
+        return false;
     qsizetype end = 0;
     while (end < line.size()
-           && (std::isalnum(static_cast<unsigned char>(line.at(end))) || line.at(end) == '-'
-               || line.at(end) == '_'))
+           && (isAlphanumeric(line.at(end)) || line.at(end) == '-' || line.at(end) == '_'))
         ++end;
     return end > 0 && end < line.size() && line.at(end) == '>';
 }
@@ -143,8 +152,18 @@ bool isPromptWord(QByteArrayView line)
 bool isChatter(QByteArrayView line)
 {
     // Every one of them begins with one of these: a dump line mostly with a digit.
-    if (!QByteArrayView("#(>=/MC").contains(line.front()))
+    switch (line.front()) {
+    case '#':
+    case '(':
+    case '>':
+    case '=':
+    case '/':
+    case 'M':
+    case 'C':
+        break;
+    default:
         return isPromptWord(line);
+    }
     static const char *const starts[] = {
         "#",
         "(gdb)",
@@ -173,7 +192,7 @@ public:
     {
         this->number = number;
         line = trimmed(line);
-        if (line.isEmpty() || isChatter(line))
+        if (line.isEmpty() || readGdbLine(line) || isChatter(line))
             return;
         const qsizetype before = out->values.size();
         if (!parse(line) && out->error.isEmpty()) {
@@ -191,6 +210,54 @@ public:
     }
 
 private:
+    // The line GDB's x command prints without a tag, "0x20000000:\t0x00000000\t0x0000001f", read
+    // in one pass: nearly every line of a large dump. Any other line, and any such line that the
+    // reading below would refuse or warn about, is left to that reading (false, nothing taken).
+    bool readGdbLine(QByteArrayView line)
+    {
+        const char *at = line.data();
+        const char *const end = at + line.size();
+        if (end - at < 3 || at[0] != '0' || at[1] != 'x')
+            return false;
+        at += 2;
+        quint64 given = 0;
+        const char *const digits = at;
+        for (int digit; at < end && (digit = hexDigit(*at)) >= 0; ++at)
+            given = (given << 4) | quint64(digit);
+        if (at == digits || at - digits > 16 || at == end || *at != ':'
+            || given > maxAddress - base)
+            return false;
+        ++at;
+        QVarLengthArray<quint64, 16> values;
+        qsizetype unitDigits = 0;
+        while (at < end) {
+            if (end - at < 4 || at[0] != '\t' || at[1] != '0' || at[2] != 'x')
+                return false;
+            at += 3;
+            const char *const first = at;
+            quint64 value = 0;
+            for (int digit; at < end && (digit = hexDigit(*at)) >= 0; ++at)
+                value = (value << 4) | quint64(digit);
+            if (at == first || (unitDigits != 0 && at - first != unitDigits)
+                || (at < end && *at != '\t'))
+                return false;
+            unitDigits = at - first;
+            values.append(value);
+        }
+        if (unitDigits != 2 && unitDigits != 4 && unitDigits != 8 && unitDigits != 16)
+            return false;
+        const quint64 start = given + base;
+        const quint64 unit = quint64(unitDigits / 2);
+        if (unit * quint64(values.size()) - 1 > maxAddress - start)
+            return false;
+        quint64 address = start;
+        for (const quint64 value : std::as_const(values)) {
+            out->values.append({ address, value, number, -1, quint8(unit), true });
+            address += unit;
+        }
+        return true;
+    }
+
     bool fail(const QString &message)
     {
         out->error = message;
@@ -223,7 +290,7 @@ private:
     bool parse(QByteArrayView line)
     {
         static const char devmem[] = "Value at address ";
-        if (line.startsWith(devmem))
+        if (line.front() == 'V' && line.startsWith(devmem))
             return parseDevmem(line.sliced(qsizetype(sizeof devmem) - 1));
         const QByteArrayView word = firstWord(line);
         const QByteArrayView rest = skipBlanks(line.sliced(word.size()));
@@ -318,9 +385,13 @@ private:
 
     bool parseValues(quint64 start, QByteArrayView text, bool tabbed)
     {
+        // A word read in one pass: its digits' value, how many there are, and how many after the
+        // leading zeros (more than 16 do not fit 64 bits, and the value is then of no use).
         struct Word
         {
             QByteArrayView digits;
+            quint64 value;
+            qsizetype significant;
             bool prefixed;
             bool unreadable;
         };
@@ -328,15 +399,36 @@ private:
         QVarLengthArray<Word, 16> words;
         qsizetype unitDigits = 0;
         qsizetype position = 0;
-        while (position < text.size()) {
-            qsizetype end = position;
-            while (end < text.size() && !isBlank(text.at(end)))
-                ++end;
-            const QByteArrayView word = text.sliced(position, end - position);
-            Word parsed { word, hasHexPrefix(word), false };
-            if (parsed.prefixed)
-                parsed.digits = word.sliced(2);
-            if (!allHex(parsed.digits)) {
+        const qsizetype size = text.size();
+        const char *const data = text.data();
+        while (position < size) {
+            // The digits are read as the word's end is looked for: one pass over its characters.
+            const bool prefixed = size - position > 2 && data[position] == '0'
+                    && (data[position + 1] == 'x' || data[position + 1] == 'X')
+                    && !isBlank(data[position + 2]);
+            const qsizetype first = prefixed ? position + 2 : position;
+            qsizetype end = first;
+            quint64 value = 0;
+            for (; end < size; ++end) {
+                const int digit = hexDigit(data[end]);
+                if (digit < 0)
+                    break;
+                value = (value << 4) | quint64(digit);
+            }
+            // Only a word of more than 16 digits may not fit.
+            const qsizetype significant = end - first > 16
+                    ? significantDigits(QByteArrayView(data + first, end - first))
+                    : end - first;
+            bool hex = end > first;
+            if (end < size && !isBlank(data[end])) {
+                hex = false;
+                while (end < size && !isBlank(data[end]))
+                    ++end;
+            }
+            const QByteArrayView word(data + position, end - position);
+            Word parsed { QByteArrayView(data + first, end - first), value, significant, prefixed,
+                          false };
+            if (!hex) {
                 parsed.unreadable = !parsed.prefixed && !word.isEmpty()
                         && word.count('X') + word.count('x') == word.size();
                 if (!parsed.unreadable)
@@ -345,6 +437,8 @@ private:
                             : skip(QStringLiteral("\"%1\" is no value")
                                            .arg(QString::fromLatin1(
                                                    word.first(qMin<qsizetype>(word.size(), 40)))));
+                parsed.value = 0;
+                parsed.significant = 0;
             }
             if (words.isEmpty()) {
                 unitDigits = parsed.digits.size();
@@ -361,17 +455,19 @@ private:
                                     .arg(unitDigits)
                                     .arg(parsed.digits.size()));
             }
-            if (significantDigits(parsed.digits) > 16)
+            if (parsed.significant > 16)
                 return fail(QStringLiteral("the value %1 is wider than 64 bits")
                                     .arg(QString::fromLatin1(
                                             word.first(qMin<qsizetype>(word.size(), 40)))));
             words.append(parsed);
             // One space or tabs between values; two spaces or more start the ASCII column.
             qsizetype next = end;
-            while (next < text.size() && isBlank(text.at(next)))
+            bool tab = false;
+            while (next < size && isBlank(data[next])) {
+                tab = tab || data[next] == '\t';
                 ++next;
-            const QByteArrayView gap = text.sliced(end, next - end);
-            if (gap.size() >= 2 && !gap.contains('\t')) {
+            }
+            if (next - end >= 2 && !tab) {
                 const QByteArrayView column = text.sliced(next);
                 // Within the bytes on the line (between '|'s for pyOCD): else the values go on
                 // after a wider gap, which no tool prints.
@@ -387,7 +483,7 @@ private:
             return false;
         // A lone 0x value after an address, not GDB's: a whole register's value, of any width.
         if (words.size() == 1 && words.front().prefixed && !tabbed) {
-            out->values.append({ start, hexNumber(words.front().digits), number, -1, 0, true });
+            out->values.append({ start, words.front().value, number, -1, 0, true });
             return true;
         }
         if (unitDigits != 2 && unitDigits != 4 && unitDigits != 8 && unitDigits != 16)
@@ -399,8 +495,7 @@ private:
             return fail(QStringLiteral("the line's values run past the last address of 64 bits"));
         quint64 at = start;
         for (const Word &word : std::as_const(words)) {
-            out->values.append({ at, word.unreadable ? 0 : hexNumber(word.digits), number, -1,
-                                 quint8(unit), !word.unreadable });
+            out->values.append({ at, word.value, number, -1, quint8(unit), !word.unreadable });
             at += unit;
         }
         return true;
@@ -425,9 +520,14 @@ DumpContents readDump(QByteArrayView text, const DumpOptions &options)
     }
     // Binary bytes first: a binary file is no dump, whatever lines happen to read as one. Its line
     // is counted only once one is found.
+    static constexpr auto binaryBytes = [] {
+        std::array<bool, 256> binary {};
+        for (int c = 0; c < 256; ++c)
+            binary[std::size_t(c)] = (c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7f;
+        return binary;
+    }();
     const auto binary = std::find_if(text.cbegin(), text.cend(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return (byte < 0x20 && byte != '\t' && byte != '\r' && byte != '\n') || byte == 0x7f;
+        return binaryBytes[static_cast<unsigned char>(c)];
     });
     if (binary != text.cend()) {
         contents.error = QStringLiteral("holds binary bytes (0x%1): no text dump")

@@ -69,6 +69,25 @@ void tst_DumpReader::lines_data()
                           "0x20000000:\t0x0000000000000001\t0xffffffffffffffff\n")
             << quint64(0) << "40020000/2=a800 40020002/2=0 20000000/8=1 20000008/8=ffffffffffffffff"
             << QString();
+    // GDB's lines without a tag are read in one pass; any of them out of the common mould must
+    // read as the same line does through the general reading.
+    QTest::newRow("GDB without a tag: 0X, a gap of a blank and a tab, a lone byte, an address "
+                  "of 20 digits")
+            << QByteArray("0X20000000:\t0X00000001\n0x20000004:\t0x00000002 \t0x00000003\n"
+                          "0x20000010:\t0x83\n0x00000000000000000020:\t0x01\n")
+            << quint64(0) << "20000000/4=1 20000004/4=2 20000008/4=3 20000010/1=83 20/1=1"
+            << QString();
+    QTest::newRow("GDB without a tag, warned about: units mixed, of one digit, 0x left out, a "
+                  "word after the values, nothing after the colon")
+            << QByteArray("0x10:\t0x00000001\t0x0002\n0x10:\t0x1\t0x2\n0x10:\t0x01\t02\n"
+                          "0x10:\t0x01\tzz\n0x10:\t0x\n0x10:\t\n0x10:\t0x01\t0x02\n")
+            << quint64(0) << "10/1=1 11/1=2"
+            << "1,2,3,4,5,6";
+    QTest::newRow("GDB without a tag: a base, 64-bit words up to the last address")
+            << QByteArray("0x0:\t0x0000000000000001\n0xfffffffffffffff0:\t0x0000000000000002\t"
+                          "0xffffffffffffffff\n")
+            << quint64(0) << "0/8=1 fffffffffffffff0/8=2 fffffffffffffff8/8=ffffffffffffffff"
+            << QString();
     QTest::newRow("GDB, a C++ symbol with blanks and brackets, a lone word")
             << QByteArray("0x08000100 <std::vector<int, std::allocator<int> >::at(int)+4>:\t"
                           "0x00000083\n")
@@ -216,6 +235,14 @@ void tst_DumpReader::errors_data()
     QTest::newRow("a register's value wider than 64 bits")
             << QByteArray("RCC.CR 18446744073709551616\n") << quint64(0) << qint64(1)
             << "wider than 64 bits";
+    QTest::newRow("GDB without a tag: a value of 17 digits")
+            << QByteArray("0x10:\t0x0000000000000000\n0x20:\t0x10000000000000000\n") << quint64(0)
+            << qint64(2) << "wider than 64 bits";
+    QTest::newRow("GDB without a tag: values past the last address")
+            << QByteArray("0xfffffffffffffffc:\t0x00000000\t0x00000000\n") << quint64(0)
+            << qint64(1) << "past the last address";
+    QTest::newRow("GDB without a tag: a base that wraps")
+            << QByteArray("0x10:\t0x00000000\n") << ~quint64(0) << qint64(1) << "with the base";
     QTest::newRow("a NUL byte") << QByteArray("0x40020000: 00\n\n0x4\0", 20) << quint64(0)
                                 << qint64(3) << "binary bytes (0x00)";
     QTest::newRow("an escape byte")
