@@ -13,6 +13,8 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -67,6 +69,37 @@ QString passedLimit(const QByteArray &existing, const QSet<QString> &present,
                 .arg(bytes / (qint64(1024) * 1024))
                 .arg(maxLabelFileSize / (qint64(1024) * 1024));
     return {};
+}
+
+// A note "NAME: REASON; skipped (line N)" split as skipNote splits it, without the pattern
+// engine where NAME is printable ASCII: the reason holds no ':', so the ':' before it is the last
+// one. Any other note is left to skipNote.
+bool splitSkipNote(const QString &note, const QRegularExpression &skipNote, QString *name,
+                   QString *reason)
+{
+    const QLatin1String tail("; skipped (line ");
+    qsizetype digits = note.size() - 1;
+    if (note.endsWith(u')')) {
+        while (digits > 0 && note.at(digits - 1) >= u'0' && note.at(digits - 1) <= u'9')
+            --digits;
+    }
+    const qsizetype end = digits - tail.size();
+    if (digits < note.size() - 1 && end >= 0 && QStringView(note).sliced(end).startsWith(tail)) {
+        const qsizetype colon = QStringView(note).first(end).lastIndexOf(u':');
+        if (colon >= 0 && colon + 1 < end && note.at(colon + 1) == u' '
+            && std::all_of(note.cbegin(), note.cbegin() + colon,
+                           [](QChar c) { return c >= u' ' && c < u'\x7f'; })) {
+            *name = note.first(colon);
+            *reason = note.sliced(colon + 2, end - colon - 2);
+            return true;
+        }
+    }
+    const QRegularExpressionMatch skip = skipNote.match(note);
+    if (!skip.hasMatch())
+        return false;
+    *name = skip.captured(1);
+    *reason = skip.captured(2);
+    return true;
 }
 
 } // namespace
@@ -223,17 +256,18 @@ int runImportSvd(const QStringList &arguments)
     qsizetype leftOut = 0;
     static const QRegularExpression skipNote(
             QStringLiteral("\\A(.*?): ([^:]*); skipped \\(line \\d+\\)\\z"));
+    QString skippedName;
+    QString reason;
     for (const QString &note : svd.skipped) {
-        const QRegularExpressionMatch skip = skipNote.match(note);
+        const bool isSkip = splitSkipNote(note, skipNote, &skippedName, &reason);
         const qsizetype colon = note.indexOf(QLatin1String(": "));
         const bool about = colon < 0 || wanted(note.first(colon));
-        if (skip.hasMatch()) {
+        if (isSkip) {
             ++skipped;
-            if (!wanted(skip.captured(1))) {
+            if (!wanted(skippedName)) {
                 ++leftOut;
                 continue;
             }
-            const QString reason = skip.captured(2);
             if (!skippedFor.contains(reason))
                 reasons.append(reason);
             ++skippedFor[reason];

@@ -98,13 +98,12 @@ public:
                           const Scope &scope) override;
 
 private:
-    // The labels of a field's bits, made once for each name: the instances of a register, and
-    // registers alike, repeat their fields' names.
+    // The labels of a wider field's bits, made once for each name: the instances of a register,
+    // and registers alike, repeat their fields' names.
     struct FieldLabels
     {
-        uint nameHash = 0; // foldedHash of the name, the label of a one-bit field
-        std::array<QString, 32> labels; // NAME[k], made when first needed
-        std::array<uint, 32> hashes {}; // their foldedHash
+        QStringList labels; // NAME[k], each made when first needed
+        QList<uint> hashes; // their foldedHash
     };
     FieldLabels &fieldLabels(const QString &name);
 
@@ -137,12 +136,7 @@ uint listHash(const QStringList &labels)
 
 LabelMapper::FieldLabels &LabelMapper::fieldLabels(const QString &name)
 {
-    const auto found = labelsByName.find(name);
-    if (found != labelsByName.end())
-        return *found;
-    FieldLabels &made = labelsByName[name];
-    made.nameHash = foldedHash(name);
-    return made;
+    return labelsByName[name];
 }
 
 void LabelMapper::registerInstance(Resolver &resolver, const QString &setName, const Node &reg,
@@ -230,7 +224,8 @@ void LabelMapper::registerInstance(Resolver &resolver, const QString &setName, c
             QStringList taken;
             QStringList repeated;
             const qint64 top = qMin<qint64>(lsb + position.width, 32);
-            FieldLabels &made = fieldLabels(name);
+            // A one-bit field's label is its name.
+            FieldLabels *made = position.width == 1 ? nullptr : &fieldLabels(name);
             for (qint64 bit = lsb; bit < top; ++bit) {
                 QString &slot = labels.at(std::size_t(bit));
                 if (!slot.isEmpty()) {
@@ -238,22 +233,27 @@ void LabelMapper::registerInstance(Resolver &resolver, const QString &setName, c
                     continue;
                 }
                 QString label;
-                uint hash = made.nameHash;
-                if (position.width == 1) {
+                uint hash = 0;
+                if (!made) {
                     label = name;
+                    hash = foldedHash(label);
                 } else {
-                    const auto k = std::size_t(bit - lsb);
-                    QString &wide = made.labels.at(k);
+                    const auto k = qsizetype(bit - lsb);
+                    if (made->labels.size() <= k) {
+                        made->labels.resize(k + 1);
+                        made->hashes.resize(k + 1);
+                    }
+                    QString &wide = made->labels[k];
                     if (wide.isEmpty()) {
                         // One allocation, where appending takes two.
-                        const QString &suffix = bitSuffix(qint64(k));
+                        const QString &suffix = bitSuffix(k);
                         wide = QString(name.size() + suffix.size(), Qt::Uninitialized);
                         std::copy(suffix.cbegin(), suffix.cend(),
                                   std::copy(name.cbegin(), name.cend(), wide.begin()));
-                        made.hashes.at(k) = foldedHash(wide);
+                        made->hashes[k] = foldedHash(wide);
                     }
                     label = wide;
-                    hash = made.hashes.at(k);
+                    hash = made->hashes.at(k);
                 }
                 if (isUsed(label, hash)) {
                     repeated.append(label);

@@ -120,6 +120,19 @@ const QByteArray skipsSvd = R"(<device><name>S</name><peripherals>
 </peripherals></device>
 )";
 
+// Registers skipped whose names hold ':', "": "" and a character beyond ASCII: each counted by its
+// reason all the same.
+const QByteArray oddSkipsSvd = R"(<device><name>O</name><peripherals>
+  <peripheral><name>A</name><baseAddress>0x20000000</baseAddress><registers>
+    <register><name>X:1</name><addressOffset>0</addressOffset></register>
+    <register><name>Ü:2</name><addressOffset>4</addressOffset></register>
+    <register><name>Y: z</name><addressOffset>8</addressOffset></register>
+    <register><name>R</name><addressOffset>12</addressOffset><fields>
+      <field><name>ON</name><bitOffset>0</bitOffset></field></fields></register>
+  </registers></peripheral>
+</peripherals></device>
+)";
+
 // Enumerated values that do not fit their field, names that begin with a digit or are numbers, a
 // container derived by a qualified name, a reserved field, a scaled and an unreadable address,
 // a field array that does not step, and fields reaching past their register's size.
@@ -327,6 +340,7 @@ void tst_LabelTool::initTestCase()
                    "<bitOffset>0</bitOffset></field></fields></register></registers>"
                    "</peripheral></peripherals></device>"));
     QVERIFY(toFile(path(QStringLiteral("skips.svd")), skipsSvd));
+    QVERIFY(toFile(path(QStringLiteral("oddskips.svd")), oddSkipsSvd));
     // Sets and labels that differ only in case.
     QVERIFY(toFile(path(QStringLiteral("case.ini")),
                    "[bitlabels]\nPump\\On=0\nPUMP\\On=0\nValve\\EN=0\nValve\\En=1\n"
@@ -1066,6 +1080,15 @@ void tst_LabelTool::commands_data()
             << QByteArray()
             << "skips.svd: 5 registers read: 0 sets written to standard output, 4 left out by "
                "--only, 1 skipped (no fields); nothing written\n";
+    QTest::newRow("import-svd: names with ':' and beyond ASCII counted by reason")
+            << QStringList { "import-svd", "@oddskips.svd" } << 0
+            << QByteArray("[bitlabels]\nA.R\\ON=0\n")
+            << "oddskips.svd: 4 registers read: 1 set written to standard output, 3 skipped (no "
+               "fields); 3 notes, listed with --verbose\n";
+    QTest::newRow("import-svd: --only over names with ':' and beyond ASCII")
+            << QStringList { "import-svd", "@oddskips.svd", "--only", "a.?:*" } << 0 << QByteArray()
+            << "oddskips.svd: 4 registers read: 0 sets written to standard output, 1 left out by "
+               "--only, 3 skipped (no fields); nothing written; 2 notes, listed with --verbose\n";
     QTest::newRow("import-svd: an --only that matches nothing")
             << QStringList { "import-svd", "@small.svd", "--only", "uart.cr", "--only", "UART.CX" }
             << 1 << QByteArray("[bitlabels]\nUART.CR\\EN=0\n")
