@@ -23,6 +23,7 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -1027,11 +1028,11 @@ private:
             if (deeper)
                 return;
             const QByteArrayView label = key.sliced(separator + 1);
-            const qsizetype at = currentRun.size();
+            const std::size_t at = currentRun.size();
             qint32 id = -1;
             bool quick = false;
             if (at < previousRun.size()) {
-                const RunLabel &before = previousRun.at(at);
+                const RunLabel &before = previousRun[at];
                 if (before.bytes.size() == label.size()
                     && std::memcmp(before.bytes.data(), label.data(), size_t(label.size())) == 0) {
                     id = before.id;
@@ -1043,7 +1044,7 @@ private:
                 quick = quickLabelEnd(label.data(), label.data() + label.size(), false)
                         == label.data() + label.size();
             }
-            currentRun.append({ label, id, quick });
+            currentRun.push_back({ label, id, quick });
             addLabel(lastSet, id, value);
             return;
         }
@@ -1083,9 +1084,9 @@ private:
         const char *const label = start + setSize + 1;
         const char *equals = nullptr;
         qint32 id = -1;
-        const qsizetype at = currentRun.size();
+        const std::size_t at = currentRun.size();
         if (!lines && at < previousRun.size()) {
-            const RunLabel &before = previousRun.at(at);
+            const RunLabel &before = previousRun[at];
             const auto size = size_t(before.bytes.size());
             if (before.quick && size_t(end - label) > size && label[size] == '='
                 && std::memcmp(label, before.bytes.data(), size) == 0) {
@@ -1113,7 +1114,7 @@ private:
         const QByteArrayView bytes(label, equals - label);
         if (id < 0)
             id = labels.fromBytes(bytes);
-        currentRun.append({ bytes, id, true });
+        currentRun.push_back({ bytes, id, true });
         addLabel(lastSet, id, QByteArrayView(value, lineEnd - value));
         return lineEnd - text;
     }
@@ -1199,8 +1200,9 @@ private:
         qint32 id;
         bool quick; // as quickLabelEnd finds it
     };
-    QList<RunLabel> currentRun;
-    QList<RunLabel> previousRun;
+    // Appended to line by line, their room kept from set to set.
+    std::vector<RunLabel> currentRun;
+    std::vector<RunLabel> previousRun;
     QString scratch;
     QString sectionLabel;
     const IniLineVisitor *eachLine = nullptr;

@@ -254,9 +254,25 @@ bool showsSets(const LabelSets &read, const QList<LabelSet> &sets)
     index.reserve(read.names.size());
     for (qsizetype k = 0; k < read.names.size(); ++k)
         index.insert(read.names.at(k), k);
+    // Lists that share their data are equal: the reader shares a list among the sets that show
+    // the same labels, and an import among the sets made of the same labels, so a pair of lists
+    // found equal once is known by where their data lies.
+    QSet<std::pair<const QString *, const QString *>> equal;
     return std::all_of(sets.cbegin(), sets.cend(), [&](const LabelSet &set) {
         const auto found = index.constFind(set.name);
-        return found != index.cend() && read.labels.at(*found) == set.labels;
+        if (found == index.cend())
+            return false;
+        const QStringList &shown = read.labels.at(*found);
+        if (shown.isEmpty() || set.labels.isEmpty())
+            return shown == set.labels;
+        const std::pair<const QString *, const QString *> pair(shown.constData(),
+                                                               set.labels.constData());
+        if (equal.contains(pair))
+            return shown.size() == set.labels.size();
+        if (shown != set.labels)
+            return false;
+        equal.insert(pair);
+        return true;
     });
 }
 
