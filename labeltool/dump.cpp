@@ -14,13 +14,18 @@
 #include <memory>
 #include <vector>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 constexpr quint64 maxAddress = std::numeric_limits<quint64>::max();
 
-// A dump's values may make at most this many bytes: each costs 16 bytes of memory, so that a dump
+// A dump's values may make at most this many bytes: each costs 16 bytes of memory while a dump out
+// of order is sorted (2 once laid out, and no more in a dump of rising addresses), so that a dump
 // of whole 64-bit registers by a short name ("R 0", eight bytes from four characters) stays within
-// 256 MiB. Real dumps make a few hundred KiB.
+// about 300 MiB. Real dumps make a few hundred KiB.
 constexpr std::size_t maxDumpBytes = std::size_t(16) * 1024 * 1024;
 
 // One byte of the dump: the last value given for its address. Lines fit 27 bits: a dump of
@@ -75,15 +80,37 @@ int byteCount(const SvdRegister &reg)
     return (reg.size + 7) / 8;
 }
 
-// A dump read and laid out byte by byte, or why it cannot be used.
+// A byte given more than once: where, and the lines of the value that counts and of an earlier
+// one.
+struct Repeat
+{
+    std::size_t index = 0; // in DumpBytes::bytes
+    quint64 address = 0;
+    quint64 line = 0;
+    quint64 earlier = 0;
+};
+
+// Consecutive addresses: the bytes from first up to the next run's first.
+struct Run
+{
+    quint64 address = 0;
+    std::size_t first = 0;
+};
+
+// A dump read and laid out byte by byte, or why it cannot be used. Two bytes of memory a byte:
+// the addresses are runs, and the bytes given twice, which are few, are kept apart.
 struct DumpBytes
 {
     QString path;
-    std::vector<Byte> bytes; // in address order, one per address
+    std::vector<quint16> bytes; // in address order, one per address: the value, readableBit
+    std::vector<Run> runs; // in address order, no two consecutive
+    std::vector<Repeat> repeats; // in address order
     QStringList warnings; // whole lines, "DUMP:LINE: warning: …", the first maxDumpWarnings
     qint64 moreWarnings = 0; // not kept
     QString error; // a whole line, "DUMP:LINE: error: …"
 };
+
+constexpr quint16 readableBit = 0x100;
 
 void warn(DumpBytes *dump, const QString &line)
 {
@@ -167,8 +194,41 @@ DumpBytes loadDump(const QString &path, const DumpOptions &options, const Regist
                              .arg(maxDumpBytes);
         return dump;
     }
-    std::vector<Byte> &bytes = dump.bytes;
-    bytes.resize(total);
+    const auto place = [&](quint64 address, quint8 value, bool readable) {
+        if (dump.runs.empty()
+            || address != dump.runs.back().address + (dump.bytes.size() - dump.runs.back().first))
+            dump.runs.push_back({ address, dump.bytes.size() });
+        dump.bytes.push_back(quint16(value | (readable ? readableBit : 0)));
+    };
+    // A dump of rising addresses, each given once, as debuggers print them, is laid out as it
+    // comes.
+    bool rising = true;
+    bool started = false;
+    bool full = false; // a value took the last address of 64 bits: none may follow
+    quint64 next = 0; // the address after the last value's bytes
+    for (const DumpValue &value : std::as_const(contents.values)) {
+        if (value.bytes == 0)
+            continue;
+        if (started && (full || value.address < next)) {
+            rising = false;
+            break;
+        }
+        started = true;
+        next = value.address + value.bytes;
+        full = next == 0;
+    }
+    if (rising) {
+        dump.bytes.reserve(total);
+        for (const DumpValue &value : std::as_const(contents.values)) {
+            const int count = value.bytes;
+            for (int k = 0; k < count; ++k) {
+                const int shift = 8 * (bigEndian ? count - 1 - k : k);
+                place(value.address + quint64(k), quint8(value.value >> shift), value.readable);
+            }
+        }
+        return dump;
+    }
+    std::vector<Byte> bytes(total);
     Byte *out = bytes.data();
     for (const DumpValue &value : std::as_const(contents.values)) {
         const int count = value.bytes;
@@ -183,14 +243,12 @@ DumpBytes loadDump(const QString &path, const DumpOptions &options, const Regist
     }
     contents = DumpContents();
     // Later values win. No two values of a line share an address, so the line orders them; and
-    // std::sort needs no buffer beside the bytes. A dump of rising addresses, as debuggers print
-    // them, is in that order already.
+    // std::sort needs no buffer beside the bytes.
     const auto before = [](const Byte &a, const Byte &b) {
         return a.address < b.address || (a.address == b.address && a.line < b.line);
     };
     if (!std::is_sorted(bytes.cbegin(), bytes.cend(), before))
         std::sort(bytes.begin(), bytes.end(), before);
-    // Most dumps give each address once: the bytes stay as they are up to the first repeated one.
     const auto sameAddress = [](const Byte &a, const Byte &b) { return a.address == b.address; };
     const std::size_t repeated = std::size_t(
             std::adjacent_find(bytes.cbegin(), bytes.cend(), sameAddress) - bytes.cbegin());
@@ -206,6 +264,13 @@ DumpBytes loadDump(const QString &path, const DumpOptions &options, const Regist
         }
     }
     bytes.resize(kept);
+    // Beside the bytes being read, not the values: no more memory than those took.
+    dump.bytes.reserve(kept);
+    for (const Byte &byte : bytes) {
+        if (byte.earlier)
+            dump.repeats.push_back({ dump.bytes.size(), byte.address, byte.line, byte.earlier });
+        place(byte.address, quint8(byte.value), byte.readable != 0);
+    }
     return dump;
 }
 
@@ -218,8 +283,18 @@ struct Covered
     quint64 value = 0;
     std::size_t first = 0; // index of its first byte in the dump
     int count = 0; // of its bytes in the dump
-    const Byte *overridden = nullptr; // a byte given twice
+    quint64 address = 0; // of its first byte in the dump
+    const Repeat *overridden = nullptr; // a byte given twice
 };
+
+// The first byte given twice among count bytes from first, or nullptr.
+const Repeat *firstRepeat(const DumpBytes &dump, std::size_t first, std::size_t count)
+{
+    const auto found = std::lower_bound(
+            dump.repeats.cbegin(), dump.repeats.cend(), first,
+            [](const Repeat &repeat, std::size_t index) { return repeat.index < index; });
+    return found != dump.repeats.cend() && found->index < first + count ? &*found : nullptr;
+}
 
 Covered cover(const DumpBytes &dump, const SvdRegister &reg, bool bigEndian)
 {
@@ -228,19 +303,44 @@ Covered cover(const DumpBytes &dump, const SvdRegister &reg, bool bigEndian)
     if (quint64(size - 1) > maxAddress - reg.address)
         return covered;
     const quint64 end = reg.address + quint64(size - 1);
-    const auto found = std::lower_bound(
-            dump.bytes.cbegin(), dump.bytes.cend(), reg.address,
-            [](const Byte &byte, quint64 address) { return byte.address < address; });
-    covered.first = std::size_t(found - dump.bytes.cbegin());
-    bool readable = true;
-    for (auto it = found; it != dump.bytes.cend() && it->address <= end; ++it) {
-        ++covered.count;
-        readable = readable && it->readable != 0;
-        if (it->earlier && !covered.overridden)
-            covered.overridden = &*it;
-        const int k = int(it->address - reg.address);
-        covered.value |= quint64(it->value) << (8 * (bigEndian ? size - 1 - k : k));
+    // The run that holds the register's first byte, or the first run after it.
+    auto run = std::upper_bound(dump.runs.cbegin(), dump.runs.cend(), reg.address,
+                                [](quint64 address, const Run &r) { return address < r.address; });
+    const auto runEnd = [&](std::vector<Run>::const_iterator r) {
+        return std::next(r) == dump.runs.cend() ? dump.bytes.size() : std::next(r)->first;
+    };
+    if (run != dump.runs.cbegin()) {
+        const auto before = std::prev(run);
+        if (reg.address - before->address < runEnd(before) - before->first)
+            run = before;
     }
+    bool readable = true;
+    bool first = true;
+    for (; run != dump.runs.cend() && run->address <= end; ++run) {
+        const quint64 from = std::max(run->address, reg.address);
+        const std::size_t length = runEnd(run) - run->first;
+        // The run's last address, which is below 2^64: its bytes were placed there.
+        const quint64 last = run->address + (length - 1);
+        const quint64 to = std::min(last, end);
+        if (from > to)
+            continue;
+        const std::size_t index = run->first + std::size_t(from - run->address);
+        if (first) {
+            covered.first = index;
+            covered.address = from;
+            first = false;
+        }
+        for (quint64 address = from;; ++address) {
+            const quint16 byte = dump.bytes[index + std::size_t(address - from)];
+            readable = readable && (byte & readableBit) != 0;
+            const int k = int(address - reg.address);
+            covered.value |= quint64(byte & 0xFF) << (8 * (bigEndian ? size - 1 - k : k));
+            ++covered.count;
+            if (address == to)
+                break;
+        }
+    }
+    covered.overridden = firstRepeat(dump, covered.first, std::size_t(covered.count));
     covered.value &= reg.valueMask();
     covered.coverage = covered.count == 0 ? Coverage::None
             : covered.count < size        ? Coverage::Partial
@@ -382,29 +482,36 @@ int decodeDump(DumpBytes *dump, const RegisterIndex &index, bool bigEndian, bool
                     : !changedOnly || ((covered.value ^ reg->resetValue) & reg->resetMask))
             shown.emplace_back(reg, covered);
     }
+    // The runs of consecutive addresses, walked beside the bytes: a byte starts a run of no
+    // register where the addresses break, as where a register's bytes end.
+    std::size_t run = 0;
+    const auto runOf = [&](std::size_t index) {
+        while (run + 1 < dump->runs.size() && dump->runs[run + 1].first <= index)
+            ++run;
+        return run;
+    };
     for (std::size_t k = 0; k < dump->bytes.size();) {
         if (used[k]) {
             ++k;
             continue;
         }
+        const std::size_t at = runOf(k);
+        const std::size_t runEnd =
+                at + 1 < dump->runs.size() ? dump->runs[at + 1].first : dump->bytes.size();
         std::size_t end = k + 1;
-        const Byte *overridden = dump->bytes[k].earlier ? &dump->bytes[k] : nullptr;
-        while (end < dump->bytes.size() && !used[end]
-               && dump->bytes[end].address == dump->bytes[end - 1].address + 1) {
-            if (!overridden && dump->bytes[end].earlier)
-                overridden = &dump->bytes[end];
+        while (end < runEnd && !used[end])
             ++end;
-        }
-        if (overridden) {
+        if (const Repeat *overridden = firstRepeat(*dump, k, end - k)) {
             Covered covered;
             covered.overridden = overridden;
             warnOverridden(dump, covered, hexDigits(overridden->address, 32));
         }
         if (!changedOnly) {
-            Covered run;
-            run.first = k;
-            run.count = int(end - k);
-            runs.push_back(run);
+            Covered bytes;
+            bytes.first = k;
+            bytes.count = int(end - k);
+            bytes.address = dump->runs[at].address + (k - dump->runs[at].first);
+            runs.push_back(bytes);
         }
         k = end;
     }
@@ -423,7 +530,7 @@ int decodeDump(DumpBytes *dump, const RegisterIndex &index, bool bigEndian, bool
         }
     };
     const auto writeRun = [&](Rows *rows, const Covered &run) {
-        const quint64 address = dump->bytes[run.first].address;
+        const quint64 address = run.address;
         const QString bytes = counted(run.count, QStringLiteral("byte"), QStringLiteral("bytes"));
         if (!output.json) {
             rows->add(Rows::Heading,
@@ -451,8 +558,7 @@ int decodeDump(DumpBytes *dump, const RegisterIndex &index, bool bigEndian, bool
         std::size_t u = 0;
         while (r < shown.size() || u < runs.size()) {
             if (r == shown.size()
-                || (u < runs.size()
-                    && dump->bytes[runs[u].first].address < shown[r].first->address)) {
+                || (u < runs.size() && runs[u].address < shown[r].first->address)) {
                 writeRun(rows, runs[u]);
                 ++u;
             } else {
@@ -579,6 +685,14 @@ int runDump(const QStringList &arguments)
                                   .arg(parser.value(base)));
     const bool big = parser.isSet(bigEndian);
 
+#ifdef __GLIBC__
+    // Memory freed is kept for what comes next, not handed back to the system to be faulted in
+    // again page by page: the description's text and tree, then the dump's lines, values and bytes
+    // follow each other, and on a virtual machine the faults cost as much as the reading. The
+    // peak grows by a little.
+    mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
+#endif
     QByteArray xml;
     QString error;
     if (!readSvdFile(path, &xml, &error))

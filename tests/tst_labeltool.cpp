@@ -375,6 +375,14 @@ void tst_LabelTool::initTestCase()
                    "p.ctrl 0x21\nQ.HALF = 0x1205\nhello\nP.NOPE 1\n0x40000208 0x5\n"));
     QVERIFY(toFile(path(QStringLiteral("twice.txt")),
                    "0x40000010: 000013b1 \n0x40000014: 00 \n0x40000010: 00000021 \n"));
+    // Rising addresses with gaps, one inside a register; and a halfword at the last addresses of
+    // 64 bits, then its last byte again.
+    QVERIFY(toFile(path(QStringLiteral("gaps.txt")),
+                   "0x40000010:\t0xb3\t0x13\n0x40000013:\t0x00\n0x40000016:\t0x0000\t0x0001\n"
+                   "0x40000208:\t0x21\n"));
+    QVERIFY(toFile(path(QStringLiteral("last.txt")),
+                   "0x40000208:\t0x07\n0xfffffffffffffffe:\t0x0001\n0xffffffffffffffff:\t0x02\n"
+                   "0x40000209:\t0x00\n"));
     QVERIFY(toFile(path(QStringLiteral("wide.txt")), "0x40000010: 00000021 000000021 \n"));
     QVERIFY(toFile(path(QStringLiteral("toobig.txt")), "p.byte 0x100\n"));
     QVERIFY(toFile(path(QStringLiteral("named-small.txt")), "gpioa.odr 5\n"));
@@ -1246,6 +1254,28 @@ void tst_LabelTool::commands_data()
                     + "P.ALT\t0x40000014\t32 bits\tpartly in the dump: 1 of 4 bytes, not decoded\n"
             << "twice.txt:3: warning: P.CTRL given again (first on line 1): the later value "
                "counts\n";
+    QTest::newRow("dump: rising addresses with gaps, one inside a register")
+            << QStringList { "dump", "@values.svd", "@gaps.txt" } << 0
+            << QByteArray("P.CTRL\t0x40000010\t32 bits\tpartly in the dump: 3 of 4 bytes, not "
+                          "decoded\n"
+                          "P.ALT\t0x40000014\t32 bits\tpartly in the dump: 2 of 4 bytes, not "
+                          "decoded\n"
+                          "(no register)\t0x40000018\t2 bytes\n"
+                          "P.BYTE\t0x40000208\t8 bits\tread-write\treset 0x00 mask 0xFF\tdiffers "
+                          "from reset: B\n"
+                          "[7:4]\tB\t0x2\t2\t\tread-write\n"
+                          "[3:0]\t(no field)\t0x1\t1\t\t\n")
+            << QString();
+    QTest::newRow("dump: the last address of 64 bits given twice, bytes out of order")
+            << QStringList { "(in the scratch directory)", "dump", "values.svd", "last.txt" } << 1
+            << QByteArray("P.BYTE\t0x40000208\t8 bits\tread-write\treset 0x00 mask 0xFF\tas at "
+                          "reset\n"
+                          "[7:4]\tB\t0x0\t0\t\tread-write\n"
+                          "[3:0]\t(no field)\t0x7\t7\t\t\n"
+                          "(no register)\t0x40000209\t1 byte\n"
+                          "(no register)\t0xFFFFFFFFFFFFFFFE\t2 bytes\n")
+            << "last.txt:3: warning: 0xFFFFFFFFFFFFFFFF given again (first on line 2): the later "
+               "value counts\n";
     // Both registers of the small description lie at 0: a value for one is the other's too.
     QTest::newRow("dump: --device, registers at the same address")
             << QStringList { "(stdin @named-small.txt)", "dump", "--device", "TINY1" } << 0
