@@ -383,6 +383,7 @@ void tst_LabelTool::initTestCase()
     QVERIFY(toFile(path(QStringLiteral("last.txt")),
                    "0x40000208:\t0x07\n0xfffffffffffffffe:\t0x0001\n0xffffffffffffffff:\t0x02\n"
                    "0x40000209:\t0x00\n"));
+    QVERIFY(toFile(path(QStringLiteral("odd.txt")), "0x40000000:\t0x0000007f\t0x00000000\n"));
     QVERIFY(toFile(path(QStringLiteral("wide.txt")), "0x40000010: 00000021 000000021 \n"));
     QVERIFY(toFile(path(QStringLiteral("toobig.txt")), "p.byte 0x100\n"));
     QVERIFY(toFile(path(QStringLiteral("named-small.txt")), "gpioa.odr 5\n"));
@@ -1276,6 +1277,32 @@ void tst_LabelTool::commands_data()
                           "(no register)\t0xFFFFFFFFFFFFFFFE\t2 bytes\n")
             << "last.txt:3: warning: 0xFFFFFFFFFFFFFFFF given again (first on line 2): the later "
                "value counts\n";
+    // Names are written as they are, in UTF-8, whatever they hold; aligned, escaped and padded by
+    // the columns a terminal gives them.
+    QTest::newRow("dump: names of controls, wide and combining characters")
+            << QStringList { "dump", "@odd.svd", "@odd.txt" } << 0
+            << QByteArray("J.Q\"B\tC\xc2\x85\xe2\x80\xa8\xc3\xa9\xf0\x9f\x98\x80\t0x40000000\t32 "
+                          "bits\tread-write\treset 0x00000000 mask 0xFFFFFFFF\tdiffers from "
+                          "reset: X\\\xc2\x9b"
+                          "2J, e\xcc\x81, \xe6\xb8\xa9\xe5\xba\xa6\n"
+                          "[5]\tX\\\xc2\x9b"
+                          "2J\t0x1\t1\t\tread-write\n"
+                          "[4]\te\xcc\x81\t0x1\t1\t\tread-write\n"
+                          "[3:0]\t\xe6\xb8\xa9\xe5\xba\xa6\t0xF\t15\t\tread-write\n"
+                          "[31:6]\t(no field)\t0x0000001\t1\t\t\n"
+                          "(no register)\t0x40000004\t4 bytes\n")
+            << QString();
+    QTest::newRow("dump, aligned: names of controls, wide and combining characters")
+            << QStringList { "(aligned)", "dump", "@odd.svd", "@odd.txt" } << 0
+            << QByteArray("J.Q\"B\\tC\\x85\\u2028\xc3\xa9\xf0\x9f\x98\x80  0x40000000  32 bits  "
+                          "read-write  reset 0x00000000 mask 0xFFFFFFFF  differs from reset: "
+                          "X\\\\\\x9B2J, e\xcc\x81, \xe6\xb8\xa9\xe5\xba\xa6\n"
+                          "[5]     X\\\\\\x9B2J   0x1        1     read-write\n"
+                          "[4]     e\xcc\x81           0x1        1     read-write\n"
+                          "[3:0]   \xe6\xb8\xa9\xe5\xba\xa6        0xF        15    read-write\n"
+                          "[31:6]  (no field)  0x0000001  1\n"
+                          "(no register)          0x40000004  4 bytes\n")
+            << QString();
     // Both registers of the small description lie at 0: a value for one is the other's too.
     QTest::newRow("dump: --device, registers at the same address")
             << QStringList { "(stdin @named-small.txt)", "dump", "--device", "TINY1" } << 0
