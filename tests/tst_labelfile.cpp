@@ -218,6 +218,19 @@ void tst_LabelFile::firstStartBytes_data()
         { "UART", { "q" } },
         { "UART0_X", { "r" } }
     };
+    // Keys compared several units at a time: alike for four, eight or more units, then differing
+    // at each place of the next four, below and beyond the surrogates, or one ending first.
+    QTest::newRow("keys alike in their first units") << QList<LabelSet> {
+        { "PERIPH_LONG.REG_A",
+          { "REG_ABCD", "REG_ABCE", "REG_ABC", "REG_ABCDEFGH", "REG_ABCDEFGh", "REG_ABCDEFGHI",
+            QStringLiteral("REG_ABCDEFG\uFF21"), QStringLiteral("REG_ABCDEFG\U0001F600"),
+            QStringLiteral("REG_ABCDEFG\uD7FF"), "REG_ABCDEFGA", "REG_ABCDEfGH", "REG_ABCdEFGH",
+            "REG_AbCDEFGH" } },
+        { "PERIPH_LONG.REG_B", { "q" } },
+        { "PERIPH_LONG.REG", { "r" } },
+        { "PERIPH_LONG.REG_AB", { "s" } },
+        { "PERIPH_LONG.REG_A0", { "t" } }
+    };
     // A list shared by several sets is ordered and escaped once for all of them; an equal list
     // of its own, and one that differs in a label, next to them.
     const QStringList shared { "PIN1", "PIN10", "PIN0", "x[2]", "x[10]", "a b",
