@@ -205,6 +205,7 @@ void TreeReader::readNode(Node &node, int depth, Diagnostics &diagnostics)
     qint64 bitOffset = -1;
     qint64 bitWidth = -1;
     QString alternateGroup;
+    bool registersMet = false;
     while (nextChild()) {
         const QStringView tag = xml.name();
         if (tag == QLatin1String("name")) {
@@ -214,15 +215,23 @@ void TreeReader::readNode(Node &node, int depth, Diagnostics &diagnostics)
         } else if (tag == QLatin1String("dimIndex")) {
             node.dimIndex = text();
         } else if (node.kind == Kind::Peripheral && tag == QLatin1String("registers")) {
-            // Still read as XML, which must be well-formed throughout, but nothing is kept.
-            if (skipsRegisters(node)) {
+            // Still read as XML, which must be well-formed throughout, but nothing is kept. A
+            // peripheral with a second <registers> (its name may have changed in between) is
+            // never read a part at a time: a skipped one then leaves no range to read alone, and
+            // a peripheral wanted in the end is read again whole.
+            if (skipsRegisters(node) || node.registersSkipped) {
+                const bool again = registersMet;
+                registersMet = true;
                 node.registersSkipped = true;
                 node.registersLine = line();
                 node.registersFrom = xml.characterOffset();
                 xml.skipCurrentElement();
                 node.registersTo = xml.characterOffset();
+                if (again)
+                    node.registersFrom = node.registersTo = -1;
                 continue;
             }
+            registersMet = true;
             readRegisters(node, depth, diagnostics);
         } else if (node.kind == Kind::Cluster
                    && (tag == QLatin1String("register") || tag == QLatin1String("cluster"))) {
@@ -596,6 +605,8 @@ void Utf8Offsets::step(qint64 *at, qint64 *counted) const
 bool readSkippedRegisters(const QByteArray &xml, Utf8Offsets &offsets, Node &peripheral,
                           bool descriptions)
 {
+    if (peripheral.registersFrom < 0)
+        return false;
     const qint64 from = offsets.byteAt(peripheral.registersFrom);
     const qint64 to = offsets.byteAt(peripheral.registersTo);
     const QByteArray end("</registers>");

@@ -332,6 +332,14 @@ void tst_LabelTool::initTestCase()
     QVERIFY(toFile(path(QStringLiteral("deepother.ini")), "[Other]\nx=" + deep + '\n'));
     QVERIFY(toFile(path(QStringLiteral("small.svd")), smallSvd));
     QVERIFY(toFile(path(QStringLiteral("values.svd")), valuesSvd));
+    // A peripheral renamed between two lists of registers: reg, which reads in full only the
+    // peripherals that can hold the register, must find what the whole read finds.
+    QVERIFY(toFile(path(QStringLiteral("renamed.svd")),
+                   "<device><peripherals><peripheral><name>P</name><baseAddress>0x40000000"
+                   "</baseAddress><registers><register><name>CTRL</name><addressOffset>0"
+                   "</addressOffset></register></registers><name>Q</name><registers><register>"
+                   "<name>HALF</name><addressOffset>4</addressOffset></register></registers>"
+                   "</peripheral></peripherals></device>"));
     QVERIFY(toFile(path(QStringLiteral("array.svd")),
                    "<device><peripherals><peripheral><name>TIM%s</name><dim>2</dim>"
                    "<dimIndex>1,2</dimIndex><dimIncrement>0x400</dimIncrement>"
@@ -746,6 +754,18 @@ void tst_LabelTool::commands_data()
             << QByteArray("PLIC.threshold\t0x0C200000\t32 bits\tread-write\treset 0x00000000 mask "
                           "0xFFFFFFFF\tdiffers from reset: priority\n"
                           "[2:0]\tpriority\t0x7\t7\tP7\tread-write\n")
+            << QString();
+    QTest::newRow("reg: a peripheral renamed between its lists of registers, the second")
+            << QStringList { "reg", "@renamed.svd", "Q.HALF", "1" } << 0
+            << QByteArray("Q.HALF\t0x40000004\t32 bits\tread-write\treset 0x00000000 mask "
+                          "0xFFFFFFFF\tdiffers from reset: HALF\n[31:0]\tHALF\t0x00000001\t1\t\t"
+                          "read-write\n")
+            << QString();
+    QTest::newRow("reg: a peripheral renamed between its lists of registers, the first")
+            << QStringList { "reg", "@renamed.svd", "q.ctrl", "1" } << 0
+            << QByteArray("Q.CTRL\t0x40000000\t32 bits\tread-write\treset 0x00000000 mask "
+                          "0xFFFFFFFF\tdiffers from reset: CTRL\n[31:0]\tCTRL\t0x00000001\t1\t\t"
+                          "read-write\n")
             << QString();
     QTest::newRow("reg: E310x, a derived peripheral")
             << QStringList { "reg", e310x, "uart1.IP", "2" } << 0
