@@ -14,10 +14,6 @@
 #include <memory>
 #include <vector>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 namespace {
 
 constexpr quint64 maxAddress = std::numeric_limits<quint64>::max();
@@ -685,14 +681,7 @@ int runDump(const QStringList &arguments)
                                   .arg(parser.value(base)));
     const bool big = parser.isSet(bigEndian);
 
-#ifdef __GLIBC__
-    // Memory freed is kept for what comes next, not handed back to the system to be faulted in
-    // again page by page: the description's text and tree, then the dump's lines, values and bytes
-    // follow each other, and on a virtual machine the faults cost as much as the reading. The
-    // peak grows by a little.
-    mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
-    mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
-#endif
+    keepFreedMemory();
     QByteArray xml;
     QString error;
     if (!readSvdFile(path, &xml, &error))

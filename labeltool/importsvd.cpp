@@ -15,10 +15,6 @@
 
 #include <algorithm>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 namespace {
 
 // The text the toolkit's writer makes of the sets as a new file: what --output writes.
@@ -209,14 +205,7 @@ int runImportSvd(const QStringList &arguments)
                                      : QStringLiteral("cannot be created here"));
     }
 
-#ifdef __GLIBC__
-    // Memory freed is kept for what comes next, not handed back to the system to be faulted in
-    // again page by page: the description's tree, the sets and the new text follow each other,
-    // and on a virtual machine the faults cost more than the reading (nrf5340_application: 8,000
-    // page faults, now 5,200). The peak stays what it was.
-    mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
-    mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
-#endif
+    keepFreedMemory();
     QByteArray xml;
     QString error;
     if (!readSvdFile(svdPath, &xml, &error))

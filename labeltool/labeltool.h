@@ -34,6 +34,10 @@ QString defaultLabelFile();
 void printOut(const QString &text);
 void printOut(const QByteArray &bytes);
 void printErr(const QString &text);
+// Keeps memory that is freed for what a command makes next, rather than handing it back to the
+// system to be faulted in again page by page; a command that reads a large description and then
+// makes as much again calls it first.
+void keepFreedMemory();
 // Flushes and closes standard output: the status, or ExitUnusable (with its line on standard
 // error) when what was written did not all arrive.
 int finishOutput(int status);
