@@ -208,10 +208,13 @@ bool higherField(const SvdField &a, const SvdField &b)
 
 QList<SvdField> fieldsOf(const SvdRegister &reg)
 {
-    QList<SvdField> fields = reg.fields;
-    if (fields.isEmpty())
-        fields.append(wholeRegister(reg));
-    std::stable_sort(fields.begin(), fields.end(), higherField);
+    SvdField whole;
+    FieldOrder order;
+    orderFields(reg, &whole, &order);
+    QList<SvdField> fields;
+    fields.reserve(order.size());
+    for (const SvdField *field : std::as_const(order))
+        fields.append(*field);
     return fields;
 }
 

@@ -11,7 +11,6 @@
 struct SvdEnumeratedValue
 {
     QString name;
-    QString description; // left empty: shown nowhere
     quint64 value = 0;
     quint64 care = 0; // the bits the value names; a don't-care bit ('x' in "#1x0") is clear
     bool isDefault = false; // names every value no other entry of its container names

@@ -22,7 +22,6 @@ enum class Kind { Peripheral, Cluster, Register, Field };
 struct EnumeratedValueNode
 {
     QString name;
-    QString description; // not read: shown nowhere
     QString value;
     bool isDefault = false;
     qint64 line = 0;

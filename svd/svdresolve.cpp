@@ -556,7 +556,6 @@ QList<SvdEnumeration> Resolver::enumerationsOf(const Node &field, const QString 
         for (const EnumeratedValueNode &value : source->values) {
             SvdEnumeratedValue entry;
             entry.name = value.name;
-            entry.description = value.description;
             entry.isDefault = value.isDefault;
             if (!value.isDefault && !parseSvdValue(value.value, &entry.value, &entry.care)) {
                 note(subject,
